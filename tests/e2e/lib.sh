@@ -1,0 +1,508 @@
+# tests/e2e/lib.sh — sourced harness for the end-to-end scripts: private Xvfb, wine prefix, app, pixels, relay, asserts.
+#
+# Usage in a test script:
+#   source "$(dirname "$0")/lib.sh"
+#   e2e_setup                 # display + prefix (E2E_DPI, E2E_FRESH_PREFIX=1 honoured)
+#   e2e_start_app             # runs "$E2E_EXE" under wine in the background
+#   wid=$(e2e_wait_window) || ...
+#   ... e2e_assert_* ...
+#   e2e_finish                # prints "N passed, M failed" and exits with the status
+#
+# Everything started here is stopped by the EXIT trap: the app, the prefix's wineserver, Xvfb.
+# Nothing in here uses `set -e`; the assertions decide the exit status.
+
+# ---------------------------------------------------------------------------------------------------------------
+# Settings (override from the environment before sourcing or before e2e_setup)
+E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+E2E_BUILD=${E2E_BUILD:-$E2E_ROOT/build/e2e}
+E2E_EXE=${E2E_EXE:-$E2E_ROOT/build/win32/Tarveil XP.exe}
+E2E_DPI=${E2E_DPI:-96}
+E2E_SCREEN=${E2E_SCREEN:-1024x768x24}
+E2E_TIMEOUT=${E2E_TIMEOUT:-30}            # default wait for anything (seconds)
+E2E_FRESH_PREFIX=${E2E_FRESH_PREFIX:-0}   # 1: this script gets its own throw-away prefix
+E2E_WINEDEBUG=${E2E_WINEDEBUG:--all}
+E2E_WINDOW_NAME=${E2E_WINDOW_NAME:-'^Tarveil XP$'}   # xdotool --name regex of the program's window
+E2E_NAME=${E2E_NAME:-$(basename "$0" .sh)}
+E2E_WORK=${E2E_WORK:-$E2E_BUILD/work/$E2E_NAME}   # screenshots and logs of this script
+
+# The real ImageMagick tools, never a stand-in earlier on PATH.
+E2E_CONVERT=${E2E_CONVERT:-/usr/bin/convert}
+E2E_COMPARE=${E2E_COMPARE:-/usr/bin/compare}
+E2E_IMPORT=${E2E_IMPORT:-/usr/bin/import}
+[ -x "$E2E_CONVERT" ] || E2E_CONVERT=convert
+[ -x "$E2E_COMPARE" ] || E2E_COMPARE=compare
+[ -x "$E2E_IMPORT" ] || E2E_IMPORT=import
+
+# State
+E2E_PASSED=0
+E2E_FAILED=0
+E2E_SKIPPED=0
+E2E_FINISHED=0
+E2E_XVFB_PID=
+E2E_DISPLAY_NUM=
+E2E_APP_PID=
+E2E_PREFIX_IS_FRESH=0
+E2E_RELAY_SET=0
+E2E_EXTRA_CLEANUP=()
+
+mkdir -p "$E2E_BUILD" "$E2E_WORK"
+
+# ---------------------------------------------------------------------------------------------------------------
+# Logging and assertions
+
+e2e_log() { printf '[%s %s] %s\n' "$E2E_NAME" "$(date +%H:%M:%S)" "$*" >&2; }
+
+e2e_pass() { E2E_PASSED=$((E2E_PASSED + 1)); printf 'PASS: %s\n' "$1"; }
+
+# e2e_fail NAME [DETAIL]
+e2e_fail() {
+    E2E_FAILED=$((E2E_FAILED + 1))
+    printf 'FAIL: %s%s\n' "$1" "${2:+ — $2}"
+}
+
+# e2e_skip NAME REASON
+e2e_skip() { E2E_SKIPPED=$((E2E_SKIPPED + 1)); printf 'SKIP: %s — %s\n' "$1" "$2"; }
+
+# e2e_check NAME COMMAND...  — passes when the command succeeds
+e2e_check() {
+    local name=$1; shift
+    if "$@"; then e2e_pass "$name"; else e2e_fail "$name" "command failed: $*"; fi
+}
+
+# e2e_assert_eq EXPECTED ACTUAL NAME
+e2e_assert_eq() {
+    if [ "$1" = "$2" ]; then e2e_pass "$3"; else e2e_fail "$3" "expected '$1', got '$2'"; fi
+}
+
+# e2e_assert_ne UNEXPECTED ACTUAL NAME
+e2e_assert_ne() {
+    if [ "$1" != "$2" ]; then e2e_pass "$3"; else e2e_fail "$3" "got '$2', which it must not be"; fi
+}
+
+# e2e_assert_range VALUE LOW HIGH NAME  — integers, inclusive
+e2e_assert_range() {
+    if _e2e_is_int "$1" && [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; then
+        e2e_pass "$4"
+    else
+        e2e_fail "$4" "got '$1', expected $2..$3"
+    fi
+}
+
+# e2e_assert_ge VALUE MIN NAME / e2e_assert_le VALUE MAX NAME
+e2e_assert_ge() {
+    if _e2e_is_int "$1" && [ "$1" -ge "$2" ]; then e2e_pass "$3"; else e2e_fail "$3" "got '$1', expected >= $2"; fi
+}
+e2e_assert_le() {
+    if _e2e_is_int "$1" && [ "$1" -le "$2" ]; then e2e_pass "$3"; else e2e_fail "$3" "got '$1', expected <= $2"; fi
+}
+
+_e2e_is_int() { [[ $1 =~ ^-?[0-9]+$ ]]; }
+
+# e2e_finish — prints the summary line and exits: non-zero on any failure or when nothing was checked at all.
+e2e_finish() {
+    E2E_FINISHED=1
+    local line="$E2E_PASSED passed, $E2E_FAILED failed"
+    [ "$E2E_SKIPPED" -gt 0 ] && line="$line, $E2E_SKIPPED skipped"
+    echo "$line"
+    if [ "$E2E_FAILED" -gt 0 ]; then exit 1; fi
+    if [ "$E2E_PASSED" -eq 0 ] && [ "$E2E_SKIPPED" -eq 0 ]; then
+        echo "$E2E_NAME: no check ran" >&2
+        exit 1
+    fi
+    exit 0
+}
+
+# e2e_require_exe — fails the script at once when the program has not been built.
+e2e_require_exe() {
+    if [ ! -f "$E2E_EXE" ]; then
+        e2e_fail "program exists" "$E2E_EXE not found (build it: cmake --preset win32 && cmake --build --preset win32)"
+        e2e_finish
+    fi
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# Cleanup
+
+# e2e_on_exit COMMAND — run COMMAND (a string, eval'd) at exit, before the app, wine and Xvfb are stopped.
+e2e_on_exit() { E2E_EXTRA_CLEANUP+=("$1"); }
+
+_e2e_cleanup() {
+    local status=$?
+    trap - EXIT INT TERM HUP
+    local c
+    for c in "${E2E_EXTRA_CLEANUP[@]}"; do eval "$c" >/dev/null 2>&1 || true; done
+    if [ "$E2E_RELAY_SET" = 1 ] && [ -n "${WINEPREFIX:-}" ] && [ "$E2E_PREFIX_IS_FRESH" != 1 ]; then
+        # the shared prefix must not carry this script's trace filter into the next one
+        timeout 30 wine reg delete 'HKCU\Software\Wine\Debug' /v RelayInclude /f >/dev/null 2>&1 || true
+    fi
+    e2e_stop_app
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+        timeout 20 wineserver -k >/dev/null 2>&1 || true
+        timeout 20 wineserver -w >/dev/null 2>&1 || true
+        if [ "$E2E_PREFIX_IS_FRESH" = 1 ]; then rm -rf "$WINEPREFIX"; fi
+    fi
+    e2e_stop_display
+    if [ "$E2E_FINISHED" != 1 ]; then
+        echo "$E2E_NAME: ended before e2e_finish (status $status)" >&2
+        E2E_FAILED=$((E2E_FAILED + 1))
+        echo "$E2E_PASSED passed, $E2E_FAILED failed"
+        [ "$status" -eq 0 ] && status=1
+    fi
+    exit "$status"
+}
+trap _e2e_cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
+# ---------------------------------------------------------------------------------------------------------------
+# Display
+
+# e2e_start_display [DPI] — a private Xvfb on the first free :N from 90, exported as DISPLAY.
+e2e_start_display() {
+    local dpi=${1:-$E2E_DPI} n
+    [ -n "$E2E_XVFB_PID" ] && return 0
+    for n in $(seq 90 189); do
+        [ -e "/tmp/.X$n-lock" ] && continue
+        [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 "$E2E_SCREEN" -dpi "$dpi" -nolisten tcp -noreset \
+            >"$E2E_WORK/xvfb.log" 2>&1 &
+        E2E_XVFB_PID=$!
+        local i
+        for i in $(seq 1 100); do
+            if ! kill -0 "$E2E_XVFB_PID" 2>/dev/null; then break; fi   # lost a race for :n, try the next
+            if DISPLAY=":$n" timeout 5 xdpyinfo >/dev/null 2>&1; then
+                E2E_DISPLAY_NUM=$n
+                export DISPLAY=":$n"
+                e2e_log "Xvfb on :$n (pid $E2E_XVFB_PID, ${dpi} dpi)"
+                return 0
+            fi
+            sleep 0.1
+        done
+        kill "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_XVFB_PID" 2>/dev/null
+        E2E_XVFB_PID=
+    done
+    echo "e2e: could not start Xvfb (see $E2E_WORK/xvfb.log)" >&2
+    return 1
+}
+
+e2e_stop_display() {
+    [ -z "$E2E_XVFB_PID" ] && return 0
+    kill "$E2E_XVFB_PID" 2>/dev/null
+    local i
+    for i in $(seq 1 50); do kill -0 "$E2E_XVFB_PID" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$E2E_XVFB_PID" 2>/dev/null
+    wait "$E2E_XVFB_PID" 2>/dev/null
+    E2E_XVFB_PID=
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# Wine prefix
+
+_e2e_wine_env() {
+    export WINEARCH=win32
+    export WINEDEBUG=$E2E_WINEDEBUG
+    # no prompts to fetch Mono or Gecko
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+}
+
+# e2e_prefix [fresh] — sets WINEPREFIX. The shared one (build/e2e/prefix) is made once and reused by every script;
+# "fresh" (or E2E_FRESH_PREFIX=1) makes a throw-away one that is deleted at exit.
+e2e_prefix() {
+    _e2e_wine_env
+    local want_fresh=${1:-}
+    [ "$E2E_FRESH_PREFIX" = 1 ] && want_fresh=fresh
+    if [ "$want_fresh" = fresh ]; then
+        export WINEPREFIX="$E2E_BUILD/prefix-$E2E_NAME.$$"
+        E2E_PREFIX_IS_FRESH=1
+        rm -rf "$WINEPREFIX"
+        _e2e_wineboot || return 1
+        return 0
+    fi
+    export WINEPREFIX="$E2E_BUILD/prefix"
+    (
+        flock -w 600 9 || exit 1
+        if [ ! -f "$WINEPREFIX/.e2e-ready" ]; then
+            rm -rf "$WINEPREFIX"
+            _e2e_wineboot || exit 1
+            touch "$WINEPREFIX/.e2e-ready"
+        fi
+    ) 9>"$E2E_BUILD/prefix.lock"
+}
+
+_e2e_wineboot() {
+    e2e_log "creating wine prefix $WINEPREFIX"
+    # made without a display: nothing to show, and it is faster
+    if ! env -u DISPLAY timeout 300 wineboot -i >"$E2E_WORK/wineboot.log" 2>&1; then
+        echo "e2e: wineboot failed (see $E2E_WORK/wineboot.log)" >&2
+        return 1
+    fi
+    timeout 60 wineserver -w >/dev/null 2>&1 || true
+    [ -f "$WINEPREFIX/system.reg" ]
+}
+
+# e2e_reg_add KEY VALUE TYPE DATA — writes one registry value in the current prefix.
+e2e_reg_add() {
+    timeout 60 wine reg add "$1" /v "$2" /t "$3" /d "$4" /f >>"$E2E_WORK/reg.log" 2>&1
+}
+
+# e2e_set_dpi DPI — what Windows programs in this prefix see as the screen's pixels per inch.
+e2e_set_dpi() {
+    e2e_reg_add 'HKCU\Control Panel\Desktop' LogPixels REG_DWORD "$1" &&
+        e2e_reg_add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' LogPixels REG_DWORD "$1"
+}
+
+# e2e_setup — display and prefix at E2E_DPI; the DPI is written every time since the shared prefix outlives scripts.
+e2e_setup() {
+    e2e_start_display "$E2E_DPI" || { e2e_fail "start Xvfb"; e2e_finish; }
+    e2e_prefix || { e2e_fail "create wine prefix"; e2e_finish; }
+    e2e_set_dpi "$E2E_DPI" || { e2e_fail "set DPI to $E2E_DPI"; e2e_finish; }
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# Relay traces
+
+# e2e_relay_include "ExitWindowsEx;SetSystemPowerState" — only these functions appear in a +relay trace.
+e2e_relay_include() {
+    E2E_RELAY_SET=1
+    e2e_reg_add 'HKCU\Software\Wine\Debug' RelayInclude REG_SZ "$1"
+}
+
+# Where e2e_start_app_traced writes the trace.
+E2E_RELAY_LOG=${E2E_RELAY_LOG:-$E2E_WORK/relay.log}
+
+# e2e_relay_count REGEX — number of trace lines matching REGEX (case-insensitive, extended).
+e2e_relay_count() {
+    [ -f "$E2E_RELAY_LOG" ] || { echo 0; return; }
+    grep -a -i -c -E -- "$1" "$E2E_RELAY_LOG"
+}
+
+# e2e_relay_grep REGEX — prints the trace lines matching REGEX.
+e2e_relay_grep() {
+    [ -f "$E2E_RELAY_LOG" ] || return 1
+    grep -a -i -E -- "$1" "$E2E_RELAY_LOG"
+}
+
+# e2e_relay_wait REGEX [TIMEOUT] — waits until a trace line matches.
+e2e_relay_wait() {
+    e2e_wait_until "${2:-$E2E_TIMEOUT}" _e2e_relay_has "$1"
+}
+_e2e_relay_has() { [ -f "$E2E_RELAY_LOG" ] && grep -a -q -i -E -- "$1" "$E2E_RELAY_LOG"; }
+
+# ---------------------------------------------------------------------------------------------------------------
+# The program
+
+# e2e_start_app [ARGS...] — starts the program under wine in the background; PID in E2E_APP_PID.
+e2e_start_app() {
+    _e2e_start_app "$E2E_WINEDEBUG" "$E2E_WORK/app.stderr" "$@"
+}
+
+# e2e_start_app_traced [ARGS...] — the same with WINEDEBUG=+relay, its trace in E2E_RELAY_LOG.
+e2e_start_app_traced() {
+    : >"$E2E_RELAY_LOG"
+    _e2e_start_app "+relay" "$E2E_RELAY_LOG" "$@"
+}
+
+_e2e_start_app() {
+    local debug=$1 errlog=$2; shift 2
+    [ -f "$E2E_EXE" ] || { echo "e2e: $E2E_EXE not found" >&2; return 1; }
+    local dir; dir=$(dirname "$E2E_EXE")
+    (cd "$dir" && WINEDEBUG=$debug exec wine "$E2E_EXE" "$@") >"$E2E_WORK/app.stdout" 2>"$errlog" &
+    E2E_APP_PID=$!
+    e2e_log "started $(basename "$E2E_EXE") (pid $E2E_APP_PID)"
+}
+
+# e2e_app_running — true while the wine process started by e2e_start_app lives.
+e2e_app_running() { [ -n "$E2E_APP_PID" ] && kill -0 "$E2E_APP_PID" 2>/dev/null; }
+
+# e2e_wait_app_exit [TIMEOUT] — waits for the program to end by itself; returns its status, 124 on timeout.
+e2e_wait_app_exit() {
+    local t=${1:-$E2E_TIMEOUT}
+    if e2e_wait_until "$t" _e2e_not_running; then
+        wait "$E2E_APP_PID" 2>/dev/null
+        local st=$?
+        E2E_APP_PID=
+        return $st
+    fi
+    return 124
+}
+_e2e_not_running() { ! e2e_app_running; }
+
+e2e_stop_app() {
+    [ -z "$E2E_APP_PID" ] && return 0
+    kill "$E2E_APP_PID" 2>/dev/null
+    local i
+    for i in $(seq 1 30); do kill -0 "$E2E_APP_PID" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$E2E_APP_PID" 2>/dev/null
+    wait "$E2E_APP_PID" 2>/dev/null
+    E2E_APP_PID=
+}
+
+# e2e_wait_window [NAME_REGEX] [TIMEOUT] — prints the id of the first visible X window so named.
+e2e_wait_window() {
+    local name=${1:-$E2E_WINDOW_NAME} t=${2:-$E2E_TIMEOUT} out
+    out=$(timeout "$t" xdotool search --sync --onlyvisible --name "$name" 2>/dev/null) || return 1
+    out=$(printf '%s\n' "$out" | head -n1)
+    [ -n "$out" ] || return 1
+    sleep "${E2E_SETTLE:-0.5}"   # let the first paint land
+    printf '%s\n' "$out"
+}
+
+# e2e_window_ids [NAME_REGEX] — all visible windows so named right now, one id a line.
+e2e_window_ids() {
+    timeout 10 xdotool search --onlyvisible --name "${1:-$E2E_WINDOW_NAME}" 2>/dev/null
+}
+
+# e2e_wait_no_window [NAME_REGEX] [TIMEOUT] — waits until no visible window has that name.
+e2e_wait_no_window() {
+    local name=${1:-$E2E_WINDOW_NAME}
+    e2e_wait_until "${2:-$E2E_TIMEOUT}" _e2e_no_window "$name"
+}
+_e2e_no_window() { [ -z "$(timeout 10 xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
+
+# e2e_geometry WID — sets E2E_WIN_X E2E_WIN_Y (absolute, inside any frame) E2E_WIN_W E2E_WIN_H.
+e2e_geometry() {
+    local info
+    info=$(timeout 10 xwininfo -id "$1" 2>/dev/null) || return 1
+    E2E_WIN_X=$(awk -F: '/Absolute upper-left X/ {gsub(/ /,"",$2); print $2}' <<<"$info")
+    E2E_WIN_Y=$(awk -F: '/Absolute upper-left Y/ {gsub(/ /,"",$2); print $2}' <<<"$info")
+    E2E_WIN_W=$(awk -F: '/^ *Width/ {gsub(/ /,"",$2); print $2}' <<<"$info")
+    E2E_WIN_H=$(awk -F: '/^ *Height/ {gsub(/ /,"",$2); print $2}' <<<"$info")
+    [ -n "$E2E_WIN_W" ] && [ -n "$E2E_WIN_H" ]
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# Input (window-relative coordinates)
+
+e2e_focus() { timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || timeout 10 xdotool windowfocus --sync "$1" >/dev/null 2>&1; }
+
+# e2e_click WID X Y [BUTTON]
+e2e_click() {
+    timeout 10 xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"
+}
+
+# e2e_type WID TEXT — types into the focused control of the window.
+e2e_type() {
+    e2e_focus "$1"
+    timeout 60 xdotool type --delay 40 --window "$1" -- "$2"
+}
+
+# e2e_key WID KEY... — e.g. e2e_key "$wid" Return
+e2e_key() {
+    local w=$1; shift
+    e2e_focus "$w"
+    timeout 10 xdotool key --window "$w" "$@"
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# Screenshots and pixels. A REGION is "X0 Y0 X1 Y1", inclusive, in the image's pixels.
+
+# e2e_shot_root FILE — the whole screen.
+e2e_shot_root() {
+    timeout 20 "$E2E_IMPORT" -silent -window root "$1" 2>/dev/null
+}
+
+# e2e_shot_window WID FILE — the window's client pixels as they are on screen (cut out of the root).
+e2e_shot_window() {
+    local tmp="$2.root.png"
+    e2e_geometry "$1" || return 1
+    e2e_shot_root "$tmp" || return 1
+    "$E2E_CONVERT" "$tmp" -crop "${E2E_WIN_W}x${E2E_WIN_H}+${E2E_WIN_X}+${E2E_WIN_Y}" +repage "$2" || return 1
+    rm -f "$tmp"
+}
+
+_e2e_crop_geom() { echo "$(($3 - $1 + 1))x$(($4 - $2 + 1))+$1+$2"; }
+
+# e2e_crop FILE REGION OUT
+e2e_crop() {
+    local f=$1 out=$6
+    "$E2E_CONVERT" "$f" -crop "$(_e2e_crop_geom "$2" "$3" "$4" "$5")" +repage "$out"
+}
+
+# e2e_pixel FILE X Y — prints RRGGBB (upper case).
+e2e_pixel() {
+    "$E2E_CONVERT" "$1" -alpha off -depth 8 -crop "1x1+$2+$3" +repage txt:- 2>/dev/null |
+        awk '/^[0-9]/ { for (i = 1; i <= NF; i++) if ($i ~ /^#/) { print toupper(substr($i, 2, 6)); exit } }'
+}
+
+# e2e_pixels FILE REGION — prints "X Y RRGGBB" for every pixel of the region, in image coordinates.
+e2e_pixels() {
+    local f=$1 x0=$2 y0=$3
+    "$E2E_CONVERT" "$f" -alpha off -depth 8 -crop "$(_e2e_crop_geom "$2" "$3" "$4" "$5")" +repage txt:- 2>/dev/null |
+        awk -v x0="$x0" -v y0="$y0" '/^[0-9]/ {
+            split($1, p, /[,:]/)
+            for (i = 2; i <= NF; i++) if ($i ~ /^#/) { c = toupper(substr($i, 2, 6)); break }
+            print p[1] + x0, p[2] + y0, c }'
+}
+
+# e2e_count_color FILE REGION RRGGBB [TOLERANCE] — pixels whose channels are each within TOLERANCE of the colour.
+e2e_count_color() {
+    local want=$6 tol=${7:-0}
+    e2e_pixels "$1" "$2" "$3" "$4" "$5" | awk -v w="$want" -v t="$tol" '
+        function h(s) { return index("0123456789ABCDEF", substr(s, 1, 1)) * 16 + index("0123456789ABCDEF", substr(s, 2, 1)) - 17 }
+        function d(a, b) { return a > b ? a - b : b - a }
+        BEGIN { wr = h(substr(w, 1, 2)); wg = h(substr(w, 3, 2)); wb = h(substr(w, 5, 2)); n = 0 }
+        { r = h(substr($3, 1, 2)); g = h(substr($3, 3, 2)); b = h(substr($3, 5, 2))
+          if (d(r, wr) <= t && d(g, wg) <= t && d(b, wb) <= t) n++ }
+        END { print n }'
+}
+
+# e2e_count_dark FILE REGION [MAX] — pixels whose every channel is <= MAX (default 0x60): text and marks.
+e2e_count_dark() {
+    local max=${6:-96}
+    e2e_pixels "$1" "$2" "$3" "$4" "$5" | awk -v m="$max" '
+        function h(s) { return index("0123456789ABCDEF", substr(s, 1, 1)) * 16 + index("0123456789ABCDEF", substr(s, 2, 1)) - 17 }
+        BEGIN { n = 0 }
+        { if (h(substr($3, 1, 2)) <= m && h(substr($3, 3, 2)) <= m && h(substr($3, 5, 2)) <= m) n++ }
+        END { print n }'
+}
+
+# e2e_count_colors FILE REGION — number of distinct colours in the region (1 means flat).
+e2e_count_colors() {
+    e2e_pixels "$1" "$2" "$3" "$4" "$5" | awk '{ s[$3] = 1 } END { n = 0; for (k in s) n++; print n }'
+}
+
+# e2e_diff_count A B REGION [FUZZ%] — pixels of the region that differ between two same-sized images.
+e2e_diff_count() {
+    local g; g=$(_e2e_crop_geom "$3" "$4" "$5" "$6")
+    local fuzz=${7:-0}
+    "$E2E_COMPARE" -metric AE -fuzz "$fuzz%" \
+        \( "$1" -alpha off -crop "$g" +repage \) \( "$2" -alpha off -crop "$g" +repage \) null: 2>&1 | _e2e_ae_number
+}
+
+# e2e_compare_ref FILE X Y REF [FUZZ%] — differing pixels between REF and the same-sized part of FILE at X,Y.
+e2e_compare_ref() {
+    local f=$1 x=$2 y=$3 ref=$4 fuzz=${5:-0} size
+    size=$("$E2E_CONVERT" "$ref" -format '%wx%h' info: 2>/dev/null) || { echo -1; return 1; }
+    local fsize; fsize=$("$E2E_CONVERT" "$f" -format '%wx%h' info: 2>/dev/null) || { echo -1; return 1; }
+    # the reference must lie wholly inside the image, or compare would measure only the overlap
+    if [ $((x + ${size%x*})) -gt "${fsize%x*}" ] || [ $((y + ${size#*x})) -gt "${fsize#*x}" ]; then
+        echo -1
+        return 1
+    fi
+    "$E2E_COMPARE" -metric AE -fuzz "$fuzz%" \
+        \( "$f" -alpha off -crop "${size}+${x}+${y}" +repage \) \( "$ref" -alpha off \) null: 2>&1 | _e2e_ae_number
+}
+
+# compare prints the count, or an error (size mismatch, missing file): that must never read as 0 pixels.
+_e2e_ae_number() {
+    awk 'NR == 1 && $1 ~ /^[0-9.]+(e[+-]?[0-9]+)?$/ { printf "%d\n", $1; ok = 1 } END { if (!ok) print -1 }'
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# Waiting
+
+# e2e_wait_until TIMEOUT COMMAND... — polls COMMAND every 0.2 s until it succeeds; non-zero on timeout.
+e2e_wait_until() {
+    local t=$1; shift
+    local end=$(( $(date +%s%N) / 1000000 + t * 1000 ))
+    while :; do
+        "$@" && return 0
+        [ $(( $(date +%s%N) / 1000000 )) -ge "$end" ] && return 1
+        sleep 0.2
+    done
+}
+
+# e2e_time_in SECONDS — the wall clock SECONDS from now as HH:MM:SS (what a user would type).
+e2e_time_in() { date -d "@$(( $(date +%s) + $1 ))" +%H:%M:%S; }
