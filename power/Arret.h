@@ -1,0 +1,8 @@
+// Powering the computer off.
+#pragma once
+
+#include "platform/syscalls.h"
+#include "power/PowerResult.h"
+
+// Enables the shutdown privilege, then asks for shutdown + force + power-off (ExitWindowsEx 13, 0).
+PowerResult EteindreOrdinateur(SystemCalls& sys);
