@@ -197,6 +197,23 @@ e2e_stop_display() {
     E2E_XVFB_PID=
 }
 
+# e2e_wallpaper [FILE] — paints the root window with FILE, by default a gradient running red across and green down,
+# so a window that copies the desktop behind it can be told from one painted flat.
+e2e_wallpaper() {
+    local img=${1:-$E2E_WORK/wallpaper.png}
+    if [ -z "${1:-}" ]; then
+        local w=${E2E_SCREEN%%x*} rest=${E2E_SCREEN#*x}
+        local h=${rest%%x*}
+        "$E2E_CONVERT" -size "${h}x${w}" gradient:'#D0D0D0-#303030' -rotate 270 \
+            \( -size "${w}x${h}" gradient:'#505050-#C0C0C0' \) -size "${w}x${h}" xc:'#C8C8C8' \
+            -colorspace sRGB -channel RGB -combine -depth 8 "$img" || return 1
+    fi
+    # display's status is 1 even when it worked: judge by what the screen shows
+    timeout 20 display -window root "$img" >"$E2E_WORK/display.log" 2>&1
+    e2e_shot_root "$E2E_WORK/wallpaper-check.png" || return 1
+    [ "$(e2e_pixel "$E2E_WORK/wallpaper-check.png" 7 5)" = "$(e2e_pixel "$img" 7 5)" ]
+}
+
 # ---------------------------------------------------------------------------------------------------------------
 # Wine prefix
 
@@ -456,6 +473,39 @@ e2e_count_dark() {
         BEGIN { n = 0 }
         { if (h(substr($3, 1, 2)) <= m && h(substr($3, 3, 2)) <= m && h(substr($3, 5, 2)) <= m) n++ }
         END { print n }'
+}
+
+# e2e_dark_bbox FILE REGION [MAX] — "COUNT X0 Y0 X1 Y1": how many dark pixels and their bounding box (image
+# coordinates); "0 -1 -1 -1 -1" when there are none.
+e2e_dark_bbox() {
+    local max=${6:-96}
+    e2e_pixels "$1" "$2" "$3" "$4" "$5" | awk -v m="$max" '
+        function h(s) { return index("0123456789ABCDEF", substr(s, 1, 1)) * 16 + index("0123456789ABCDEF", substr(s, 2, 1)) - 17 }
+        BEGIN { n = 0; x0 = y0 = x1 = y1 = -1 }
+        { if (h(substr($3, 1, 2)) <= m && h(substr($3, 3, 2)) <= m && h(substr($3, 5, 2)) <= m) {
+              if (n == 0 || $1 < x0) x0 = $1; if (n == 0 || $1 > x1) x1 = $1
+              if (n == 0 || $2 < y0) y0 = $2; if (n == 0 || $2 > y1) y1 = $2
+              n++ } }
+        END { print n, x0, y0, x1, y1 }'
+}
+
+# e2e_diff_bbox A B REGION [TOLERANCE] — "COUNT X0 Y0 X1 Y1" of the pixels that differ between two same-sized
+# images by more than TOLERANCE in some channel.
+e2e_diff_bbox() {
+    local tol=${7:-0}
+    join -j1 <(e2e_pixels "$1" "$3" "$4" "$5" "$6" | awk '{ print $1 "_" $2, $3 }' | sort) \
+             <(e2e_pixels "$2" "$3" "$4" "$5" "$6" | awk '{ print $1 "_" $2, $3 }' | sort) |
+        awk -v t="$tol" '
+        function h(s) { return index("0123456789ABCDEF", substr(s, 1, 1)) * 16 + index("0123456789ABCDEF", substr(s, 2, 1)) - 17 }
+        function d(a, b) { return a > b ? a - b : b - a }
+        BEGIN { n = 0; x0 = y0 = x1 = y1 = -1 }
+        { split($1, p, "_"); x = p[1] + 0; y = p[2] + 0
+          if (d(h(substr($2, 1, 2)), h(substr($3, 1, 2))) > t || d(h(substr($2, 3, 2)), h(substr($3, 3, 2))) > t ||
+              d(h(substr($2, 5, 2)), h(substr($3, 5, 2))) > t) {
+              if (n == 0 || x < x0) x0 = x; if (n == 0 || x > x1) x1 = x
+              if (n == 0 || y < y0) y0 = y; if (n == 0 || y > y1) y1 = y
+              n++ } }
+        END { print n, x0, y0, x1, y1 }'
 }
 
 # e2e_count_colors FILE REGION — number of distinct colours in the region (1 means flat).
