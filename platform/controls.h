@@ -1,0 +1,67 @@
+// Control interfaces that the window logic reads and writes; the Win32 front end backs them with
+// windows or drawn elements, and the tests with recording fakes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// 24-bit colour laid out 0x00BBGGRR.
+using Colour = uint32_t;
+
+constexpr Colour kWhite = 0xFFFFFF;
+constexpr Colour kRed = 0x0000FF;
+
+class TextBox {
+public:
+    virtual ~TextBox() = default;
+    // Copies the text as UTF-8 into buf, NUL-terminated and cut to cap - 1 bytes, and returns the
+    // length of the whole text in bytes, so callers can read a short text without allocating.
+    virtual size_t GetText(char* buf, size_t cap) const = 0;
+    // Replaces the text; the box's change event, where one is wired, runs before this returns.
+    virtual void SetText(const char* utf8) = 0;
+
+    std::string Text() const;
+};
+
+class OptionButton {
+public:
+    virtual ~OptionButton() = default;
+    virtual bool Value() const = 0;
+    // Selecting a button clears the other buttons of its group.
+    virtual void SetValue(bool selected) = 0;
+    virtual Colour BackColor() const = 0;
+    virtual void SetBackColor(Colour colour) = 0;
+};
+
+class Label {
+public:
+    virtual ~Label() = default;
+    virtual bool Visible() const = 0;
+    virtual void SetVisible(bool visible) = 0;
+    virtual std::string Caption() const = 0;
+    virtual void SetCaption(const char* utf8) = 0;
+    virtual Colour BackColor() const = 0;
+    virtual void SetBackColor(Colour colour) = 0;
+};
+
+class LineShape {
+public:
+    virtual ~LineShape() = default;
+    virtual bool Visible() const = 0;
+    virtual void SetVisible(bool visible) = 0;
+};
+
+class CommandButton {
+public:
+    virtual ~CommandButton() = default;
+    virtual bool Visible() const = 0;
+    virtual void SetVisible(bool visible) = 0;
+};
+
+class Timer {
+public:
+    virtual ~Timer() = default;
+    virtual bool Enabled() const = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+};

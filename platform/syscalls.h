@@ -1,0 +1,42 @@
+// The named system functions the program calls with exact values. Each method mirrors one Win32
+// function; the Win32 side binds it by library and entry name on first use, the tests record it.
+#pragma once
+
+#include <cstdint>
+
+class SystemCalls {
+public:
+    virtual ~SystemCalls() = default;
+
+    // shell32
+    // data points at an 88-byte NOTIFYICONDATAA record.
+    virtual bool Shell_NotifyIconA(uint32_t message, const uint8_t* data) = 0;
+
+    // kernel32
+    virtual uint32_t GetCurrentProcess() = 0;
+    virtual bool CloseHandle(uint32_t handle) = 0;
+    virtual uint32_t GetLastError() = 0;
+    virtual bool SetSystemPowerState(bool suspend, bool force) = 0;
+    // Fills buf with the system directory as UTF-8; returns the length, 0 on failure.
+    virtual uint32_t GetSystemDirectory(char* buf, uint32_t cap) = 0;
+    // Starts a program without waiting for it. applicationUtf8 is the full path of the program,
+    // commandLineUtf8 the whole command line; showWindow goes to STARTUPINFO.wShowWindow.
+    virtual bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow) = 0;
+
+    // advapi32
+    virtual bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) = 0;
+    virtual bool LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) = 0;
+    // newState and previousState point at TOKEN_PRIVILEGES records laid out as bytes.
+    virtual bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const uint8_t* newState,
+                                       uint32_t bufferLength, uint8_t* previousState, uint32_t* returnLength) = 0;
+
+    // user32
+    virtual bool ExitWindowsEx(uint32_t flags, uint32_t reason) = 0;
+    virtual uint32_t GetDesktopWindow() = 0;
+    virtual uint32_t GetDC(uint32_t window) = 0;
+    virtual int ReleaseDC(uint32_t window, uint32_t dc) = 0;
+
+    // gdi32
+    virtual bool BitBlt(uint32_t destDC, int x, int y, int width, int height, uint32_t srcDC, int srcX, int srcY,
+                        uint32_t rop) = 0;
+};

@@ -1,0 +1,199 @@
+// Win32 backing of the window's controls.
+#include "platform/win32/Win32Controls.h"
+
+#include <cmath>
+#include <string>
+
+#include "platform/win32/Win32Form.h"
+#include "platform/win32/text.h"
+#include "scheduler/Form1.h"
+
+size_t Win32TextBox::GetText(char* buf, size_t cap) const {
+    wchar_t wide[64];
+    int length = GetWindowTextLengthW(hwnd);
+    if (length < static_cast<int>(sizeof wide / sizeof wide[0])) {
+        int got = GetWindowTextW(hwnd, wide, static_cast<int>(sizeof wide / sizeof wide[0]));
+        return WideToUtf8(wide, got, buf, cap);
+    }
+    std::wstring all(static_cast<size_t>(length) + 1, L'\0');
+    int got = GetWindowTextW(hwnd, &all[0], length + 1);
+    return WideToUtf8(all.data(), got, buf, cap);
+}
+
+void Win32TextBox::SetText(const char* utf8) {
+    wchar_t wide[128];
+    if (Utf8ToWide(utf8, wide, 128) < 127) {
+        SetWindowTextW(hwnd, wide);
+    } else {
+        SetWindowTextW(hwnd, Utf8ToWide(utf8).c_str());
+    }
+    if (changeHandlerOwner != nullptr) changeHandlerOwner->TxtHeure_Change();
+}
+
+Win32OptionButton::~Win32OptionButton() {
+    if (brush_ != nullptr) DeleteObject(brush_);
+}
+
+bool Win32OptionButton::Value() const {
+    return SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32OptionButton::SetValue(bool selected) {
+    SendMessageW(hwnd, BM_SETCHECK, selected ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (!selected) return;
+    for (Win32OptionButton* other : group) {
+        if (other != nullptr && other != this) SendMessageW(other->hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+}
+
+void Win32OptionButton::SetBackColor(Colour colour) {
+    if (colour == back_ && brush_ != nullptr) return;
+    back_ = colour;
+    if (brush_ != nullptr) DeleteObject(brush_);
+    brush_ = CreateSolidBrush(colour);
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+HBRUSH Win32OptionButton::Brush() {
+    if (brush_ == nullptr) brush_ = CreateSolidBrush(back_);
+    return brush_;
+}
+
+bool Win32CommandButton::Visible() const {
+    return (GetWindowLongW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void Win32CommandButton::SetVisible(bool visible) {
+    ShowWindow(hwnd, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+DrawnLabel::DrawnLabel(Win32Form& owner, TwipsRect rect, bool opaque, bool visible, const char* caption)
+    : DrawnElement(owner), rect_(rect), opaque_(opaque), visible_(visible), caption_(caption) {}
+
+void DrawnLabel::SetVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    owner_.InvalidateTwips(rect_);
+}
+
+void DrawnLabel::SetCaption(const char* utf8) {
+    caption_ = utf8;
+    if (visible_) owner_.InvalidateTwips(rect_);
+}
+
+void DrawnLabel::SetBackColor(Colour colour) {
+    if (colour == back_) return;
+    back_ = colour;
+    if (visible_ && opaque_) owner_.InvalidateTwips(rect_);
+}
+
+void DrawnLabel::Paint(HDC dc) const {
+    if (!visible_) return;
+    RECT r = owner_.PxRect(rect_);
+    if (opaque_) {
+        HBRUSH brush = CreateSolidBrush(back_);
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+    }
+    if (caption_.empty()) return;
+    wchar_t text[64];
+    int length = Utf8ToWide(caption_.c_str(), text, 64);
+    HGDIOBJ oldFont = SelectObject(dc, owner_.DefaultFont());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    DrawTextW(dc, text, length, &r, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+}
+
+bool DrawnLabel::Contains(int xPixels, int yPixels) const {
+    if (!visible_) return false;
+    RECT r = owner_.PxRect(rect_);
+    return xPixels >= r.left && xPixels < r.right && yPixels >= r.top && yPixels < r.bottom;
+}
+
+DrawnLine::DrawnLine(Win32Form& owner, int x1, int y1, int x2, int y2, bool visible)
+    : DrawnElement(owner), x1_(x1), y1_(y1), x2_(x2), y2_(y2), visible_(visible) {}
+
+void DrawnLine::SetVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    int left = x1_ < x2_ ? x1_ : x2_;
+    int top = y1_ < y2_ ? y1_ : y2_;
+    // Pad by a pixel or two so the end points are repainted too.
+    TwipsRect bounds{left - 30, top - 30, std::abs(x2_ - x1_) + 60, std::abs(y2_ - y1_) + 60};
+    owner_.InvalidateTwips(bounds);
+}
+
+void DrawnLine::Paint(HDC dc) const {
+    if (!visible_) return;
+    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_WINDOWTEXT));
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    const int x1 = owner_.PxX(x1_), y1 = owner_.PxY(y1_), x2 = owner_.PxX(x2_), y2 = owner_.PxY(y2_);
+    MoveToEx(dc, x1, y1, nullptr);
+    LineTo(dc, x2, y2);
+    // LineTo leaves out the last point; the line runs to its end.
+    SetPixel(dc, x2, y2, GetSysColor(COLOR_WINDOWTEXT));
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+}
+
+namespace {
+
+LONGLONG LocalSecondsNow(SYSTEMTIME* st) {
+    GetLocalTime(st);
+    FILETIME ft;
+    if (!SystemTimeToFileTime(st, &ft)) return 0;
+    ULARGE_INTEGER value;
+    value.LowPart = ft.dwLowDateTime;
+    value.HighPart = ft.dwHighDateTime;
+    return static_cast<LONGLONG>(value.QuadPart / 10000000ULL);
+}
+
+// How long after the start of a second a tick is due: late enough that the clock has surely turned,
+// early enough that the second's text shows at once.
+constexpr UINT kTickDelayMs = 8;
+
+}  // namespace
+
+void Win32Timer::SetEnabled(bool enabled) {
+    if (enabled == enabled_) return;
+    enabled_ = enabled;
+    if (enabled) {
+        lastTickSecond_ = -1;
+        Arm();
+    } else {
+        KillTimer(hwnd, kId);
+    }
+}
+
+void Win32Timer::Arm() {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    SetTimer(hwnd, kId, 1000 - st.wMilliseconds + kTickDelayMs, nullptr);
+}
+
+bool Win32Timer::BeginTick() {
+    if (!enabled_) {
+        KillTimer(hwnd, kId);
+        return false;
+    }
+    SYSTEMTIME st;
+    LONGLONG second = LocalSecondsNow(&st);
+    if (second == lastTickSecond_) {
+        // Woken before the second turned: wait for it rather than tick twice in one second.
+        Arm();
+        return false;
+    }
+    lastTickSecond_ = second;
+    return true;
+}
+
+void Win32Timer::EndTick() {
+    if (enabled_) Arm();
+}
+
+ClockReading Win32Clock::Now() const {
+    SYSTEMTIME st;
+    LONGLONG seconds = LocalSecondsNow(&st);
+    return ClockReading{seconds, st.wMilliseconds};
+}

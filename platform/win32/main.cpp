@@ -1,0 +1,25 @@
+// Program entry: creates the window and runs the message loop until the window is unloaded.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "platform/win32/Win32Form.h"
+#include "platform/win32/lean_runtime.inc"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    Win32Form window;
+    if (!window.Create(instance)) {
+        MessageBoxW(nullptr, L"La fenêtre de Tarveil XP n'a pas pu être créée.", L"Tarveil XP", MB_ICONERROR);
+        return 1;
+    }
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Tab, Enter and Escape work in the window as in a dialog box.
+        if (IsDialogMessageW(window.Hwnd(), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

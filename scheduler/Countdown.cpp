@@ -1,0 +1,122 @@
+// The trigger, the countdown that follows it, the choice of the power action, and its cancellation.
+#include <cstdlib>
+#include <cstring>
+
+#include "power/Arret.h"
+#include "power/Reboot.h"
+#include "power/Veille.h"
+#include "scheduler/Form1.h"
+#include "scheduler/TimeText.h"
+
+namespace {
+
+// Two clock refreshes further apart than this are a jump of the clock (resume, manual change), not a late
+// tick: a target time skipped by such a jump is not fired.
+constexpr int64_t kLongestLateTick = 60;
+
+// Writes a whole number as plain decimal text, without the C library's formatted output.
+void FormatWholeNumber(long value, char out[24]) {
+    char digits[24];
+    int n = 0;
+    unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    int pos = 0;
+    if (value < 0) out[pos++] = '-';
+    while (n > 0) out[pos++] = digits[--n];
+    out[pos] = '\0';
+}
+
+}  // namespace
+
+bool Form1::TargetReachedSince(int64_t nowSeconds, const char* target, size_t length) const {
+    if (!havePreviousCheck_) return false;
+    const int64_t elapsed = nowSeconds - previousCheckSeconds_;
+    if (elapsed <= 0 || elapsed > kLongestLateTick) return false;
+    int targetSecond = 0;
+    if (!ParseTimeText(target, length, &targetSecond)) return false;
+    // Seconds from the previous check forward to the target, across midnight if need be.
+    const int previousSecond = static_cast<int>(((previousCheckSeconds_ % 86400) + 86400) % 86400);
+    const int ahead = ((targetSecond - previousSecond) % 86400 + 86400) % 86400;
+    return ahead > 0 && ahead <= elapsed;
+}
+
+void Form1::TxtHeure_Change() {
+    char target[kTimeTextLength + 2];
+    const size_t length = c_.TxTChoix->GetText(target, sizeof target);
+    const ClockReading now = clock_.Now();
+    char clockText[kTimeTextLength + 1];
+    FormatTimeText(now.SecondOfDay(), clockText);
+
+    // A tick that came late still fires a target second it passed over.
+    const bool exact = length == kTimeTextLength && std::memcmp(target, clockText, kTimeTextLength) == 0;
+    if (exact || TargetReachedSince(now.seconds, target, length)) Declenche = kTrue;
+    havePreviousCheck_ = true;
+    previousCheckSeconds_ = now.seconds;
+}
+
+void Form1::Flash(OptionButton* button) {
+    button->SetBackColor(button->BackColor() == kWhite ? kRed : kWhite);
+}
+
+void Form1::Flash(Label* label) {
+    label->SetBackColor(label->BackColor() == kWhite ? kRed : kWhite);
+}
+
+void Form1::Timer1_Timer() {
+    RefreshClock();
+    if (!Declenche) return;
+
+    RestoreFromTray();
+    c_.LblDecompte->SetVisible(true);
+    c_.Line8->SetVisible(true);
+    c_.Line9->SetVisible(true);
+    c_.Line10->SetVisible(true);
+    c_.cmdCancel->SetVisible(true);
+
+    Flash(c_.LblFond);
+    Flash(c_.ChkReboot);
+    Flash(c_.ChkArrêter);
+    Flash(c_.ChkVeille);
+
+    const long count = std::strtol(c_.LblDecompte->Caption().c_str(), nullptr, 10) - 1;
+    char caption[24];
+    FormatWholeNumber(count, caption);
+    c_.LblDecompte->SetCaption(caption);
+
+    if (std::strtol(c_.LblDecompte->Caption().c_str(), nullptr, 10) != 0) {
+        host_.Beep();
+        return;
+    }
+    c_.Timer1->SetEnabled(false);
+    RunSelectedAction();
+}
+
+void Form1::ReportPowerResult(const PowerResult& result) {
+    // The action could not be carried out: say so rather than let the countdown end in silence.
+    if (const char* message = PowerFailureMessage(result)) host_.ShowMessage(message, "Tarveil XP", kMbOk | kMbIconError);
+}
+
+void Form1::RunSelectedAction() {
+    if (c_.ChkReboot->Value()) ReportPowerResult(RedemarrerOrdinateur(system_));
+    if (c_.ChkVeille->Value()) ReportPowerResult(MettreEnVeille(system_));
+    if (c_.ChkArrêter->Value()) ReportPowerResult(EteindreOrdinateur(system_));
+}
+
+void Form1::cmdCancel_Click() {
+    Declenche = kFalse;
+    c_.LblDecompte->SetVisible(false);
+    c_.LblDecompte->SetCaption("6");
+    c_.Line8->SetVisible(false);
+    c_.Line9->SetVisible(false);
+    c_.Line10->SetVisible(false);
+    c_.cmdCancel->SetVisible(false);
+    c_.LblFond->SetBackColor(kWhite);
+    c_.ChkReboot->SetBackColor(kWhite);
+    c_.ChkArrêter->SetBackColor(kWhite);
+    c_.ChkVeille->SetBackColor(kWhite);
+    // After an action that did not end the program, the clock and the schedule start again.
+    if (!c_.Timer1->Enabled()) c_.Timer1->SetEnabled(true);
+}

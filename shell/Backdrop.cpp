@@ -1,0 +1,52 @@
+// The window's background: a copy of the screen area that lies under it.
+#include <cmath>
+
+#include "scheduler/Form1.h"
+
+namespace {
+
+constexpr Colour kDefaultTint = 0xC80000;
+constexpr uint32_t kSrcCopy = 0x00CC0020;
+constexpr int kMaskPen = 9;  // R2_MASKPEN: pen AND screen, so white leaves the copy untouched
+
+int16_t Round16(double value) {
+    double rounded = std::nearbyint(value);
+    if (!(rounded >= -32768.0)) return -32768;
+    if (rounded > 32767.0) return 32767;
+    return static_cast<int16_t>(rounded);
+}
+
+}  // namespace
+
+void Form1::MakeTranslucent(const Colour* tColor) {
+    const Colour tint = (tColor == nullptr || *tColor == 0) ? kDefaultTint : *tColor;
+    host_.SetAutoRedraw(true);
+    host_.Hide();
+    // Let what lay under the window repaint itself before the copy.
+    host_.DoEvents();
+
+    const uint32_t desktop = system_.GetDesktopWindow();
+    const uint32_t desktopDC = system_.GetDC(desktop);
+    const float tppX = host_.TwipsPerPixelX();
+    const float tppY = host_.TwipsPerPixelY();
+    const int16_t x = Round16(host_.Left() / tppX);
+    const int16_t y = Round16(host_.Top() / tppY);
+    const int16_t w = Round16(host_.ScaleWidth());
+    const int16_t h = Round16(host_.ScaleHeight());
+    if (desktopDC != 0) {
+        // A failed copy leaves the previous background; nothing else can be done about it.
+        (void)system_.BitBlt(host_.ImageDC(), 0, 0, Round16(w / tppX), Round16(h / tppY), desktopDC, x, y,
+                             kSrcCopy);
+    }
+    host_.ImageToPicture();
+    host_.Show();
+    if (desktopDC != 0) (void)system_.ReleaseDC(desktop, desktopDC);
+    host_.SetDrawMode(kMaskPen);
+    host_.SetForeColor(tint);
+    host_.DrawBox(0, 0, w, h);
+}
+
+void Form1::Form_GotFocus() {
+    const Colour white = kWhite;
+    MakeTranslucent(&white);
+}
