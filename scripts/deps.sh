@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# scripts/deps.sh — checks for every tool the build and the tests use; as root installs what is missing (Debian).
+set -u
+
+# "what to look for|Debian package": a command on PATH, or an absolute path that must exist
+CHECKS=(
+    "cmake|cmake"
+    "g++|g++"
+    "make|make"
+    "/usr/src/googletest/CMakeLists.txt|googletest"
+    "/usr/include/gtest/gtest.h|libgtest-dev"
+    "i686-w64-mingw32-g++-win32|g++-mingw-w64-i686-win32"
+    "i686-w64-mingw32-g++-posix|g++-mingw-w64-i686-posix"
+    "i686-w64-mingw32-windres|binutils-mingw-w64-i686"
+    "i686-w64-mingw32-objdump|binutils-mingw-w64-i686"
+    "wine|wine"
+    "/usr/lib/wine/wineserver32|wine32:i386"
+    "/usr/share/wine/fonts/tahoma.ttf|fonts-wine"
+    "Xvfb|xvfb"
+    "xdotool|xdotool"
+    "/usr/bin/convert|imagemagick"
+    "/usr/bin/compare|imagemagick"
+    "/usr/bin/import|imagemagick"
+    "/usr/bin/display|imagemagick"
+    "xwininfo|x11-utils"
+    "xdpyinfo|x11-utils"
+    "flock|util-linux"
+    "timeout|coreutils"
+    "awk|gawk"
+)
+
+# fills "missing" with the packages whose tools are absent; prints what is missing when asked to
+find_missing() {
+    missing=()
+    local c what pkg
+    for c in "${CHECKS[@]}"; do
+        what=${c%%|*}
+        pkg=${c#*|}
+        if [[ $what == /* ]]; then
+            [ -e "$what" ] && continue
+        else
+            command -v "$what" >/dev/null 2>&1 && continue
+        fi
+        [ "${1:-}" = quiet ] || echo "deps: missing $what (package $pkg)" >&2
+        [[ " ${missing[*]-} " == *" $pkg "* ]] || missing+=("$pkg")
+    done
+}
+
+find_missing
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "deps: all tools present"
+    exit 0
+fi
+
+needs_i386=0
+for p in "${missing[@]}"; do [[ $p == *:i386 ]] && needs_i386=1; done
+cmd="apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
+[ "$needs_i386" = 1 ] && cmd="dpkg --add-architecture i386 && $cmd"
+
+if [ "$(id -u)" != 0 ]; then
+    echo "deps: run as root:" >&2
+    echo "  sudo sh -c 'export DEBIAN_FRONTEND=noninteractive; $cmd'" >&2
+    exit 1
+fi
+
+echo "deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+if [ "$needs_i386" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386 || exit 1
+fi
+# a lock held by another apt run is waited for rather than failed on
+apt_opts=(-o DPkg::Lock::Timeout=600 -o Acquire::Retries=3)
+apt-get "${apt_opts[@]}" update -q >/dev/null || { echo "deps: apt-get update failed" >&2; exit 1; }
+apt-get "${apt_opts[@]}" install -y -q --no-install-recommends "${missing[@]}" >/dev/null ||
+    { echo "deps: apt-get install failed" >&2; exit 1; }
+
+# a package that installed but did not bring its tool is still a failure
+find_missing
+[ ${#missing[@]} -eq 0 ] || { echo "deps: still missing after install: ${missing[*]}" >&2; exit 1; }
+echo "deps: all tools present"
