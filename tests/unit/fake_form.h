@@ -1,0 +1,240 @@
+// Recording stand-ins for the window's controls, its host and the clock, and a fixture that builds the
+// window object on them, for the unit tests of the handlers.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fake_syscalls.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/host.h"
+#include "scheduler/Form1.h"
+
+class FakeTextBox : public TextBox {
+public:
+    std::string text;
+    // Runs inside SetText, before it returns, as the real clock box does.
+    Form1* changeHandlerOwner = nullptr;
+    int setCount = 0;
+
+    size_t GetText(char* buf, size_t cap) const override {
+        if (cap > 0) {
+            size_t n = std::min(text.size(), cap - 1);
+            std::memcpy(buf, text.data(), n);
+            buf[n] = '\0';
+        }
+        return text.size();
+    }
+    void SetText(const char* utf8) override {
+        text = utf8;
+        ++setCount;
+        if (changeHandlerOwner != nullptr) changeHandlerOwner->TxtHeure_Change();
+    }
+};
+
+class FakeOptionButton : public OptionButton {
+public:
+    bool value = false;
+    Colour back = kWhite;
+    std::vector<FakeOptionButton*> group;
+
+    bool Value() const override { return value; }
+    void SetValue(bool selected) override {
+        if (selected)
+            for (FakeOptionButton* other : group) other->value = false;
+        value = selected;
+    }
+    Colour BackColor() const override { return back; }
+    void SetBackColor(Colour colour) override { back = colour; }
+};
+
+class FakeLabel : public Label {
+public:
+    bool visible = true;
+    std::string caption;
+    Colour back = kWhite;
+
+    bool Visible() const override { return visible; }
+    void SetVisible(bool v) override { visible = v; }
+    std::string Caption() const override { return caption; }
+    void SetCaption(const char* utf8) override { caption = utf8; }
+    Colour BackColor() const override { return back; }
+    void SetBackColor(Colour colour) override { back = colour; }
+};
+
+class FakeLine : public LineShape {
+public:
+    bool visible = true;
+    bool Visible() const override { return visible; }
+    void SetVisible(bool v) override { visible = v; }
+};
+
+class FakeCommandButton : public CommandButton {
+public:
+    bool visible = true;
+    bool Visible() const override { return visible; }
+    void SetVisible(bool v) override { visible = v; }
+};
+
+class FakeTimer : public Timer {
+public:
+    bool enabled = true;
+    bool Enabled() const override { return enabled; }
+    void SetEnabled(bool e) override { enabled = e; }
+};
+
+// A clock the test sets by hand: local seconds since 1601, and helpers for a time of day.
+class FakeClock : public Clock {
+public:
+    // 2026-12-07 00:00:00 counted from 1601-01-01, a whole number of days.
+    static constexpr int64_t kMidnight = 13441075200LL;
+    int64_t seconds = kMidnight;
+    int millis = 5;
+
+    ClockReading Now() const override { return ClockReading{seconds, millis}; }
+    void SetTimeOfDay(int h, int m, int s) { seconds = kMidnight + h * 3600 + m * 60 + s; }
+    void Advance(int64_t by) { seconds += by; }
+};
+
+// Records what the window object asks of its window. Each entry notes how many system calls had been
+// made before it, so a test can check the order of host steps and system calls together.
+class FakeHost : public FormHost {
+public:
+    explicit FakeHost(const FakeSystemCalls& system) : system_(system) {}
+
+    struct Entry {
+        std::string what;
+        size_t callsBefore;
+    };
+    std::vector<Entry> log;
+    struct Message {
+        std::string prompt, title;
+        uint32_t style;
+        std::string entryTextWhenShown;
+    };
+    std::vector<Message> messages;
+    // The entry box, so a message box can note what it held while it was up.
+    const FakeTextBox* entryBox = nullptr;
+
+    bool visible = false;
+    bool taskVisible = true;
+    bool unloaded = false;
+    int beeps = 0;
+    float tppX = 15, tppY = 15;
+    float left = 1500, top = 3000;
+    float scaleWidth = 3630, scaleHeight = 2670;
+    bool autoRedraw = false;
+    int drawMode = 13;
+    Colour foreColour = 0;
+    uint32_t imageDC = 0x2000;
+
+    void Hide() override { Note("Hide"); visible = false; }
+    void Show() override { Note("Show"); visible = true; }
+    bool Visible() const override { return visible; }
+    void SetTaskVisible(bool v) override { Note(v ? "TaskVisible(true)" : "TaskVisible(false)"); taskVisible = v; }
+    void Unload() override { Note("Unload"); unloaded = true; }
+    void DoEvents() override { Note("DoEvents"); }
+    int ShowMessage(const char* prompt, const char* title, uint32_t style) override {
+        Note("ShowMessage");
+        messages.push_back({prompt, title, style, entryBox ? entryBox->text : std::string()});
+        return 1;
+    }
+    void Beep() override { Note("Beep"); ++beeps; }
+    uint32_t WindowHandle() const override { return 0x00010044; }
+    uint32_t IconHandle() const override { return 0x00C0FFEE; }
+    float TwipsPerPixelX() const override { return tppX; }
+    float TwipsPerPixelY() const override { return tppY; }
+    float Left() const override { return left; }
+    float Top() const override { return top; }
+    void SetLeft(float t) override { Note("SetLeft"); left = t; }
+    void SetTop(float t) override { Note("SetTop"); top = t; }
+    float ScaleWidth() const override { return scaleWidth; }
+    float ScaleHeight() const override { return scaleHeight; }
+    void SetAutoRedraw(bool on) override { Note(on ? "AutoRedraw(true)" : "AutoRedraw(false)"); autoRedraw = on; }
+    uint32_t ImageDC() override { return imageDC; }
+    void ImageToPicture() override { Note("ImageToPicture"); }
+    void SetDrawMode(int mode) override { Note("DrawMode(" + std::to_string(mode) + ")"); drawMode = mode; }
+    void SetForeColor(Colour c) override { Note("ForeColor(" + FakeSystemCalls::Hex(c) + ")"); foreColour = c; }
+    void DrawBox(float x1, float y1, float x2, float y2) override {
+        Note("DrawBox(" + std::to_string(static_cast<int>(x1)) + "," + std::to_string(static_cast<int>(y1)) + "," +
+             std::to_string(static_cast<int>(x2)) + "," + std::to_string(static_cast<int>(y2)) + ")");
+    }
+
+    // The host steps and system calls merged in the order they happened.
+    std::vector<std::string> Journal() const {
+        std::vector<std::string> out;
+        size_t call = 0;
+        for (const Entry& e : log) {
+            while (call < e.callsBefore && call < system_.calls.size()) out.push_back(system_.calls[call++].name);
+            out.push_back(e.what);
+        }
+        while (call < system_.calls.size()) out.push_back(system_.calls[call++].name);
+        return out;
+    }
+    size_t Count(const std::string& what) const {
+        return static_cast<size_t>(std::count_if(log.begin(), log.end(), [&](const Entry& e) { return e.what == what; }));
+    }
+
+private:
+    void Note(const std::string& what) { log.push_back({what, system_.calls.size()}); }
+    const FakeSystemCalls& system_;
+};
+
+// The window object on fakes, in the state the window is created in.
+struct FormFixture {
+    FakeSystemCalls system;
+    FakeHost host{system};
+    FakeClock clock;
+    FakeTextBox TxtHeure, TxTChoix;
+    FakeOptionButton ChkArrêter, ChkReboot, ChkVeille;
+    FakeCommandButton Activer, cmdCancel;
+    FakeLabel LblFond, LblDecompte, SysReduc, SysCroix;
+    FakeLine Line8, Line9, Line10;
+    FakeTimer Timer1;
+    std::unique_ptr<Form1> form;
+
+    FormFixture() {
+        TxtHeure.text = "Heure Système";
+        TxTChoix.text = "Entrez une heure ici (hh:mm:ss)";
+        ChkArrêter.group = ChkReboot.group = ChkVeille.group = {&ChkArrêter, &ChkReboot, &ChkVeille};
+        ChkArrêter.value = true;
+        cmdCancel.visible = false;
+        LblDecompte.caption = "6";
+        LblDecompte.visible = false;
+        Line8.visible = Line9.visible = Line10.visible = false;
+        SysReduc.caption = SysCroix.caption = "";
+        Form1Controls c{};
+        c.TxtHeure = &TxtHeure;
+        c.TxTChoix = &TxTChoix;
+        c.ChkArrêter = &ChkArrêter;
+        c.ChkReboot = &ChkReboot;
+        c.ChkVeille = &ChkVeille;
+        c.Activer = &Activer;
+        c.cmdCancel = &cmdCancel;
+        c.LblFond = &LblFond;
+        c.LblDecompte = &LblDecompte;
+        c.SysReduc = &SysReduc;
+        c.SysCroix = &SysCroix;
+        c.Line8 = &Line8;
+        c.Line9 = &Line9;
+        c.Line10 = &Line10;
+        c.Timer1 = &Timer1;
+        form = std::make_unique<Form1>(c, host, clock, system);
+        TxtHeure.changeHandlerOwner = form.get();
+        host.entryBox = &TxTChoix;
+    }
+
+    // Runs one tick of the timer, as the front end does, if the timer is on.
+    void Tick() {
+        if (Timer1.enabled) form->Timer1_Timer();
+    }
+    // Advances the clock by one second and ticks.
+    void NextSecond() {
+        clock.Advance(1);
+        Tick();
+    }
+};
