@@ -14,8 +14,9 @@ constexpr uint32_t kEwxForce = 0x04;
 constexpr uint32_t kEwxPowerOff = 0x08;
 
 PowerStep EnableShutdownPrivilege(SystemCalls& sys) {
-    uint8_t newState[kTokenPrivilegesRecordSize];
-    uint8_t previousState[kTokenPrivilegesRecordSize];
+    // Aligned like the system's own record: the kernel refuses a misaligned TOKEN_PRIVILEGES.
+    alignas(4) uint8_t newState[kTokenPrivilegesRecordSize];
+    alignas(4) uint8_t previousState[kTokenPrivilegesRecordSize];
     std::memset(newState, 0, sizeof newState);
     std::memset(previousState, 0, sizeof previousState);
     uint64_t luid = 0;

@@ -7,8 +7,9 @@
 
 PowerStep ActiverPrivilegeArret(SystemCalls& sys) {
     // Zeroed up front so that nothing uninitialised ever reaches the system, whichever step fails.
-    uint8_t newState[kTokenPrivilegesRecordSize];
-    uint8_t previousState[kTokenPrivilegesRecordSize];
+    // Aligned like the system's own record: the kernel refuses a misaligned TOKEN_PRIVILEGES.
+    alignas(4) uint8_t newState[kTokenPrivilegesRecordSize];
+    alignas(4) uint8_t previousState[kTokenPrivilegesRecordSize];
     std::memset(newState, 0, sizeof newState);
     std::memset(previousState, 0, sizeof previousState);
     uint64_t luid = 0;

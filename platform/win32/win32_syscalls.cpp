@@ -1,0 +1,289 @@
+// SystemCalls bound at run time through LoadLibraryA + GetProcAddress, with the byte layouts the
+// portable core uses checked against <windows.h>.
+#include "platform/win32/win32_syscalls.h"
+
+#include <windows.h>
+#include <shellapi.h>
+// <windows.h> maps these names to their A/W forms; here they are the SystemCalls methods.
+#undef GetSystemDirectory
+#undef CreateProcess
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "power/TokenPrivileges.h"
+
+// The core hands handles and records over as 32-bit values and raw bytes; these hold on the target.
+static_assert(sizeof(HANDLE) == 4 && sizeof(HWND) == 4 && sizeof(HDC) == 4, "32-bit Windows only");
+static_assert(sizeof(LUID_AND_ATTRIBUTES) == kLuidAndAttributesSize, "LUID_AND_ATTRIBUTES size");
+static_assert(offsetof(LUID_AND_ATTRIBUTES, Luid) + offsetof(LUID, LowPart) == kLuidLowOffset, "LUID low");
+static_assert(offsetof(LUID_AND_ATTRIBUTES, Luid) + offsetof(LUID, HighPart) == kLuidHighOffset, "LUID high");
+static_assert(offsetof(LUID_AND_ATTRIBUTES, Attributes) == kLuidAttributesOffset, "attributes offset");
+static_assert(offsetof(TOKEN_PRIVILEGES, PrivilegeCount) == kTokenPrivilegesCountOffset, "count offset");
+static_assert(offsetof(TOKEN_PRIVILEGES, Privileges) == kTokenPrivilegesEntriesOffset, "entries offset");
+static_assert(sizeof(TOKEN_PRIVILEGES) == TokenPrivilegesLength(1) && TokenPrivilegesLength(1) == 16,
+              "TOKEN_PRIVILEGES with one entry");
+static_assert(kTokenPrivilegesRecordSize == TokenPrivilegesLength(2), "record holds two entries");
+static_assert((TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY) == (kTokenAdjustPrivileges | kTokenQuery), "access");
+static_assert(SE_PRIVILEGE_ENABLED == kSePrivilegeEnabled, "SE_PRIVILEGE_ENABLED");
+static_assert(ERROR_NOT_ALL_ASSIGNED == kErrorNotAllAssigned, "ERROR_NOT_ALL_ASSIGNED");
+static_assert((EWX_SHUTDOWN | EWX_FORCE | EWX_POWEROFF) == 13, "power-off flags");
+static_assert(SW_SHOWMINIMIZED == 2 && MAX_PATH == 260, "show style and path size");
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "NOTIFYICONDATAA v1 size");
+static_assert(offsetof(NOTIFYICONDATAA, cbSize) == 0 && offsetof(NOTIFYICONDATAA, hWnd) == 4 &&
+                  offsetof(NOTIFYICONDATAA, uID) == 8 && offsetof(NOTIFYICONDATAA, uFlags) == 12 &&
+                  offsetof(NOTIFYICONDATAA, uCallbackMessage) == 16 && offsetof(NOTIFYICONDATAA, hIcon) == 20 &&
+                  offsetof(NOTIFYICONDATAA, szTip) == 24 && NOTIFYICONDATAA_V1_SIZE == 24 + 64,
+              "NOTIFYICONDATAA v1 offsets");
+
+namespace {
+
+template <typename T>
+T FromValue(uint32_t value) {
+    return reinterpret_cast<T>(static_cast<uintptr_t>(value));
+}
+
+template <typename T>
+uint32_t ToValue(T handle) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle));
+}
+
+// UTF-8 to UTF-16; false when the text cannot be converted.
+bool Widen(const char* utf8, std::wstring& wide) {
+    wide.clear();
+    if (!utf8[0]) return true;
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (n <= 0) return false;
+    std::vector<wchar_t> buf(static_cast<size_t>(n));
+    if (::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buf.data(), n) != n) return false;
+    wide.assign(buf.data());
+    return true;
+}
+
+}  // namespace
+
+Win32SystemCalls::Win32SystemCalls()
+    : bindings_{
+          {"Shell_NotifyIconA", "shell32.dll", "Shell_NotifyIconA", nullptr, 0, false},
+          {"GetCurrentProcess", "kernel32.dll", "GetCurrentProcess", nullptr, 0, false},
+          {"CloseHandle", "kernel32.dll", "CloseHandle", nullptr, 0, false},
+          {"GetLastError", "kernel32.dll", "GetLastError", nullptr, 0, false},
+          {"SetSystemPowerState", "kernel32.dll", "SetSystemPowerState", nullptr, 0, false},
+          {"GetSystemDirectoryW", "kernel32.dll", "GetSystemDirectoryW", nullptr, 0, false},
+          {"CreateProcessW", "kernel32.dll", "CreateProcessW", nullptr, 0, false},
+          {"OpenProcessToken", "advapi32.dll", "OpenProcessToken", nullptr, 0, false},
+          {"LookupPrivilegeValueA", "advapi32.dll", "LookupPrivilegeValueA", nullptr, 0, false},
+          {"AdjustTokenPrivileges", "advapi32.dll", "AdjustTokenPrivileges", nullptr, 0, false},
+          {"ExitWindowsEx", "user32.dll", "ExitWindowsEx", nullptr, 0, false},
+          {"GetDesktopWindow", "user32.dll", "GetDesktopWindow", nullptr, 0, false},
+          {"GetDC", "user32.dll", "GetDC", nullptr, 0, false},
+          {"ReleaseDC", "user32.dll", "ReleaseDC", nullptr, 0, false},
+          {"BitBlt", "gdi32.dll", "BitBlt", nullptr, 0, false},
+      } {}
+
+void* Win32SystemCalls::Bind(Function f) {
+    Binding& b = bindings_[f];
+    if (!b.lookedUp) {
+        // Looking up must not disturb the error a previous call left for GetLastError to read.
+        const DWORD saved = ::GetLastError();
+        HMODULE module = ::GetModuleHandleA(b.library);
+        if (!module) module = ::LoadLibraryA(b.library);
+        b.proc = module ? reinterpret_cast<void*>(::GetProcAddress(module, b.entry)) : nullptr;
+        b.lookupError = b.proc ? 0 : (module ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
+        b.lookedUp = true;
+        ::SetLastError(saved);
+    }
+    if (!b.proc) ::SetLastError(b.lookupError);
+    return b.proc;
+}
+
+const Win32SystemCalls::Binding* Win32SystemCalls::Find(const char* name) const {
+    for (const Binding& b : bindings_) {
+        if (std::strcmp(b.name, name) == 0) return &b;
+    }
+    return nullptr;
+}
+
+bool Win32SystemCalls::RedirectEntry(const char* entry, const char* library, const char* replacementEntry) {
+    Binding* b = const_cast<Binding*>(Find(entry));
+    if (!b) return false;
+    b->library = library;
+    b->entry = replacementEntry;
+    b->proc = nullptr;
+    b->lookedUp = false;
+    return true;
+}
+
+bool Win32SystemCalls::IsLookedUp(const char* entry) const {
+    const Binding* b = Find(entry);
+    return b && b->lookedUp;
+}
+
+bool Win32SystemCalls::IsFound(const char* entry) const {
+    const Binding* b = Find(entry);
+    return b && b->proc;
+}
+
+#define TARVEIL_BIND(fn, api) reinterpret_cast<decltype(&::api)>(Bind(fn))
+
+bool Win32SystemCalls::Shell_NotifyIconA(uint32_t message, const uint8_t* data) {
+    auto fn = TARVEIL_BIND(kShellNotifyIconA, Shell_NotifyIconA);
+    if (!fn || !data) return false;
+    // Copied into a properly aligned record; cbSize inside says how much of it the shell reads.
+    NOTIFYICONDATAA record;
+    std::memset(&record, 0, sizeof record);
+    std::memcpy(&record, data, NOTIFYICONDATAA_V1_SIZE);
+    return fn(message, &record) != FALSE;
+}
+
+uint32_t Win32SystemCalls::GetCurrentProcess() {
+    auto fn = TARVEIL_BIND(kGetCurrentProcess, GetCurrentProcess);
+    return fn ? ToValue(fn()) : 0;
+}
+
+bool Win32SystemCalls::CloseHandle(uint32_t handle) {
+    auto fn = TARVEIL_BIND(kCloseHandle, CloseHandle);
+    return fn && fn(FromValue<HANDLE>(handle)) != FALSE;
+}
+
+uint32_t Win32SystemCalls::GetLastError() {
+    auto fn = TARVEIL_BIND(kGetLastError, GetLastError);
+    // Without the function, say so rather than pretend success (0).
+    return fn ? fn() : ERROR_PROC_NOT_FOUND;
+}
+
+bool Win32SystemCalls::SetSystemPowerState(bool suspend, bool force) {
+    auto fn = TARVEIL_BIND(kSetSystemPowerState, SetSystemPowerState);
+    return fn && fn(suspend ? TRUE : FALSE, force ? TRUE : FALSE) != FALSE;
+}
+
+uint32_t Win32SystemCalls::GetSystemDirectory(char* buf, uint32_t cap) {
+    auto fn = TARVEIL_BIND(kGetSystemDirectoryW, GetSystemDirectoryW);
+    if (!fn) return 0;
+    std::vector<wchar_t> wide(MAX_PATH);
+    UINT n = fn(wide.data(), static_cast<UINT>(wide.size()));
+    if (n >= wide.size()) {
+        wide.resize(n);
+        n = fn(wide.data(), static_cast<UINT>(wide.size()));
+        if (n >= wide.size()) return 0;
+    }
+    if (n == 0) return 0;
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return 0;
+    // As the system does: the size needed, terminator included, when the buffer is too small.
+    if (!buf || static_cast<uint32_t>(bytes) + 1 > cap) return static_cast<uint32_t>(bytes) + 1;
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n), buf, bytes, nullptr, nullptr);
+    buf[bytes] = '\0';
+    return static_cast<uint32_t>(bytes);
+}
+
+bool Win32SystemCalls::CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow) {
+    auto fn = TARVEIL_BIND(kCreateProcessW, CreateProcessW);
+    if (!fn) return false;
+    std::wstring application, commandLine;
+    if ((applicationUtf8 && !Widen(applicationUtf8, application)) ||
+        (commandLineUtf8 && !Widen(commandLineUtf8, commandLine))) {
+        ::SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return false;
+    }
+    // CreateProcessW may write into the command line, so it gets a buffer of its own.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+
+    STARTUPINFOW startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = showWindow;
+    PROCESS_INFORMATION process;
+    std::memset(&process, 0, sizeof process);
+
+    if (!fn(applicationUtf8 ? application.c_str() : nullptr, commandLineUtf8 ? line.data() : nullptr, nullptr,
+            nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    // Not waited for: the handles are of no further use.
+    CloseHandle(ToValue(process.hThread));
+    CloseHandle(ToValue(process.hProcess));
+    return true;
+}
+
+bool Win32SystemCalls::OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) {
+    auto fn = TARVEIL_BIND(kOpenProcessToken, OpenProcessToken);
+    if (!fn) return false;
+    HANDLE handle = nullptr;
+    const BOOL ok = fn(FromValue<HANDLE>(process), desiredAccess, &handle);
+    if (token) *token = ToValue(handle);
+    return ok != FALSE;
+}
+
+bool Win32SystemCalls::LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) {
+    auto fn = TARVEIL_BIND(kLookupPrivilegeValueA, LookupPrivilegeValueA);
+    if (!fn) return false;
+    LUID value;
+    std::memset(&value, 0, sizeof value);
+    const BOOL ok = fn(systemName, name, &value);
+    if (luid) *luid = static_cast<uint64_t>(value.LowPart) | static_cast<uint64_t>(static_cast<uint32_t>(value.HighPart)) << 32;
+    return ok != FALSE;
+}
+
+bool Win32SystemCalls::AdjustTokenPrivileges(uint32_t token, bool disableAll, const uint8_t* newState,
+                                             uint32_t bufferLength, uint8_t* previousState, uint32_t* returnLength) {
+    auto fn = TARVEIL_BIND(kAdjustTokenPrivileges, AdjustTokenPrivileges);
+    if (!fn) return false;
+    // The system refuses misaligned records; copy into aligned ones when needed.
+    std::vector<DWORD> alignedNew, alignedPrevious;
+    PTOKEN_PRIVILEGES in = nullptr;
+    if (newState) {
+        DWORD count;
+        std::memcpy(&count, newState, sizeof count);
+        const size_t size = TokenPrivilegesLength(count > 64 ? 0 : count);
+        alignedNew.resize((size + 3) / 4);
+        std::memcpy(alignedNew.data(), newState, size);
+        std::memcpy(&alignedNew[0], &count, sizeof count);  // the count the system reads is the real one
+        in = reinterpret_cast<PTOKEN_PRIVILEGES>(alignedNew.data());
+    }
+    PTOKEN_PRIVILEGES out = nullptr;
+    if (previousState) {
+        alignedPrevious.resize((bufferLength + 3) / 4 + 1);
+        std::memcpy(alignedPrevious.data(), previousState, bufferLength);
+        out = reinterpret_cast<PTOKEN_PRIVILEGES>(alignedPrevious.data());
+    }
+    DWORD length = 0;
+    const BOOL ok = fn(FromValue<HANDLE>(token), disableAll ? TRUE : FALSE, in, bufferLength, out,
+                       returnLength ? &length : nullptr);
+    // Keep the error the call left: the copies below must not change it.
+    const DWORD error = ::GetLastError();
+    if (previousState) std::memcpy(previousState, alignedPrevious.data(), bufferLength);
+    if (returnLength) *returnLength = length;
+    ::SetLastError(error);
+    return ok != FALSE;
+}
+
+bool Win32SystemCalls::ExitWindowsEx(uint32_t flags, uint32_t reason) {
+    auto fn = TARVEIL_BIND(kExitWindowsEx, ExitWindowsEx);
+    return fn && fn(flags, reason) != FALSE;
+}
+
+uint32_t Win32SystemCalls::GetDesktopWindow() {
+    auto fn = TARVEIL_BIND(kGetDesktopWindow, GetDesktopWindow);
+    return fn ? ToValue(fn()) : 0;
+}
+
+uint32_t Win32SystemCalls::GetDC(uint32_t window) {
+    auto fn = TARVEIL_BIND(kGetDC, GetDC);
+    return fn ? ToValue(fn(FromValue<HWND>(window))) : 0;
+}
+
+int Win32SystemCalls::ReleaseDC(uint32_t window, uint32_t dc) {
+    auto fn = TARVEIL_BIND(kReleaseDC, ReleaseDC);
+    return fn ? fn(FromValue<HWND>(window), FromValue<HDC>(dc)) : 0;
+}
+
+bool Win32SystemCalls::BitBlt(uint32_t destDC, int x, int y, int width, int height, uint32_t srcDC, int srcX, int srcY,
+                              uint32_t rop) {
+    auto fn = TARVEIL_BIND(kBitBlt, BitBlt);
+    return fn && fn(FromValue<HDC>(destDC), x, y, width, height, FromValue<HDC>(srcDC), srcX, srcY, rop) != FALSE;
+}

@@ -1,0 +1,81 @@
+// SystemCalls for real: each function is looked up by library and entry name on first use, so a
+// function missing from the running Windows makes that call fail instead of the program not starting.
+#pragma once
+
+#include <cstdint>
+
+// <windows.h>, when included first, turns these two method names into their A/W forms.
+#undef GetSystemDirectory
+#undef CreateProcess
+
+#include "platform/syscalls.h"
+
+class Win32SystemCalls : public SystemCalls {
+public:
+    Win32SystemCalls();
+
+    bool Shell_NotifyIconA(uint32_t message, const uint8_t* data) override;
+
+    uint32_t GetCurrentProcess() override;
+    bool CloseHandle(uint32_t handle) override;
+    uint32_t GetLastError() override;
+    bool SetSystemPowerState(bool suspend, bool force) override;
+    uint32_t GetSystemDirectory(char* buf, uint32_t cap) override;
+    bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow) override;
+
+    bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) override;
+    bool LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) override;
+    bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const uint8_t* newState, uint32_t bufferLength,
+                               uint8_t* previousState, uint32_t* returnLength) override;
+
+    bool ExitWindowsEx(uint32_t flags, uint32_t reason) override;
+    uint32_t GetDesktopWindow() override;
+    uint32_t GetDC(uint32_t window) override;
+    int ReleaseDC(uint32_t window, uint32_t dc) override;
+
+    bool BitBlt(uint32_t destDC, int x, int y, int width, int height, uint32_t srcDC, int srcX, int srcY,
+                uint32_t rop) override;
+
+    // Looks the function `entry` (as named in the list below) up as `replacementEntry` in `library`
+    // instead; lets the tests see how a function missing from the system behaves. Returns false for
+    // an unknown entry.
+    bool RedirectEntry(const char* entry, const char* library, const char* replacementEntry);
+    // Whether `entry` has been looked up yet, and whether it was found.
+    bool IsLookedUp(const char* entry) const;
+    bool IsFound(const char* entry) const;
+
+private:
+    enum Function {
+        kShellNotifyIconA,
+        kGetCurrentProcess,
+        kCloseHandle,
+        kGetLastError,
+        kSetSystemPowerState,
+        kGetSystemDirectoryW,
+        kCreateProcessW,
+        kOpenProcessToken,
+        kLookupPrivilegeValueA,
+        kAdjustTokenPrivileges,
+        kExitWindowsEx,
+        kGetDesktopWindow,
+        kGetDC,
+        kReleaseDC,
+        kBitBlt,
+        kFunctionCount
+    };
+
+    struct Binding {
+        const char* name;      // the name callers know the function by
+        const char* library;
+        const char* entry;     // the export looked up
+        void* proc;
+        uint32_t lookupError;  // error left by a failed look-up, given again by every call
+        bool lookedUp;
+    };
+
+    // The function's address, or nullptr with the thread's last error set to why.
+    void* Bind(Function f);
+    const Binding* Find(const char* name) const;
+
+    Binding bindings_[kFunctionCount];
+};

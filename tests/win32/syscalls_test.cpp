@@ -1,0 +1,269 @@
+// Win32SystemCalls on a real (or Wine) system: binding on first use, soft failure of missing
+// functions, and the byte records and values reaching the system as the core lays them out.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/win32/win32_syscalls.h"
+#include "power/TokenPrivileges.h"
+
+// <windows.h> maps these to their A/W forms; in this file they are SystemCalls methods.
+#undef GetSystemDirectory
+#undef CreateProcess
+
+namespace {
+
+const char* const kAllEntries[] = {
+    "Shell_NotifyIconA", "GetCurrentProcess", "CloseHandle",      "GetLastError",          "SetSystemPowerState",
+    "GetSystemDirectoryW", "CreateProcessW",  "OpenProcessToken", "LookupPrivilegeValueA", "AdjustTokenPrivileges",
+    "ExitWindowsEx",     "GetDesktopWindow",  "GetDC",            "ReleaseDC",             "BitBlt",
+};
+
+// Calls that are harmless to make for real; ExitWindowsEx is left out on purpose: it would end the
+// Wine session the tests run in.
+struct SafeCall {
+    const char* entry;
+    std::function<void(Win32SystemCalls&)> call;
+};
+
+const SafeCall kSafeCalls[] = {
+    {"GetCurrentProcess", [](Win32SystemCalls& s) { s.GetCurrentProcess(); }},
+    {"CloseHandle", [](Win32SystemCalls& s) { s.CloseHandle(0); }},
+    {"GetLastError", [](Win32SystemCalls& s) { s.GetLastError(); }},
+    {"GetSystemDirectoryW", [](Win32SystemCalls& s) { char b[MAX_PATH]; s.GetSystemDirectory(b, MAX_PATH); }},
+    {"GetDesktopWindow", [](Win32SystemCalls& s) { s.GetDesktopWindow(); }},
+    {"GetDC", [](Win32SystemCalls& s) { s.ReleaseDC(0, s.GetDC(0)); }},
+    {"LookupPrivilegeValueA", [](Win32SystemCalls& s) { uint64_t l; s.LookupPrivilegeValueA("", "SeShutdownPrivilege", &l); }},
+};
+
+TEST(Win32SystemCalls, EachFunctionIsLookedUpOnFirstUseOnly) {
+    for (const SafeCall& c : kSafeCalls) {
+        SCOPED_TRACE(c.entry);
+        Win32SystemCalls sys;
+        for (const char* e : kAllEntries) ASSERT_FALSE(sys.IsLookedUp(e)) << e;
+        c.call(sys);
+        EXPECT_TRUE(sys.IsLookedUp(c.entry));
+        EXPECT_TRUE(sys.IsFound(c.entry));
+        // Nothing else was touched, and ExitWindowsEx least of all.
+        for (const char* e : kAllEntries) {
+            if (std::strcmp(e, c.entry) != 0 && std::strcmp(e, "ReleaseDC") != 0) {
+                EXPECT_FALSE(sys.IsLookedUp(e)) << e;
+            }
+        }
+    }
+}
+
+TEST(Win32SystemCalls, BoundFunctionsGiveTheSystemsAnswers) {
+    Win32SystemCalls sys;
+    EXPECT_EQ(sys.GetCurrentProcess(), 0xFFFFFFFFu);  // the process pseudo-handle
+    EXPECT_EQ(sys.GetDesktopWindow(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(::GetDesktopWindow())));
+    EXPECT_FALSE(sys.CloseHandle(0));
+    EXPECT_EQ(sys.GetLastError(), static_cast<uint32_t>(ERROR_INVALID_HANDLE));
+    uint64_t luid = 0;
+    ASSERT_TRUE(sys.LookupPrivilegeValueA("", "SeShutdownPrivilege", &luid));
+    LUID real;
+    ASSERT_TRUE(::LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &real));
+    EXPECT_EQ(luid, static_cast<uint64_t>(real.LowPart) | static_cast<uint64_t>(real.HighPart) << 32);
+    EXPECT_FALSE(sys.LookupPrivilegeValueA("", "SeNoSuchPrivilegeAtAll", &luid));
+}
+
+TEST(Win32SystemCalls, LookingUpDoesNotDisturbTheLastError) {
+    const DWORD errors[] = {ERROR_NOT_ALL_ASSIGNED, ERROR_SUCCESS, ERROR_ACCESS_DENIED};
+    for (DWORD error : errors) {
+        Win32SystemCalls sys;
+        ::SetLastError(error);
+        EXPECT_EQ(sys.GetLastError(), error);  // its own first use looks GetLastError up
+    }
+    // A look-up that has to load its library (GetModuleHandleA fails first, leaving an error)
+    // must leave the error as it was. _getpid takes nothing and sets no error, like GetCurrentProcess.
+    Win32SystemCalls sys;
+    ASSERT_EQ(::GetModuleHandleA("crtdll.dll"), nullptr);
+    ASSERT_TRUE(sys.RedirectEntry("GetCurrentProcess", "crtdll.dll", "_getpid"));
+    ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
+    EXPECT_EQ(sys.GetCurrentProcess(), ::GetCurrentProcessId());
+    EXPECT_TRUE(sys.IsFound("GetCurrentProcess"));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_ALL_ASSIGNED));
+}
+
+struct MissingCase {
+    const char* entry;
+    const char* library;
+    DWORD error;
+    std::function<bool(Win32SystemCalls&)> callFails;
+};
+
+const MissingCase kMissing[] = {
+    {"SetSystemPowerState", "kernel32.dll", ERROR_PROC_NOT_FOUND,
+     [](Win32SystemCalls& s) { return !s.SetSystemPowerState(false, false); }},
+    {"ExitWindowsEx", "user32.dll", ERROR_PROC_NOT_FOUND, [](Win32SystemCalls& s) { return !s.ExitWindowsEx(13, 0); }},
+    {"ExitWindowsEx", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
+     [](Win32SystemCalls& s) { return !s.ExitWindowsEx(13, 0); }},
+    {"GetCurrentProcess", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](Win32SystemCalls& s) { return s.GetCurrentProcess() == 0; }},
+    {"OpenProcessToken", "advapi32.dll", ERROR_PROC_NOT_FOUND,
+     [](Win32SystemCalls& s) { uint32_t t = 7; return !s.OpenProcessToken(s.GetCurrentProcess(), 0x28, &t); }},
+    {"GetSystemDirectoryW", "kernel32.dll", ERROR_PROC_NOT_FOUND,
+     [](Win32SystemCalls& s) { char b[MAX_PATH]; return s.GetSystemDirectory(b, MAX_PATH) == 0; }},
+    {"CreateProcessW", "kernel32.dll", ERROR_PROC_NOT_FOUND,
+     [](Win32SystemCalls& s) { return !s.CreateProcess("C:\\windows\\system32\\cmd.exe", "cmd /c exit", 2); }},
+    {"Shell_NotifyIconA", "shell32.dll", ERROR_PROC_NOT_FOUND,
+     [](Win32SystemCalls& s) { uint8_t r[88] = {88}; return !s.Shell_NotifyIconA(0, r); }},
+    {"BitBlt", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
+     [](Win32SystemCalls& s) { return !s.BitBlt(0, 0, 0, 1, 1, 0, 0, 0, SRCCOPY); }},
+    {"ReleaseDC", "user32.dll", ERROR_PROC_NOT_FOUND, [](Win32SystemCalls& s) { return s.ReleaseDC(0, 0) == 0; }},
+};
+
+TEST(Win32SystemCalls, AMissingFunctionFailsSoftlyWithAnError) {
+    for (const MissingCase& c : kMissing) {
+        SCOPED_TRACE(std::string(c.entry) + " in " + c.library);
+        Win32SystemCalls sys;
+        ASSERT_TRUE(sys.RedirectEntry(c.entry, c.library, "TarveilNoSuchEntry"));
+        EXPECT_TRUE(c.callFails(sys));
+        EXPECT_TRUE(sys.IsLookedUp(c.entry));
+        EXPECT_FALSE(sys.IsFound(c.entry));
+        EXPECT_EQ(sys.GetLastError(), c.error);
+        // Every later call fails the same way, without looking up again.
+        EXPECT_TRUE(c.callFails(sys));
+        EXPECT_EQ(sys.GetLastError(), c.error);
+    }
+    Win32SystemCalls sys;
+    EXPECT_FALSE(sys.RedirectEntry("NotASystemCall", "kernel32.dll", "GetTickCount"));
+}
+
+TEST(Win32SystemCalls, GetSystemDirectoryGivesTheRealFolder) {
+    Win32SystemCalls sys;
+    char dir[MAX_PATH];
+    const uint32_t n = sys.GetSystemDirectory(dir, MAX_PATH);
+    ASSERT_GT(n, 3u);
+    ASSERT_LT(n, static_cast<uint32_t>(MAX_PATH));
+    EXPECT_EQ(std::strlen(dir), n);
+    char real[MAX_PATH];
+    ASSERT_EQ(::GetSystemDirectoryA(real, MAX_PATH), n);
+    EXPECT_STREQ(dir, real);
+    const DWORD attributes = ::GetFileAttributesA(dir);
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_NE(::GetFileAttributesA((std::string(dir) + "\\kernel32.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // Too small a buffer: the size needed comes back, as from the system itself.
+    char small[4] = {'?', '?', '?', '?'};
+    EXPECT_EQ(sys.GetSystemDirectory(small, sizeof small), n + 1);
+    EXPECT_EQ(sys.GetSystemDirectory(dir, n), n + 1);
+    EXPECT_EQ(sys.GetSystemDirectory(dir, n + 1), n);
+}
+
+std::wstring TempDir() {
+    wchar_t buf[MAX_PATH];
+    const DWORD n = ::GetTempPathW(MAX_PATH, buf);
+    return std::wstring(buf, n);
+}
+
+std::string Utf8(const std::wstring& w) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+    s.resize(static_cast<size_t>(n) - 1);
+    return s;
+}
+
+bool WaitForFile(const std::wstring& path) {
+    for (int i = 0; i < 200; ++i) {
+        if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+TEST(Win32SystemCalls, CreateProcessRunsTheNamedProgramWithTheUtf8CommandLine) {
+    Win32SystemCalls sys;
+    char dir[MAX_PATH];
+    ASSERT_GT(sys.GetSystemDirectory(dir, MAX_PATH), 0u);
+    const std::string cmd = std::string(dir) + "\\cmd.exe";
+    // The é in the file name only survives if the command line is converted from UTF-8 properly.
+    const std::wstring file = TempDir() + L"tarveil_cr\u00e9ation_" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
+    ::DeleteFileW(file.c_str());
+    const std::string line = "cmd /c echo ok>\"" + Utf8(file) + "\"";
+    ASSERT_TRUE(sys.CreateProcess(cmd.c_str(), line.c_str(), SW_SHOWMINIMIZED));
+    EXPECT_TRUE(WaitForFile(file));
+    ::Sleep(200);
+    ::DeleteFileW(file.c_str());
+
+    EXPECT_FALSE(sys.CreateProcess((std::string(dir) + "\\tarveil_no_such_program.exe").c_str(), "x", 2));
+    EXPECT_NE(sys.GetLastError(), 0u);
+}
+
+// The core's byte record, handed over through the layer, really enables the privilege.
+TEST(Win32SystemCalls, TokenPrivilegesRecordEnablesTheShutdownPrivilege) {
+    Win32SystemCalls sys;
+    uint32_t token = 0;
+    ASSERT_TRUE(sys.OpenProcessToken(sys.GetCurrentProcess(), kTokenAdjustPrivileges | kTokenQuery, &token));
+    ASSERT_NE(token, 0u);
+    uint64_t luid = 0;
+    ASSERT_TRUE(sys.LookupPrivilegeValueA("", kShutdownPrivilegeName, &luid));
+
+    // Deliberately one byte off alignment: the layer must cope.
+    alignas(4) uint8_t storage[1 + 2 * kTokenPrivilegesRecordSize] = {};
+    uint8_t* newState = storage + 1;
+    uint8_t* previous = storage + 1 + kTokenPrivilegesRecordSize;
+    struct Step {
+        uint32_t attributes;
+        bool enabledAfter;
+    } const steps[] = {{0, false}, {kSePrivilegeEnabled, true}, {0, false}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.attributes);
+        std::memset(storage, 0, sizeof storage);
+        PutU32(newState, 1);
+        PutU32(newState + kTokenPrivilegesEntriesOffset + kLuidLowOffset, static_cast<uint32_t>(luid));
+        PutU32(newState + kTokenPrivilegesEntriesOffset + kLuidHighOffset, static_cast<uint32_t>(luid >> 32));
+        PutU32(newState + kTokenPrivilegesEntriesOffset + kLuidAttributesOffset, step.attributes);
+        uint32_t returned = 0;
+        ASSERT_TRUE(sys.AdjustTokenPrivileges(token, false, newState, TokenPrivilegesLength(1), previous, &returned));
+        EXPECT_EQ(sys.GetLastError(), 0u);
+
+        HANDLE t = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(token));
+        PRIVILEGE_SET set;
+        set.PrivilegeCount = 1;
+        set.Control = PRIVILEGE_SET_ALL_NECESSARY;
+        set.Privilege[0].Luid.LowPart = static_cast<DWORD>(luid);
+        set.Privilege[0].Luid.HighPart = static_cast<LONG>(luid >> 32);
+        set.Privilege[0].Attributes = 0;
+        BOOL held = FALSE;
+        ASSERT_TRUE(::PrivilegeCheck(t, &set, &held));
+        EXPECT_EQ(held != FALSE, step.enabledAfter);
+    }
+    EXPECT_TRUE(sys.CloseHandle(token));
+}
+
+TEST(Win32SystemCalls, BitBltCopiesBetweenDeviceContexts) {
+    Win32SystemCalls sys;
+    const uint32_t screen = sys.GetDC(0);
+    ASSERT_NE(screen, 0u);
+    HDC screenDC = reinterpret_cast<HDC>(static_cast<uintptr_t>(screen));
+    HDC src = ::CreateCompatibleDC(screenDC);
+    HDC dst = ::CreateCompatibleDC(screenDC);
+    HBITMAP srcBmp = ::CreateCompatibleBitmap(screenDC, 8, 8);
+    HBITMAP dstBmp = ::CreateCompatibleBitmap(screenDC, 8, 8);
+    HGDIOBJ oldSrc = ::SelectObject(src, srcBmp);
+    HGDIOBJ oldDst = ::SelectObject(dst, dstBmp);
+    const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 128, 255)};
+    for (COLORREF colour : colours) {
+        ::SetPixel(src, 5, 6, colour);
+        ::SetPixel(dst, 1, 2, RGB(0, 0, 0));
+        EXPECT_TRUE(sys.BitBlt(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(dst)), 1, 2, 1, 1,
+                               static_cast<uint32_t>(reinterpret_cast<uintptr_t>(src)), 5, 6, SRCCOPY));
+        EXPECT_EQ(::GetPixel(dst, 1, 2), colour);
+    }
+    ::SelectObject(src, oldSrc);
+    ::SelectObject(dst, oldDst);
+    ::DeleteObject(srcBmp);
+    ::DeleteObject(dstBmp);
+    ::DeleteDC(src);
+    ::DeleteDC(dst);
+    EXPECT_EQ(sys.ReleaseDC(0, screen), 1);
+}
+
+}  // namespace
