@@ -5,36 +5,27 @@
 
 namespace {
 
-int16_t RoundToInt16(float value) {
-    double rounded = std::nearbyint(static_cast<double>(value));
-    if (rounded > 32767.0) return 32767;
-    if (rounded < -32768.0) return -32768;
-    return static_cast<int16_t>(rounded);
-}
-
-// Moves one coordinate of the window by the pointer's offset from the grab point; an equal value leaves it.
-float Follow(float position, float pointer, int16_t start) {
-    const double delta = static_cast<double>(pointer) - static_cast<double>(start);
-    if (delta == 0.0) return position;
-    return static_cast<float>(static_cast<double>(position) + delta);
+// Rounds half to even; a value that does not fit in 16 bits leaves the grab point as it was.
+void RoundToInt16(float value, int16_t* out) {
+    const double rounded = std::nearbyint(static_cast<double>(value));
+    if (rounded >= -32768.0 && rounded <= 32767.0) *out = static_cast<int16_t>(rounded);
 }
 
 }  // namespace
 
 void Form1::Form_MouseDown(int16_t /*Button*/, int16_t /*Shift*/, float X, float Y) {
     Deplacement = kTrue;
-    DepartX = RoundToInt16(X);
-    DepartY = RoundToInt16(Y);
+    RoundToInt16(X, &DepartX);
+    RoundToInt16(Y, &DepartY);
 }
 
 void Form1::Form_MouseMove(int16_t Button, int16_t /*Shift*/, float X, float Y) {
     if (Button == kLeftButton && Deplacement) {
-        const float left = host_.Left();
-        const float top = host_.Top();
-        const float newLeft = Follow(left, X, DepartX);
-        const float newTop = Follow(top, Y, DepartY);
-        if (newLeft != left) host_.SetLeft(newLeft);
-        if (newTop != top) host_.SetTop(newTop);
+        // Each axis moves by the pointer's offset from the grab point, and only when there is one.
+        const double dx = static_cast<double>(X) - DepartX;
+        if (dx != 0.0) host_.SetLeft(static_cast<float>(host_.Left() + dx));
+        const double dy = static_cast<double>(Y) - DepartY;
+        if (dy != 0.0) host_.SetTop(static_cast<float>(host_.Top() + dy));
     }
 
     // The icon's callbacks arrive as mouse moves whose x carries the mouse message.
