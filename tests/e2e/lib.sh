@@ -204,8 +204,8 @@ e2e_wallpaper() {
     if [ -z "${1:-}" ]; then
         local w=${E2E_SCREEN%%x*} rest=${E2E_SCREEN#*x}
         local h=${rest%%x*}
-        "$E2E_CONVERT" -size "${h}x${w}" gradient:'#D0D0D0-#303030' -rotate 270 \
-            \( -size "${w}x${h}" gradient:'#505050-#C0C0C0' \) -size "${w}x${h}" xc:'#C8C8C8' \
+        "$E2E_CONVERT" -size "${h}x${w}" gradient:'#707070-#202020' -rotate 270 \
+            \( -size "${w}x${h}" gradient:'#5A5A5A-#A0A0A0' \) -size "${w}x${h}" xc:'#D8D8D8' \
             -colorspace sRGB -channel RGB -combine -depth 8 "$img" || return 1
     fi
     # display's status is 1 even when it worked: judge by what the screen shows
@@ -245,6 +245,7 @@ e2e_prefix() {
             _e2e_wineboot || exit 1
             touch "$WINEPREFIX/.e2e-ready"
         fi
+        e2e_install_wine_fonts
     ) 9>"$E2E_BUILD/prefix.lock"
 }
 
@@ -256,7 +257,16 @@ _e2e_wineboot() {
         return 1
     fi
     timeout 60 wineserver -w >/dev/null 2>&1 || true
-    [ -f "$WINEPREFIX/system.reg" ]
+    [ -f "$WINEPREFIX/system.reg" ] || return 1
+    e2e_install_wine_fonts
+}
+
+# e2e_install_wine_fonts — puts Wine's own fonts (MS Sans Serif, Tahoma, ...) in the prefix's Fonts folder. Debian's
+# Wine looks for them in a folder where fonts-wine does not put them, and would draw every face with DejaVu Sans.
+e2e_install_wine_fonts() {
+    local src=/usr/share/wine/fonts dst="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -d "$src" ] || { echo "e2e: $src missing (package fonts-wine): text will not look as on Windows" >&2; return 0; }
+    mkdir -p "$dst" && cp -n "$src"/* "$dst"/
 }
 
 # e2e_reg_add KEY VALUE TYPE DATA — writes one registry value in the current prefix.

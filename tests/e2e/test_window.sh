@@ -3,7 +3,7 @@
 # caption strip, desktop behind it, and its size at 120 and 144 DPI.
 source "$(dirname "$0")/lib.sh"
 
-# Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
+# Window-relative places at 96 DPI, as Windows rectangles "LEFT TOP RIGHT BOTTOM" (right and bottom excluded).
 WIN_W=242
 WIN_H=178
 CLOCK_BOX="64 24 177 46"
@@ -14,14 +14,14 @@ OPTION_ARRETER="32 88 105 105"
 RADIO_MARK_W=14            # the mark (13 px at 96 DPI) sits in the option's first columns
 CANCEL_BUTTON="56 152 185 177"
 DIGIT_BOX="24 122 41 138"
-STRIP_REF="$E2E_ROOT/resources/BandeauTitre.bmp"
-STRIP_X=0
-STRIP_Y=0
+STRIP_REF="$E2E_ROOT/resources/BandeauTitre.bmp"   # drawn at the window's top-left corner
 # 3630 x 2670 twips at other resolutions, +-1 for rounding
 DPI_SIZES="120:302:223 144:363:267"
 
 FUZZ=3                     # per cent, for exact-looking comparisons
-read -r PX0 PY0 PX1 PY1 <<<"$PANEL"
+
+# incl RECT [INSET] — the rectangle as the harness's inclusive region "X0 Y0 X1 Y1", shrunk by INSET on every side
+incl() { local i=${5:-0}; echo "$(($1 + i)) $(($2 + i)) $(($3 - 1 - i)) $(($4 - 1 - i))"; }
 
 e2e_require_exe
 e2e_setup
@@ -43,9 +43,10 @@ e2e_assert_eq "${WIN_W}x${WIN_H}" "${E2E_WIN_W}x${E2E_WIN_H}" "window is ${WIN_W
     "$E2E_WORK/behind.png"
 
 # --- Clock box ---------------------------------------------------------------------------------------------------
-read -r n cx0 cy0 cx1 cy1 <<<"$(e2e_dark_bbox "$E2E_WORK/first.png" $CLOCK_BOX)"
+CLOCK_IN=$(incl $CLOCK_BOX 2)   # inside its border
+read -r n cx0 cy0 cx1 cy1 <<<"$(e2e_dark_bbox "$E2E_WORK/first.png" $CLOCK_IN)"
 e2e_assert_ge "$n" 20 "clock box shows text in the first screenshot"
-read -r bx0 by0 bx1 by1 <<<"$CLOCK_BOX"
+read -r bx0 by0 bx1 by1 <<<"$(incl $CLOCK_BOX)"
 if [ "$n" -gt 0 ]; then
     left=$((cx0 - bx0)); right=$((bx1 - cx1))
     e2e_assert_le "$(( left > right ? left - right : right - left ))" 3 \
@@ -61,12 +62,12 @@ for i in 1 2 3; do
 done
 for pair in "1 2" "2 3" "1 3"; do
     read -r a b <<<"$pair"
-    d=$(e2e_diff_count "$E2E_WORK/tick$a.png" "$E2E_WORK/tick$b.png" $CLOCK_BOX)
+    d=$(e2e_diff_count "$E2E_WORK/tick$a.png" "$E2E_WORK/tick$b.png" $CLOCK_IN)
     e2e_assert_ge "$d" 1 "clock changes between shots $a and $b"
 done
 # HH:MM:SS within a minute: what changes is the seconds, the right part of the text
-read -r dn dx0 _ dx1 _ <<<"$(e2e_diff_bbox "$E2E_WORK/tick1.png" "$E2E_WORK/tick2.png" $CLOCK_BOX 32)"
-read -r tn tx0 _ tx1 _ <<<"$(e2e_dark_bbox "$E2E_WORK/tick1.png" $CLOCK_BOX)"
+read -r dn dx0 _ dx1 _ <<<"$(e2e_diff_bbox "$E2E_WORK/tick1.png" "$E2E_WORK/tick2.png" $CLOCK_IN 32)"
+read -r tn tx0 _ tx1 _ <<<"$(e2e_dark_bbox "$E2E_WORK/tick1.png" $CLOCK_IN)"
 if [ "$dn" -gt 0 ] && [ "$tn" -gt 0 ]; then
     e2e_assert_ge "$dx0" $(( tx0 + (tx1 - tx0) * 5 / 8 )) \
         "only the seconds change within a minute (changes from x=$dx0, text $tx0..$tx1)"
@@ -75,34 +76,41 @@ else
 fi
 
 # --- Entry box ---------------------------------------------------------------------------------------------------
-read -r ex0 ey0 ex1 ey1 <<<"$ENTRY_BOX"
+read -r ex0 ey0 ex1 ey1 <<<"$(incl $ENTRY_BOX)"
 area=$(( (ex1 - ex0 + 1) * (ey1 - ey0 + 1) ))
-grey=$(e2e_count_color "$E2E_WORK/win.png" $ENTRY_BOX "$ENTRY_BG" 2)
+grey=$(e2e_count_color "$E2E_WORK/win.png" $ex0 $ey0 $ex1 $ey1 "$ENTRY_BG" 2)
 e2e_assert_ge "$grey" $(( area / 2 )) "entry box background is light grey $ENTRY_BG ($grey of $area pixels)"
-e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/win.png" $ENTRY_BOX)" 15 "entry box shows its prompt in dark text"
-# the grey reaches the box's corners
-for pt in "$((ex0 + 1)) $((ey0 + 1))" "$((ex1 - 1)) $((ey1 - 1))"; do
+e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/win.png" $ex0 $ey0 $ex1 $ey1)" 15 "entry box shows its prompt in dark text"
+# the grey reaches the box's corners, inside its border
+for pt in "$((ex0 + 3)) $((ey0 + 3))" "$((ex1 - 3)) $((ey1 - 3))"; do
     read -r x y <<<"$pt"
     e2e_assert_eq "$ENTRY_BG" "$(e2e_pixel "$E2E_WORK/win.png" "$x" "$y")" "entry box is grey at ($x,$y)"
 done
+# the grey stops at the box's edges: just outside is the desktop
+for pt in "$((ex0 - 1)) $(((ey0 + ey1) / 2))" "$((ex1 + 1)) $(((ey0 + ey1) / 2))"; do
+    read -r x y <<<"$pt"
+    e2e_assert_ne "$ENTRY_BG" "$(e2e_pixel "$E2E_WORK/win.png" "$x" "$y")" "no grey outside the entry box at ($x,$y)"
+done
 
 # --- White panel ---------------------------------------------------------------------------------------------------
-below="$PX0 $((ey1 + 1)) $PX1 $PY1"
-parea=$(( (PX1 - PX0 + 1) * (PY1 - ey1) ))
+read -r PX0 PY0 PX1 PY1 <<<"$(incl $PANEL)"
+below="$((PX0 + 1)) $((ey1 + 1)) $((PX1 - 1)) $((PY1 - 1))"   # what the entry box leaves of it, inside any border
+parea=$(( (PX1 - PX0 - 1) * (PY1 - ey1 - 1) ))
 white=$(e2e_count_color "$E2E_WORK/win.png" $below FFFFFF 0)
 e2e_assert_ge "$white" $(( parea * 6 / 10 )) "panel is white ($white of $parea pixels below the entry box)"
-col=$((PY1 - 1 - ey1 - 4 + 1))
-for x in $((PX0 + 2)) $((PX1 - 2)); do
-    e2e_assert_eq "$col" "$(e2e_count_color "$E2E_WORK/win.png" "$x" $((ey1 + 4)) "$x" $((PY1 - 1)) FFFFFF 0)" \
-        "panel column x=$x is white from y=$((ey1 + 4)) to $((PY1 - 1))"
-done
+# its first row under the entry box and its first column are white from end to end
+row=$((ey1 + 2)); col=$((PX0 + 2))
+e2e_assert_eq $((PX1 - 2 - col + 1)) "$(e2e_count_color "$E2E_WORK/win.png" $col $row $((PX1 - 2)) $row FFFFFF 0)" \
+    "panel row y=$row is white from x=$col to $((PX1 - 2))"
+e2e_assert_eq $((PY1 - 2 - row + 1)) "$(e2e_count_color "$E2E_WORK/win.png" $col $row $col $((PY1 - 2)) FFFFFF 0)" \
+    "panel column x=$col is white from y=$row to $((PY1 - 2))"
 for x in $((PX0 - 2)) $((PX1 + 2)); do
-    e2e_assert_eq 0 "$(e2e_count_color "$E2E_WORK/win.png" "$x" $((ey1 + 4)) "$x" $((PY1 - 1)) FFFFFF 8)" \
+    e2e_assert_eq 0 "$(e2e_count_color "$E2E_WORK/win.png" "$x" $row "$x" $((PY1 - 2)) FFFFFF 8)" \
         "no white outside the panel at x=$x"
 done
 
 # --- Options: "Arrêter" selected -----------------------------------------------------------------------------------
-read -r ox0 oy0 ox1 oy1 <<<"$OPTION_ARRETER"
+read -r ox0 oy0 ox1 oy1 <<<"$(incl $OPTION_ARRETER)"
 mark="$ox0 $oy0 $((ox0 + RADIO_MARK_W - 1)) $oy1"
 read -r mn mx0 my0 mx1 my1 <<<"$(e2e_dark_bbox "$E2E_WORK/win.png" $mark 160)"
 if [ "$mn" -gt 0 ]; then
@@ -116,13 +124,17 @@ e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/win.png" $((ox0 + RADIO_MARK_W)) $oy0
     "'Arrêter' option shows its label"
 
 # --- Countdown group hidden ----------------------------------------------------------------------------------------
-e2e_assert_eq 0 "$(e2e_diff_count "$E2E_WORK/behind.png" "$E2E_WORK/win.png" $CANCEL_BUTTON "$FUZZ")" \
+e2e_assert_eq 0 "$(e2e_diff_count "$E2E_WORK/behind.png" "$E2E_WORK/win.png" $(incl $CANCEL_BUTTON) "$FUZZ")" \
     "no 'ANNULER !' button: its place shows the desktop behind the window"
-e2e_assert_eq 0 "$(e2e_count_dark "$E2E_WORK/win.png" $DIGIT_BOX)" "countdown digit box shows no digit"
+# the digit box lies on the panel's corner: hidden, it shows the panel's white and nothing else inside the border
+read -r gx0 gy0 gx1 gy1 <<<"$(incl $DIGIT_BOX)"
+gin="$((gx0 + 1)) $gy0 $gx1 $((gy1 - 2))"
+e2e_assert_eq 0 "$(e2e_count_dark "$E2E_WORK/win.png" $gin 160)" "countdown digit box shows no digit"
+e2e_assert_eq 1 "$(e2e_count_colors "$E2E_WORK/win.png" $gin)" "countdown digit box is flat"
 
 # --- Caption strip ---------------------------------------------------------------------------------------------------
 if [ -f "$STRIP_REF" ]; then
-    e2e_assert_eq 0 "$(e2e_compare_ref "$E2E_WORK/win.png" "$STRIP_X" "$STRIP_Y" "$STRIP_REF" "$FUZZ")" \
+    e2e_assert_eq 0 "$(e2e_compare_ref "$E2E_WORK/win.png" 0 0 "$STRIP_REF" "$FUZZ")" \
         "caption strip matches $(basename "$STRIP_REF")"
 else
     e2e_skip "caption strip matches the bitmap" "$STRIP_REF not there yet"
