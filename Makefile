@@ -1,0 +1,22 @@
+# Makefile — short names for the project's scripts; CMake presets do the building.
+.PHONY: run test bench screenshot e2e check-pe
+
+run:
+	bash scripts/run.sh
+
+test:
+	bash scripts/test.sh
+
+bench:
+	@test -f bench/run.sh || { echo "bench/run.sh does not exist yet"; exit 1; }
+	bash bench/run.sh
+
+# the README's picture, taken under Xvfb
+screenshot:
+	env -u DISPLAY bash scripts/run.sh --shot docs/screenshot.png
+
+e2e:
+	bash tests/e2e/run_all.sh
+
+check-pe:
+	bash scripts/check_pe.sh

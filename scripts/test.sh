@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# scripts/test.sh — every test layer in turn: host unit tests, the release exe's XP checks, the Win32 layer tests under
+# Wine, then the end-to-end scripts. Ends with one total line; exits non-zero on any failure.
+set -u
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root" || exit 1
+mkdir -p build
+logdir="$root/build/test-logs"
+mkdir -p "$logdir"
+
+total_pass=0
+total_fail=0
+failed_stages=()
+
+stage() { echo; echo "==== $*"; }
+
+# record NAME PASSED FAILED
+record() {
+    total_pass=$((total_pass + $2)); total_fail=$((total_fail + $3))
+    [ "$3" -gt 0 ] && failed_stages+=("$1")
+    return 0
+}
+
+# run_logged LOG COMMAND... — shows the output and keeps it; status of COMMAND
+run_logged() {
+    local log=$1; shift
+    "$@" 2>&1 | tee "$log"
+    return "${PIPESTATUS[0]}"
+}
+
+# counts from ctest's closing line "NN% tests passed, F tests failed out of T"
+ctest_counts() {
+    local line; line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n1)
+    if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+        echo "$(( BASH_REMATCH[2] - BASH_REMATCH[1] )) ${BASH_REMATCH[1]}"
+    else
+        echo "0 0"
+    fi
+}
+
+# "N passed, M failed" closing line of our own scripts
+plain_counts() {
+    local line; line=$(grep -E '^([a-z0-9_-]+: )?[0-9]+ passed, [0-9]+ failed' "$1" | tail -n1)
+    if [[ $line =~ ([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
+        echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
+    else
+        echo "0 0"
+    fi
+}
+
+# ctest_stage NAME PRESET — configure, build and run one CTest preset
+ctest_stage() {
+    local name=$1 preset=$2 p f
+    if ! run_logged "$logdir/$preset-configure.log" cmake --preset "$preset" >/dev/null; then
+        cat "$logdir/$preset-configure.log"; echo "$name: configure failed"; record "$name" 0 1; return
+    fi
+    if ! run_logged "$logdir/$preset-build.log" cmake --build --preset "$preset" >/dev/null; then
+        tail -n 60 "$logdir/$preset-build.log"; echo "$name: build failed"; record "$name" 0 1; return
+    fi
+    run_logged "$logdir/$preset-ctest.log" ctest --preset "$preset"
+    local st=$?
+    read -r p f <<<"$(ctest_counts "$logdir/$preset-ctest.log")"
+    # no closing line (no tests, crash) or a failing status with nothing counted is still a failure
+    if [ "$st" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+    if [ "$p" -eq 0 ] && [ "$f" -eq 0 ]; then echo "$name: ran no test"; f=1; fi
+    record "$name" "$p" "$f"
+}
+
+# A private Xvfb for the Win32 layer tests, which create windows.
+XVFB_PID=
+start_xvfb() {
+    local n
+    for n in $(seq 70 89); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >"$logdir/xvfb.log" 2>&1 &
+        XVFB_PID=$!
+        local i
+        for i in $(seq 1 100); do
+            kill -0 "$XVFB_PID" 2>/dev/null || break
+            if DISPLAY=":$n" timeout 5 xdpyinfo >/dev/null 2>&1; then export DISPLAY=":$n"; return 0; fi
+            sleep 0.1
+        done
+        kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=
+    done
+    return 1
+}
+cleanup() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then timeout 20 wineserver -k >/dev/null 2>&1; fi
+    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# ---------------------------------------------------------------------------------------------------------------------
+stage "tools"
+if ! bash scripts/deps.sh; then
+    echo "tools missing: nothing can run"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
+
+stage "host unit tests"
+ctest_stage "host unit tests" host
+
+stage "release exe"
+if run_logged "$logdir/win32-configure.log" cmake --preset win32 >/dev/null &&
+   run_logged "$logdir/win32-build.log" cmake --build --preset win32 >/dev/null; then
+    record "release build" 1 0
+    stage "XP checks of the exe"
+    run_logged "$logdir/check_pe_test.log" bash scripts/check_pe_test.sh
+    read -r p f <<<"$(plain_counts "$logdir/check_pe_test.log")"
+    [ "$p" -eq 0 ] && [ "$f" -eq 0 ] && f=1
+    record "check_pe self-test" "$p" "$f"
+    if bash scripts/check_pe.sh; then record "XP checks" 1 0; else record "XP checks" 0 1; fi
+else
+    tail -n 60 "$logdir/win32-build.log"
+    echo "release build failed"
+    record "release build" 0 1
+fi
+
+stage "Win32 layer tests under Wine"
+export WINEPREFIX="$root/build/win32-tests/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES=mscoree,mshtml=
+unset DISPLAY
+if start_xvfb; then
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$(dirname "$WINEPREFIX")"
+        rm -rf "$WINEPREFIX"
+        env -u DISPLAY timeout 300 wineboot -i >"$logdir/wineboot.log" 2>&1 || echo "wineboot failed (see $logdir/wineboot.log)"
+        timeout 60 wineserver -w
+    fi
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    [ -d /usr/share/wine/fonts ] && cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    ctest_stage "Win32 layer tests" win32-tests
+    timeout 20 wineserver -k >/dev/null 2>&1
+    kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=
+else
+    echo "could not start Xvfb"
+    record "Win32 layer tests" 0 1
+fi
+unset WINEPREFIX DISPLAY
+
+stage "end-to-end"
+run_logged "$logdir/e2e.log" bash tests/e2e/run_all.sh
+st=$?
+read -r p f <<<"$(plain_counts "$logdir/e2e.log")"
+if [ "$st" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+record "end-to-end" "$p" "$f"
+
+echo
+[ ${#failed_stages[@]} -gt 0 ] && echo "failed: ${failed_stages[*]}"
+echo "$total_pass passed, $total_fail failed"
+[ "$total_fail" -eq 0 ]
