@@ -1,0 +1,545 @@
+// The trigger, the five-second countdown, the power action at its end and "ANNULER !", on a clock set by hand.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_form.h"
+
+namespace {
+
+// Notes how many system calls had been made when the timer was switched off, so a test can tell whether
+// the timer was already off when the power action began.
+class WatchedTimer : public Timer {
+public:
+    WatchedTimer(FakeTimer& mirror, const FakeSystemCalls& system) : mirror_(mirror), system_(system) {}
+    bool Enabled() const override { return mirror_.enabled; }
+    void SetEnabled(bool enabled) override {
+        if (!enabled && mirror_.enabled) callsWhenStopped = static_cast<long>(system_.calls.size());
+        mirror_.enabled = enabled;
+    }
+    long callsWhenStopped = -1;
+
+private:
+    FakeTimer& mirror_;
+    const FakeSystemCalls& system_;
+};
+
+// The fixture's window object rebuilt on a watched timer; f.Timer1.enabled still tells whether it runs.
+struct Countdown {
+    FormFixture f;
+    WatchedTimer timer{f.Timer1, f.system};
+
+    Countdown() {
+        Form1Controls c{};
+        c.TxtHeure = &f.TxtHeure;
+        c.TxTChoix = &f.TxTChoix;
+        c.ChkArrêter = &f.ChkArrêter;
+        c.ChkReboot = &f.ChkReboot;
+        c.ChkVeille = &f.ChkVeille;
+        c.Activer = &f.Activer;
+        c.cmdCancel = &f.cmdCancel;
+        c.LblFond = &f.LblFond;
+        c.LblDecompte = &f.LblDecompte;
+        c.SysReduc = &f.SysReduc;
+        c.SysCroix = &f.SysCroix;
+        c.Line8 = &f.Line8;
+        c.Line9 = &f.Line9;
+        c.Line10 = &f.Line10;
+        c.Timer1 = &timer;
+        f.form = std::make_unique<Form1>(c, f.host, f.clock, f.system);
+        f.TxtHeure.changeHandlerOwner = f.form.get();
+    }
+
+    // Loaded at `h:m:s - lead` seconds, target typed and "OK" pressed, then ticked up to the second before it.
+    void ArmFor(int h, int m, int s, const char* target, int lead = 3) {
+        f.clock.SetTimeOfDay(h, m, s);
+        f.clock.Advance(-lead);
+        f.form->Form_Load();
+        f.form->TxTChoix_Click();
+        f.TxTChoix.text = target;
+        f.form->Activer_Click();
+        for (int i = 1; i < lead; ++i) f.NextSecond();
+    }
+
+    bool CountdownShown() const {
+        return f.LblDecompte.visible && f.Line8.visible && f.Line9.visible && f.Line10.visible && f.cmdCancel.visible;
+    }
+    bool CountdownHidden() const {
+        return !f.LblDecompte.visible && !f.Line8.visible && !f.Line9.visible && !f.Line10.visible &&
+               !f.cmdCancel.visible;
+    }
+    // All four flashing controls in one colour, or 1 when they differ.
+    Colour FlashColour() const {
+        const Colour c = f.LblFond.back;
+        return f.ChkReboot.back == c && f.ChkArrêter.back == c && f.ChkVeille.back == c ? c : 1;
+    }
+    size_t PowerCalls() const {
+        return f.system.Count("ExitWindowsEx") + f.system.Count("SetSystemPowerState") +
+               f.system.Count("CreateProcess") + f.system.Count("GetSystemDirectory") +
+               f.system.Count("OpenProcessToken");
+    }
+    size_t TrayRemovals() const {
+        size_t n = 0;
+        for (const FakeCall& c : f.system.calls) n += c.name == "Shell_NotifyIconA" && c.args[0] == "0x2";
+        return n;
+    }
+    // Ticks through the whole countdown from its first second.
+    void RunOut() {
+        for (int i = 0; i < 6 && f.Timer1.enabled; ++i) f.NextSecond();
+    }
+};
+
+}  // namespace
+
+TEST(Countdown, SixTicksFromTheTargetSecondFlashBeepAndEndInTheAction) {
+    Countdown t;
+    t.ArmFor(10, 0, 0, "10:00:00");
+    ASSERT_FALSE(t.f.host.visible) << "\"OK\" sends the window to the tray";
+    ASSERT_EQ(kFalse, t.f.form->Declenche);
+
+    struct Row {
+        const char* clock;
+        const char* caption;
+        Colour colour;
+        int beeps;  // total so far
+        bool timerOn;
+    } rows[] = {
+        {"10:00:00", "5", kRed, 1, true},   {"10:00:01", "4", kWhite, 2, true}, {"10:00:02", "3", kRed, 3, true},
+        {"10:00:03", "2", kWhite, 4, true}, {"10:00:04", "1", kRed, 5, true},  {"10:00:05", "0", kWhite, 5, false},
+    };
+    int tick = 0;
+    for (const Row& r : rows) {
+        ++tick;
+        SCOPED_TRACE(std::string("tick ") + std::to_string(tick) + " at " + r.clock);
+        const size_t callsBefore = t.f.system.calls.size();
+        const size_t shows = t.f.host.Count("Show"), removals = t.TrayRemovals();
+        t.f.NextSecond();
+        EXPECT_EQ(r.clock, t.f.TxtHeure.text);
+        EXPECT_EQ(kTrue, t.f.form->Declenche);
+        EXPECT_EQ(r.caption, t.f.LblDecompte.caption);
+        EXPECT_EQ(r.colour, t.f.LblFond.back);
+        EXPECT_EQ(r.colour, t.f.ChkReboot.back);
+        EXPECT_EQ(r.colour, t.f.ChkArrêter.back);
+        EXPECT_EQ(r.colour, t.f.ChkVeille.back);
+        EXPECT_EQ(r.beeps, t.f.host.beeps);
+        EXPECT_EQ(r.timerOn, t.f.Timer1.enabled);
+        EXPECT_TRUE(t.CountdownShown());
+        // Brought back from the tray on every tick, so a window hidden again mid-countdown reappears.
+        EXPECT_EQ(shows + 1, t.f.host.Count("Show"));
+        EXPECT_EQ(removals + 1, t.TrayRemovals());
+        EXPECT_TRUE(t.f.host.visible);
+        EXPECT_FALSE(t.f.form->InTray());
+        if (r.timerOn) {
+            EXPECT_EQ(0u, t.PowerCalls()) << "no action before the count reaches 0";
+            continue;
+        }
+        // Power-off, the option selected at start: the timer stops before the first call of the action.
+        ASSERT_GT(t.f.system.calls.size(), callsBefore + 1);
+        EXPECT_EQ("Shell_NotifyIconA", t.f.system.calls[callsBefore].name);
+        EXPECT_EQ(static_cast<long>(callsBefore + 1), t.timer.callsWhenStopped);
+        EXPECT_EQ("GetCurrentProcess", t.f.system.calls[callsBefore + 1].name);
+        EXPECT_EQ("ExitWindowsEx(0xd, 0x0)", t.f.system.calls.back().Text());
+        // No beep on the last tick: the journal ends with the restore and the action, nothing after it.
+        const auto journal = t.f.host.Journal();
+        EXPECT_EQ("ExitWindowsEx", journal.back());
+        EXPECT_EQ("Show", *std::find(journal.rbegin(), journal.rend(), "Show"));
+        const auto lastShow = std::find(journal.rbegin(), journal.rend(), "Show").base();
+        EXPECT_EQ(journal.end(), std::find(lastShow, journal.end(), "Beep"));
+    }
+    EXPECT_EQ(1u, t.f.system.Count("ExitWindowsEx"));
+
+    // The stopped timer ticks no more: nothing further happens as the clock moves on.
+    const size_t calls = t.f.system.calls.size();
+    for (int i = 0; i < 3; ++i) t.f.NextSecond();
+    EXPECT_EQ(calls, t.f.system.calls.size());
+    EXPECT_EQ("0", t.f.LblDecompte.caption);
+    EXPECT_EQ("10:00:05", t.f.TxtHeure.text);
+}
+
+TEST(Countdown, FlashingTurnsOnlyExactWhiteToRedAndAnyOtherColourToWhite) {
+    struct Case {
+        Colour before, after;
+    } cases[] = {{kWhite, kRed}, {kRed, kWhite}, {0xFFFFFE, kWhite}, {0x000000, kWhite}, {0x00C8C8, kWhite}};
+    for (const Case& c : cases) {
+        Countdown t;
+        t.ArmFor(10, 0, 0, "10:00:00");
+        t.f.LblFond.back = t.f.ChkReboot.back = t.f.ChkArrêter.back = t.f.ChkVeille.back = c.before;
+        t.f.NextSecond();
+        EXPECT_EQ(c.after, t.FlashColour()) << std::hex << c.before;
+    }
+}
+
+TEST(Countdown, ClosingTheWindowDuringTheCountdownRunsNoAction) {
+    Countdown t;
+    t.ArmFor(10, 0, 0, "10:00:00");
+    t.f.NextSecond();
+    t.f.NextSecond();
+    t.f.form->SysCroix_Click();
+    EXPECT_TRUE(t.f.host.unloaded);
+    EXPECT_FALSE(t.f.form->Form_QueryUnload(0)) << "the close goes ahead";
+    EXPECT_EQ(0u, t.PowerCalls());
+}
+
+TEST(Cancel, DuringTheCountdownStopsItAndLeavesTheRestAlone) {
+    for (int ticks = 1; ticks <= 5; ++ticks) {
+        SCOPED_TRACE("cancelled after tick " + std::to_string(ticks));
+        Countdown t;
+        t.ArmFor(10, 0, 0, "10:00:00");
+        for (int i = 0; i < ticks; ++i) t.f.NextSecond();
+        const int16_t valid = t.f.form->HeureValide;
+        const size_t calls = t.f.system.calls.size();
+        const size_t hides = t.f.host.Count("Hide");
+        const bool taskVisible = t.f.host.taskVisible;
+
+        t.f.form->cmdCancel_Click();
+        EXPECT_EQ(kFalse, t.f.form->Declenche);
+        EXPECT_TRUE(t.CountdownHidden());
+        EXPECT_EQ("6", t.f.LblDecompte.caption);
+        EXPECT_EQ(kWhite, t.FlashColour());
+        EXPECT_EQ("10:00:00", t.f.TxTChoix.text);
+        EXPECT_EQ(valid, t.f.form->HeureValide);
+        EXPECT_TRUE(t.f.host.visible);
+        EXPECT_EQ(hides, t.f.host.Count("Hide"));
+        EXPECT_EQ(taskVisible, t.f.host.taskVisible);
+        EXPECT_EQ(calls, t.f.system.calls.size()) << "no icon added or removed";
+        EXPECT_TRUE(t.f.Timer1.enabled);
+
+        // Past the second the action would have come: the clock runs on, nothing else happens.
+        const int beeps = t.f.host.beeps;
+        for (int i = 0; i < 8; ++i) t.f.NextSecond();
+        const int second = ticks - 1 + 8;
+        EXPECT_EQ(std::string("10:00:") + (second < 10 ? "0" : "") + std::to_string(second), t.f.TxtHeure.text);
+        EXPECT_EQ(0u, t.PowerCalls());
+        EXPECT_EQ(beeps, t.f.host.beeps);
+        EXPECT_TRUE(t.CountdownHidden());
+        EXPECT_EQ("6", t.f.LblDecompte.caption);
+    }
+}
+
+TEST(Cancel, AfterTheActionRanReturnsToWaitingAndTheSameTimeFiresTheNextDay) {
+    Countdown t;
+    t.ArmFor(10, 0, 0, "10:00:00");
+    t.RunOut();
+    ASSERT_FALSE(t.f.Timer1.enabled);
+    ASSERT_EQ(1u, t.f.system.Count("ExitWindowsEx"));
+
+    // Still alive (the system refused or ignored the request): the user dismisses the countdown later on.
+    t.f.clock.Advance(20);
+    t.f.form->cmdCancel_Click();
+    EXPECT_TRUE(t.f.Timer1.enabled);
+    EXPECT_EQ(kFalse, t.f.form->Declenche);
+    EXPECT_TRUE(t.CountdownHidden());
+    EXPECT_EQ("6", t.f.LblDecompte.caption);
+    EXPECT_EQ(kWhite, t.FlashColour());
+
+    t.f.NextSecond();
+    EXPECT_EQ("10:00:26", t.f.TxtHeure.text) << "the clock moves again";
+    EXPECT_EQ(kFalse, t.f.form->Declenche);
+    EXPECT_TRUE(t.CountdownHidden());
+
+    // The next day, one second before the same time, then at it.
+    t.f.clock.Advance(86400 - 27);
+    t.f.Tick();
+    EXPECT_EQ("09:59:59", t.f.TxtHeure.text);
+    EXPECT_EQ(kFalse, t.f.form->Declenche);
+    t.f.NextSecond();
+    EXPECT_EQ(kTrue, t.f.form->Declenche);
+    EXPECT_EQ("5", t.f.LblDecompte.caption);
+    EXPECT_EQ(kRed, t.FlashColour());
+    t.RunOut();
+    EXPECT_EQ(2u, t.f.system.Count("ExitWindowsEx"));
+}
+
+TEST(Cancel, ASecondCountdownStartsAtFiveFromWhite) {
+    // Cancelled on a red tick and on a white one: either way the next countdown opens "5", red.
+    for (int ticks : {3, 4}) {
+        SCOPED_TRACE("first countdown cancelled after tick " + std::to_string(ticks));
+        Countdown t;
+        t.ArmFor(10, 0, 0, "10:00:00");
+        for (int i = 0; i < ticks; ++i) t.f.NextSecond();
+        t.f.form->cmdCancel_Click();
+
+        t.f.TxTChoix.text = "10:00:30";
+        t.f.form->Activer_Click();
+        while (t.f.TxtHeure.text != "10:00:29") t.f.NextSecond();
+        EXPECT_EQ(kFalse, t.f.form->Declenche);
+        const int beeps = t.f.host.beeps;
+        t.f.NextSecond();
+        EXPECT_EQ("5", t.f.LblDecompte.caption);
+        EXPECT_EQ(kRed, t.FlashColour());
+        EXPECT_TRUE(t.CountdownShown());
+        EXPECT_TRUE(t.f.host.visible);
+        t.RunOut();
+        EXPECT_EQ(beeps + 5, t.f.host.beeps);
+        EXPECT_EQ(1u, t.f.system.Count("ExitWindowsEx"));
+        EXPECT_EQ("10:00:35", t.f.TxtHeure.text);
+    }
+}
+
+namespace {
+
+enum class Option { Arreter, Reboot, Veille };
+
+void Select(FormFixture& f, Option o) {
+    FakeOptionButton* button = o == Option::Arreter ? &f.ChkArrêter : o == Option::Reboot ? &f.ChkReboot : &f.ChkVeille;
+    button->SetValue(true);
+}
+
+// The call that only this action makes, the one that asks the system for it.
+const char* OwnCall(Option o) {
+    return o == Option::Arreter ? "ExitWindowsEx" : o == Option::Reboot ? "CreateProcess" : "SetSystemPowerState";
+}
+
+}  // namespace
+
+TEST(Action, EachOptionMakesItsOwnCallAndNoOtherAction) {
+    struct Case {
+        Option option;
+        std::vector<std::string> firstAndLast;  // the action's first call, then its request to the system
+        std::string request;
+    } cases[] = {
+        {Option::Reboot, {"GetSystemDirectory", "CreateProcess"},
+         "CreateProcess(\"C:\\WINDOWS\\system32\\shutdown.exe\", "
+         "\"Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP.\", 0x2)"},
+        {Option::Arreter, {"GetCurrentProcess", "ExitWindowsEx"}, "ExitWindowsEx(0xd, 0x0)"},
+        {Option::Veille, {"GetCurrentProcess", "SetSystemPowerState"}, "SetSystemPowerState(FALSE, FALSE)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.request);
+        Countdown t;
+        Select(t.f, c.option);
+        t.ArmFor(21, 15, 0, "21:15:00");
+        for (int i = 0; i < 5; ++i) t.f.NextSecond();
+        const size_t before = t.f.system.calls.size();
+        t.f.NextSecond();
+        ASSERT_GT(t.f.system.calls.size(), before + 2);
+        EXPECT_EQ(static_cast<long>(before + 1), t.timer.callsWhenStopped);
+        EXPECT_EQ(c.firstAndLast[0], t.f.system.calls[before + 1].name);
+        EXPECT_EQ(c.firstAndLast[1], t.f.system.calls.back().name);
+        EXPECT_EQ(c.request, t.f.system.calls.back().Text());
+        for (Option other : {Option::Reboot, Option::Arreter, Option::Veille}) {
+            EXPECT_EQ(other == c.option ? 1u : 0u, t.f.system.Count(OwnCall(other))) << OwnCall(other);
+        }
+        EXPECT_TRUE(t.f.host.messages.empty()) << "no message when the request went through";
+    }
+}
+
+TEST(Action, TheOptionSelectedWhenTheCountReachesZeroIsTheOneRun) {
+    struct Case {
+        Option atStart, changedTo;
+        int afterTick;
+    } cases[] = {
+        {Option::Arreter, Option::Reboot, 1}, {Option::Arreter, Option::Veille, 5},
+        {Option::Reboot, Option::Arreter, 3}, {Option::Veille, Option::Reboot, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(OwnCall(c.atStart)) + " -> " + OwnCall(c.changedTo));
+        Countdown t;
+        Select(t.f, c.atStart);
+        t.ArmFor(6, 30, 0, "06:30:00");
+        for (int i = 0; i < c.afterTick; ++i) t.f.NextSecond();
+        Select(t.f, c.changedTo);
+        t.RunOut();
+        EXPECT_EQ(1u, t.f.system.Count(OwnCall(c.changedTo)));
+        EXPECT_EQ(0u, t.f.system.Count(OwnCall(c.atStart)));
+    }
+}
+
+TEST(Action, AFailedRequestIsReportedInFrenchUnderTheProgramsName) {
+    struct Case {
+        Option option;
+        const char* failing;
+        const char* message;
+    } cases[] = {
+        {Option::Reboot, "CreateProcess", "Le redémarrage de l'ordinateur a échoué."},
+        {Option::Reboot, "GetSystemDirectory", "Le redémarrage de l'ordinateur a échoué."},
+        {Option::Arreter, "ExitWindowsEx", "L'arrêt de l'ordinateur a échoué."},
+        {Option::Arreter, "OpenProcessToken", "L'arrêt de l'ordinateur a échoué."},
+        {Option::Veille, "SetSystemPowerState", "La mise en veille prolongée de l'ordinateur a échoué."},
+        {Option::Veille, "AdjustTokenPrivileges", "La mise en veille prolongée de l'ordinateur a échoué."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failing);
+        Countdown t;
+        Select(t.f, c.option);
+        t.f.system.FailNext(c.failing);
+        t.ArmFor(12, 0, 0, "12:00:00");
+        t.RunOut();
+        ASSERT_EQ(1u, t.f.host.messages.size());
+        EXPECT_EQ(c.message, t.f.host.messages[0].prompt);
+        EXPECT_EQ("Tarveil XP", t.f.host.messages[0].title);
+        EXPECT_EQ(kMbIconError, t.f.host.messages[0].style & 0xF0);
+        // Shown after the timer stopped: the modal box lets messages run, and no tick may come in between.
+        EXPECT_FALSE(t.f.Timer1.enabled);
+        EXPECT_EQ("ShowMessage", t.f.host.Journal().back());
+        EXPECT_EQ("0", t.f.LblDecompte.caption);
+    }
+}
+
+TEST(Trigger, FiresWithoutOkWhileTheWindowIsShown) {
+    Countdown t;
+    t.f.clock.SetTimeOfDay(14, 59, 58);
+    t.f.form->Form_Load();
+    t.f.form->TxTChoix_Click();
+    t.f.TxTChoix.text = "15:00:00";
+    t.f.NextSecond();
+    EXPECT_EQ(kFalse, t.f.form->Declenche);
+    t.f.NextSecond();
+    EXPECT_EQ(kTrue, t.f.form->Declenche);
+    EXPECT_EQ(kFalse, t.f.form->HeureValide) << "the format check is only \"OK\"'s";
+    EXPECT_EQ("5", t.f.LblDecompte.caption);
+    EXPECT_TRUE(t.CountdownShown());
+    EXPECT_TRUE(t.f.host.visible);
+    t.RunOut();
+    EXPECT_EQ(1u, t.f.system.Count("ExitWindowsEx"));
+}
+
+TEST(Trigger, RunsInsideEveryClockWriteAndAMismatchNeverClearsIt) {
+    Countdown t;
+    t.f.clock.SetTimeOfDay(8, 0, 0);
+    t.f.form->Form_Load();
+    t.f.TxTChoix.text = "08:00:01";
+    // A write of the clock box from anywhere, not only the timer, runs the check against the time now.
+    t.f.clock.Advance(1);
+    t.f.form->RefreshClock();
+    EXPECT_EQ(kTrue, t.f.form->Declenche);
+    // The entry changed or emptied, the clock far from it: still set until "ANNULER !".
+    for (const char* text : {"", "08:00:59", "Entrez une heure ici (hh:mm:ss)"}) {
+        t.f.TxTChoix.text = text;
+        t.f.clock.Advance(1);
+        t.f.form->RefreshClock();
+        EXPECT_EQ(kTrue, t.f.form->Declenche) << text;
+    }
+    t.f.form->cmdCancel_Click();
+    EXPECT_EQ(kFalse, t.f.form->Declenche);
+}
+
+TEST(Trigger, TextsThatAreNotAValidTimeNeverFire) {
+    struct Case {
+        const char* text;
+        int h, m, s;  // a clock time the text resembles
+    } cases[] = {
+        {"Entrez une heure ici (hh:mm:ss)", 12, 0, 0},
+        {"Exemple :                   20:30:00", 20, 30, 0},
+        {"24:00:00", 0, 0, 0},
+        {"8:30:00", 8, 30, 0},
+        {"08:30:00 ", 8, 30, 0},
+        {" 08:30:00", 8, 30, 0},
+        {"08.30.00", 8, 30, 0},
+        {"", 8, 30, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("\"") + c.text + "\"");
+        // Every second through the resembling time, then once more over it with a late tick.
+        for (int late : {1, 3}) {
+            Countdown t;
+            t.f.clock.SetTimeOfDay(c.h, c.m, c.s);
+            t.f.clock.Advance(-5);
+            t.f.form->Form_Load();
+            t.f.TxTChoix.text = c.text;
+            for (int i = 0; i < 10; i += late) {
+                t.f.clock.Advance(late);
+                t.f.Tick();
+            }
+            EXPECT_EQ(kFalse, t.f.form->Declenche) << "ticks " << late << " s apart";
+            EXPECT_TRUE(t.CountdownHidden());
+        }
+    }
+}
+
+TEST(Trigger, ALateTickStillFiresATargetItPassedOverWithinAMinute) {
+    struct Case {
+        const char* target;
+        int h, m, s;         // the previous check
+        int64_t gap;         // seconds to the next one
+        bool fires;
+    } cases[] = {
+        {"10:00:00", 9, 59, 59, 2, true},     // T-1 -> T+1
+        {"10:00:00", 9, 59, 58, 7, true},     // T-2 -> T+5
+        {"10:00:00", 9, 59, 59, 60, true},    // T-1 -> T+59: the longest gap that still counts
+        {"10:00:00", 9, 59, 0, 60, true},     // T-60 -> T
+        {"10:00:00", 9, 59, 30, 60, true},    // T-30 -> T+30
+        {"10:00:00", 9, 59, 59, 61, false},   // T-1 -> T+60: a jump, not a late tick
+        {"10:00:00", 9, 59, 0, 61, false},    // T-60 -> T+1
+        {"10:00:00", 9, 59, 50, 9, false},    // not reached yet: T-10 -> T-1
+        {"10:00:00", 10, 0, 1, 3, false},     // already behind: T+1 -> T+4
+        {"00:00:01", 23, 59, 59, 3, true},    // across midnight
+        {"00:00:00", 23, 59, 58, 3, true},
+        {"23:59:59", 23, 59, 58, 3, true},
+        {"00:00:03", 23, 59, 59, 3, false},
+        {"00:00:30", 23, 59, 59, 61, false},
+        {"10:00:00", 7, 0, 0, 3 * 3600 + 5, false},  // clock set forward by hours past the target
+        {"10:00:00", 9, 59, 59, 86400 + 2, false},   // a day and two seconds: still a jump
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.target) + " after " + std::to_string(c.gap) + " s from " + std::to_string(c.h) +
+                     ":" + std::to_string(c.m) + ":" + std::to_string(c.s));
+        Countdown t;
+        t.f.clock.SetTimeOfDay(c.h, c.m, c.s);
+        t.f.form->Form_Load();
+        t.f.TxTChoix.text = c.target;
+        t.f.form->Activer_Click();
+        ASSERT_EQ(kFalse, t.f.form->Declenche);
+        t.f.clock.Advance(c.gap);
+        t.f.Tick();
+        EXPECT_EQ(c.fires ? kTrue : kFalse, t.f.form->Declenche);
+        EXPECT_EQ(c.fires ? "5" : "6", t.f.LblDecompte.caption);
+        EXPECT_EQ(c.fires, t.f.host.visible);
+        if (!c.fires) continue;
+        // A fired late tick starts an ordinary countdown: five more ticks to the action.
+        t.RunOut();
+        EXPECT_EQ(1u, t.f.system.Count("ExitWindowsEx"));
+        EXPECT_EQ(5, t.f.host.beeps);
+    }
+}
+
+TEST(Trigger, ExactEqualityFiresAfterAJumpAndAfterSettingTheClockBack) {
+    struct Case {
+        int h, m, s;
+        int64_t jump;
+    } cases[] = {{7, 0, 0, 3 * 3600}, {9, 0, 0, 3600}, {11, 0, 0, -3600}, {10, 0, 1, -1}, {10, 0, 30, -30}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.jump);
+        Countdown t;
+        t.f.clock.SetTimeOfDay(c.h, c.m, c.s);
+        t.f.form->Form_Load();
+        t.f.TxTChoix.text = "10:00:00";
+        t.f.clock.Advance(c.jump);
+        t.f.Tick();
+        EXPECT_EQ("10:00:00", t.f.TxtHeure.text);
+        EXPECT_EQ(kTrue, t.f.form->Declenche);
+        EXPECT_EQ("5", t.f.LblDecompte.caption);
+    }
+}
+
+TEST(Trigger, SettingTheClockBackDuringTheCountdownAddsNoStepAndNoSecondStart) {
+    struct Case {
+        int afterTick;
+        int64_t back;  // seconds the clock is set back before the next tick
+    } cases[] = {{2, -180}, {3, -4}, {1, -1}, {4, -6}, {5, -300}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("set back " + std::to_string(-c.back) + " s after tick " + std::to_string(c.afterTick));
+        Countdown t;
+        t.ArmFor(10, 0, 0, "10:00:00");
+        for (int i = 0; i < c.afterTick; ++i) t.f.NextSecond();
+        t.f.clock.Advance(c.back);
+        // The clock now passes the target again, some of it second by second, some by a late tick.
+        std::vector<std::string> captions;
+        for (int i = c.afterTick; i < 6; ++i) {
+            t.f.clock.Advance(i % 2 ? 2 : 1);
+            t.f.Tick();
+            captions.push_back(t.f.LblDecompte.caption);
+        }
+        std::vector<std::string> expected;
+        for (int i = c.afterTick; i < 6; ++i) expected.push_back(std::to_string(5 - i));
+        EXPECT_EQ(expected, captions);
+        EXPECT_FALSE(t.f.Timer1.enabled);
+        EXPECT_EQ(1u, t.f.system.Count("ExitWindowsEx"));
+        EXPECT_EQ(5, t.f.host.beeps);
+        // Stopped: the target coming round once more on this day's clock starts nothing.
+        for (int i = 0; i < 400; ++i) t.f.NextSecond();
+        EXPECT_EQ(1u, t.f.system.Count("ExitWindowsEx"));
+        EXPECT_EQ("0", t.f.LblDecompte.caption);
+    }
+}
