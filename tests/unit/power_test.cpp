@@ -156,17 +156,6 @@ TEST(PowerPrivilegedActions, OnlyNotAllAssignedTurnsASuccessfulAdjustIntoAFailur
     }
 }
 
-TEST(PowerPrivilege, ActiverPrivilegeArretReportsTheFailingStep) {
-    for (const FailureCase& c : kFailures) {
-        if (c.step == PowerStep::PowerRequest) continue;
-        SCOPED_TRACE(c.label);
-        FakeSystemCalls fake;
-        c.script(fake);
-        EXPECT_EQ(ActiverPrivilegeArret(fake), c.step);
-        EXPECT_EQ(PowerRequests(fake), 0u);
-    }
-}
-
 struct RestartCase {
     const char* label;
     std::function<void(FakeSystemCalls&)> script;
