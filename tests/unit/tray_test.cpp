@@ -1,0 +1,298 @@
+// The notification-area icon: the record's bytes, adding and removing it, the callbacks that come back
+// as mouse moves, a restarted shell, and closing.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fake_form.h"
+
+namespace {
+
+constexpr uint32_t kWindow = 0x00010044;  // FakeHost's handles
+constexpr uint32_t kIcon = 0x00C0FFEE;
+
+void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
+    bytes[at] = static_cast<uint8_t>(v);
+    bytes[at + 1] = static_cast<uint8_t>(v >> 8);
+    bytes[at + 2] = static_cast<uint8_t>(v >> 16);
+    bytes[at + 3] = static_cast<uint8_t>(v >> 24);
+}
+
+// What the shell must be handed to add the icon, written out byte by byte.
+std::vector<uint8_t> ExpectedAddRecord() {
+    std::vector<uint8_t> r(88, 0);
+    PutU32(r, 0, 88);
+    PutU32(r, 4, kWindow);
+    PutU32(r, 8, 1);
+    PutU32(r, 12, 7);
+    PutU32(r, 16, 0x200);
+    PutU32(r, 20, kIcon);
+    const char tip[] = "Tarveil XP";
+    std::memcpy(&r[24], tip, 10);
+    r[34] = 0;
+    for (size_t i = 35; i < 88; ++i) r[i] = 0x20;
+    return r;
+}
+
+struct Loaded : FormFixture {
+    Loaded() {
+        form->Form_Load();
+        host.log.clear();
+        system.calls.clear();
+    }
+    void Arm(const char* text = "21:15:00") {
+        TxTChoix.text = text;
+        form->Activer_Click();
+    }
+    void Forget() {
+        host.log.clear();
+        system.calls.clear();
+    }
+    // A callback from the icon: the mouse message arrives as the x of a mouse move, in twips.
+    void Callback(int message, int16_t button = 0) {
+        form->Form_MouseMove(button, 0, static_cast<float>(message) * host.tppX, 0);
+    }
+};
+
+}  // namespace
+
+TEST(TrayRecord, AddRecordIsTheExactBytesTheShellReads) {
+    Loaded f;
+    f.Arm();
+    ASSERT_EQ(1u, f.system.calls.size());
+    const FakeCall& add = f.system.calls[0];
+    EXPECT_EQ("Shell_NotifyIconA(0x0, &)", add.Text());
+    ASSERT_EQ(1u, add.records.size());
+    const std::vector<uint8_t> want = ExpectedAddRecord();
+    EXPECT_EQ(want, add.records[0]);
+    EXPECT_EQ(want, std::vector<uint8_t>(f.form->IconeTray.bytes, f.form->IconeTray.bytes + 88));
+    // The tooltip field alone, as the shell reads it: the name, one NUL, blanks to the end.
+    const std::string tip(reinterpret_cast<const char*>(add.records[0].data()) + 24, 64);
+    EXPECT_EQ(std::string("Tarveil XP") + '\0' + std::string(53, ' '), tip);
+}
+
+TEST(TrayRecord, AddOverwritesWhateverTheRecordHeld) {
+    Loaded f;
+    std::memset(f.form->IconeTray.bytes, 0xAB, 88);
+    f.Arm();
+    EXPECT_EQ(ExpectedAddRecord(), f.system.calls.at(0).records.at(0));
+}
+
+TEST(TrayRecord, DeleteSetsOnlyTheIdentifyingFields) {
+    struct Case {
+        const char* name;
+        uint8_t fill;
+    } cases[] = {{"zeroed", 0x00}, {"filled", 0xAB}};
+    for (const Case& c : cases) {
+        Loaded f;
+        std::memset(f.form->IconeTray.bytes, c.fill, 88);
+        f.form->RemoveTrayIcon();
+        ASSERT_EQ(1u, f.system.calls.size()) << c.name;
+        EXPECT_EQ("Shell_NotifyIconA(0x2, &)", f.system.calls[0].Text());
+        std::vector<uint8_t> want(88, c.fill);
+        PutU32(want, 0, 88);
+        PutU32(want, 4, kWindow);
+        PutU32(want, 8, 1);
+        EXPECT_EQ(want, f.system.calls[0].records.at(0)) << c.name;
+    }
+}
+
+TEST(TrayRecord, DeleteAfterAnAddHandsBackTheAddRecord) {
+    Loaded f;
+    f.Arm();
+    f.form->RemoveTrayIcon();
+    ASSERT_EQ(2u, f.system.calls.size());
+    EXPECT_EQ("Shell_NotifyIconA(0x2, &)", f.system.calls[1].Text());
+    EXPECT_EQ(ExpectedAddRecord(), f.system.calls[1].records.at(0));
+}
+
+TEST(Tray, AddRefusedKeepsTheWindowShownAndTellsTheUser) {
+    Loaded f;
+    f.system.FailNext("Shell_NotifyIconA");
+    f.Arm();
+    EXPECT_TRUE(f.host.visible);
+    EXPECT_TRUE(f.host.taskVisible);
+    EXPECT_FALSE(f.form->InTray());
+    EXPECT_EQ(0u, f.host.Count("Hide"));
+    EXPECT_EQ(0u, f.host.Count("TaskVisible(false)"));
+    ASSERT_EQ(1u, f.host.messages.size());
+    EXPECT_NE(std::string::npos, f.host.messages[0].prompt.find("notification")) << f.host.messages[0].prompt;
+    EXPECT_NE("Format de l'heure incorrect !", f.host.messages[0].title);
+    // The time typed stays: it still fires while the window waits on screen.
+    EXPECT_EQ("21:15:00", f.TxTChoix.text);
+    // No icon to come back for when a new shell starts.
+    f.Forget();
+    f.form->Shell_TaskbarCreated();
+    EXPECT_TRUE(f.system.calls.empty());
+}
+
+TEST(Tray, LeftButtonDownOnTheIconRestoresOnce) {
+    Loaded f;
+    f.Arm();
+    ASSERT_FALSE(f.host.visible);
+    f.Forget();
+    f.Callback(513);
+    EXPECT_EQ((std::vector<std::string>{"Shell_NotifyIconA", "Show"}), f.host.Journal());
+    EXPECT_EQ("Shell_NotifyIconA(0x2, &)", f.system.calls.at(0).Text());
+    EXPECT_TRUE(f.host.visible);
+    EXPECT_FALSE(f.form->InTray());
+    EXPECT_EQ(513, f.form->TrayMessage);
+    EXPECT_EQ(kFalse, f.form->TrayBusy);
+    // The task-list entry stays off after the restore.
+    EXPECT_FALSE(f.host.taskVisible);
+    EXPECT_EQ(0u, f.host.Count("TaskVisible(true)"));
+}
+
+TEST(Tray, OtherMouseMessagesOfTheIconDoNothing) {
+    // Move, left up, left double-click, right and middle, and values around them.
+    const int messages[] = {0, 1, 512, 514, 515, 516, 517, 518, 519, 520, 521, 522, 0x400, 0x404, 0x405, 1026, 256};
+    for (int message : messages) {
+        Loaded f;
+        f.Arm();
+        f.Forget();
+        f.Callback(message);
+        EXPECT_TRUE(f.host.log.empty()) << message;
+        EXPECT_TRUE(f.system.calls.empty()) << message;
+        EXPECT_FALSE(f.host.visible) << message;
+        EXPECT_TRUE(f.form->InTray()) << message;
+        EXPECT_EQ(message, f.form->TrayMessage);
+        EXPECT_EQ(kFalse, f.form->TrayBusy) << message;
+    }
+}
+
+TEST(Tray, ABusyDecoderOnlyNotesTheMessage) {
+    Loaded f;
+    f.Arm();
+    f.Forget();
+    f.form->TrayBusy = kTrue;
+    f.Callback(513);
+    EXPECT_TRUE(f.host.log.empty());
+    EXPECT_TRUE(f.system.calls.empty());
+    EXPECT_EQ(513, f.form->TrayMessage);
+    EXPECT_EQ(kTrue, f.form->TrayBusy);
+    EXPECT_FALSE(f.host.visible);
+}
+
+TEST(Tray, CallbackPixelsAreRoundedHalfToEven) {
+    struct Case {
+        float x, tpp;
+        int32_t message;
+        bool restores;
+    } cases[] = {
+        {7695.0f, 15, 513, true},
+        {7702.5f, 15, 514, false},   // 513.5: halves go to the even neighbour, not down to 513
+        {7687.5f, 15, 512, false},   // 512.5: not up to 513
+        {7702.4f, 15, 513, true},
+        {7687.6f, 15, 513, true},
+        {6156.0f, 12, 513, true},    // 120 DPI
+        {6162.0f, 12, 514, false},   // 513.5
+        {6150.0f, 12, 512, false},   // 512.5
+        {7695.0f, 12, 641, false},   // 96-DPI twips read at 120 DPI
+        {5130.0f, 10, 513, true},    // 144 DPI
+        {-7.5f, 15, 0, false},       // -0.5
+        {22.5f, 15, 2, false},       // 1.5
+    };
+    for (const Case& c : cases) {
+        Loaded f;
+        f.host.tppX = c.tpp;
+        f.Arm();
+        f.Forget();
+        f.form->Form_MouseMove(0, 0, c.x, 0);
+        EXPECT_EQ(c.message, f.form->TrayMessage) << c.x << " at " << c.tpp;
+        EXPECT_EQ(c.restores, f.host.visible) << c.x << " at " << c.tpp;
+        EXPECT_EQ(c.restores ? 1u : 0u, f.system.Count("Shell_NotifyIconA")) << c.x << " at " << c.tpp;
+    }
+}
+
+TEST(Tray, ACallbackWithTheLeftButtonFlagStillRestoresWithoutMovingTheWindow) {
+    // The icon's id (1) arrives where held buttons are read: it looks like the left button.
+    Loaded f;
+    f.Arm();
+    f.Forget();
+    f.Callback(513, kLeftButton);
+    EXPECT_TRUE(f.host.visible);
+    EXPECT_EQ(0u, f.host.Count("SetLeft") + f.host.Count("SetTop"));
+}
+
+TEST(Tray, RestoreIsHarmlessWithNoIconAndTheWindowShown) {
+    Loaded f;
+    for (int tick = 0; tick < 3; ++tick) f.form->RestoreFromTray();
+    EXPECT_TRUE(f.host.visible);
+    EXPECT_EQ(3u, f.system.Count("Shell_NotifyIconA"));
+    for (const FakeCall& c : f.system.calls) EXPECT_EQ("Shell_NotifyIconA(0x2, &)", c.Text());
+    EXPECT_EQ(0u, f.host.Count("Hide"));
+    EXPECT_EQ(0u, f.host.messages.size());
+}
+
+TEST(Tray, ArmingAgainAfterARestoreAddsIconOneAgain) {
+    Loaded f;
+    f.Arm("06:00:00");
+    f.Callback(513);
+    f.Forget();
+    f.Arm("06:30:00");
+    EXPECT_EQ((std::vector<std::string>{"Shell_NotifyIconA", "Hide", "TaskVisible(false)"}), f.host.Journal());
+    EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.system.calls.at(0).Text());
+    EXPECT_EQ(ExpectedAddRecord(), f.system.calls.at(0).records.at(0));
+    EXPECT_TRUE(f.form->InTray());
+}
+
+TEST(Tray, ANewShellGetsTheIconBackOnlyWhileInTheTray) {
+    Loaded f;
+    f.form->Shell_TaskbarCreated();  // never armed
+    EXPECT_TRUE(f.system.calls.empty());
+
+    f.Arm();
+    f.Forget();
+    f.form->Shell_TaskbarCreated();
+    ASSERT_EQ(1u, f.system.calls.size());
+    EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.system.calls[0].Text());
+    EXPECT_EQ(ExpectedAddRecord(), f.system.calls[0].records.at(0));
+    EXPECT_TRUE(f.host.log.empty());  // still hidden, still off the task list
+    EXPECT_TRUE(f.form->InTray());
+
+    f.Callback(513);
+    f.Forget();
+    f.form->Shell_TaskbarCreated();  // restored: nothing to put back
+    EXPECT_TRUE(f.system.calls.empty());
+    EXPECT_TRUE(f.host.log.empty());
+}
+
+TEST(Tray, ANewShellThatRefusesTheIconBringsTheWindowBack) {
+    Loaded f;
+    f.Arm();
+    f.Forget();
+    f.system.FailNext("Shell_NotifyIconA");
+    f.form->Shell_TaskbarCreated();
+    EXPECT_TRUE(f.host.visible);
+    EXPECT_FALSE(f.form->InTray());
+    f.Forget();
+    f.form->Shell_TaskbarCreated();
+    EXPECT_TRUE(f.system.calls.empty());
+}
+
+TEST(Tray, ClosingRemovesTheIconAndIsNeverCancelled) {
+    struct Case {
+        const char* name;
+        bool armed;
+        int mode;
+    } cases[] = {{"no icon, from the window", false, 0}, {"no icon, session end", false, 2},
+                 {"in tray, from the window", true, 0},  {"in tray, from code", true, 1}};
+    for (const Case& c : cases) {
+        Loaded f;
+        if (c.armed) f.Arm();
+        f.Forget();
+        // With no icon the shell refuses the removal, which must not hold the close up either.
+        if (!c.armed) f.system.FailNext("Shell_NotifyIconA");
+        EXPECT_FALSE(f.form->Form_QueryUnload(c.mode)) << c.name;
+        EXPECT_TRUE(f.host.messages.empty()) << c.name;
+        ASSERT_EQ(1u, f.system.calls.size()) << c.name;
+        EXPECT_EQ("Shell_NotifyIconA(0x2, &)", f.system.calls[0].Text());
+        const std::vector<uint8_t>& r = f.system.calls[0].records.at(0);
+        EXPECT_EQ((std::vector<uint8_t>{88, 0, 0, 0, 0x44, 0x00, 0x01, 0x00, 1, 0, 0, 0}),
+                  std::vector<uint8_t>(r.begin(), r.begin() + 12))
+            << c.name;
+        EXPECT_FALSE(f.form->InTray());
+    }
+}
