@@ -7,7 +7,12 @@ E2E_FRESH_PREFIX=1   # system32\shutdown.exe is replaced below, and power-off en
 source "$(dirname "$0")/lib.sh"
 
 PROBE=${PROBE:-$E2E_ROOT/build/win32-tests/power_probe.exe}
-CC_WIN=${CC_WIN:-i686-w64-mingw32-gcc}
+CC_WIN=${CC_WIN:-}
+if [ -z "$CC_WIN" ]; then
+    for cc in i686-w64-mingw32-gcc i686-w64-mingw32-gcc-win32 i686-w64-mingw32-gcc-posix; do
+        command -v "$cc" >/dev/null && { CC_WIN=$cc; break; }
+    done
+fi
 RELAY_FUNCTIONS="ExitWindowsEx;SetSystemPowerState;OpenProcessToken;LookupPrivilegeValueA;AdjustTokenPrivileges;CreateProcessW;CloseHandle"
 COMMAND_LINE="Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP."
 # The same line as Wine's relay prints it (non-ASCII characters as \xxxx).
@@ -18,7 +23,7 @@ if [ ! -f "$PROBE" ]; then
     e2e_fail "power_probe.exe built" "$PROBE not found (cmake --preset win32-tests && cmake --build --preset win32-tests)"
     e2e_finish
 fi
-command -v "$CC_WIN" >/dev/null || { e2e_fail "$CC_WIN available"; e2e_finish; }
+command -v "${CC_WIN:-none}" >/dev/null || { e2e_fail "a MinGW C compiler (i686-w64-mingw32-gcc) available"; e2e_finish; }
 
 TMP=$E2E_WORK/tmp
 rm -rf "$TMP"
