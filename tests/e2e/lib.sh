@@ -131,15 +131,16 @@ _e2e_cleanup() {
     trap - EXIT INT TERM HUP
     local c
     for c in "${E2E_EXTRA_CLEANUP[@]}"; do eval "$c" >/dev/null 2>&1 || true; done
-    if [ "$E2E_RELAY_SET" = 1 ] && [ -n "${WINEPREFIX:-}" ] && [ "$E2E_PREFIX_IS_FRESH" != 1 ]; then
-        # the shared prefix must not carry this script's trace filter into the next one
-        timeout 30 wine reg delete 'HKCU\Software\Wine\Debug' /v RelayInclude /f >/dev/null 2>&1 || true
-    fi
     e2e_stop_app
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         timeout 20 wineserver -k >/dev/null 2>&1 || true
         timeout 20 wineserver -w >/dev/null 2>&1 || true
-        if [ "$E2E_PREFIX_IS_FRESH" = 1 ]; then rm -rf "$WINEPREFIX"; fi
+        if [ "$E2E_PREFIX_IS_FRESH" = 1 ]; then
+            # the server's folder under /tmp, named in the prefix, outlives the server
+            local sdir; sdir=$(cat "$WINEPREFIX/wineserver" 2>/dev/null)
+            [[ $sdir =~ ^wine-[A-Za-z0-9]+$ ]] && rm -rf "${TMPDIR:-/tmp}/$sdir"
+            rm -rf "$WINEPREFIX"
+        fi
     fi
     e2e_stop_display
     if [ "$E2E_FINISHED" != 1 ]; then
@@ -224,29 +225,43 @@ _e2e_wine_env() {
     export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 }
 
-# e2e_prefix [fresh] — sets WINEPREFIX. The shared one (build/e2e/prefix) is made once and reused by every script;
-# "fresh" (or E2E_FRESH_PREFIX=1) makes a throw-away one that is deleted at exit.
+# e2e_prefix [fresh] — sets WINEPREFIX to this script's own prefix, deleted at exit, so that scripts run side by side
+# never share a wineserver or registry. It is a hard-linked copy of a template made once with wineboot and reused
+# by every script (build/e2e/prefix-template); "fresh" (or E2E_FRESH_PREFIX=1) runs wineboot for this script alone.
 e2e_prefix() {
     _e2e_wine_env
-    local want_fresh=${1:-}
-    [ "$E2E_FRESH_PREFIX" = 1 ] && want_fresh=fresh
-    if [ "$want_fresh" = fresh ]; then
-        export WINEPREFIX="$E2E_BUILD/prefix-$E2E_NAME.$$"
-        E2E_PREFIX_IS_FRESH=1
-        rm -rf "$WINEPREFIX"
-        _e2e_wineboot || return 1
-        return 0
+    local mode=${1:-}
+    [ "$E2E_FRESH_PREFIX" = 1 ] && mode=fresh
+    export WINEPREFIX="$E2E_BUILD/prefix-$E2E_NAME.$$"
+    E2E_PREFIX_IS_FRESH=1
+    rm -rf "$WINEPREFIX"
+    if [ "$mode" = fresh ]; then
+        _e2e_wineboot
+        return
     fi
-    export WINEPREFIX="$E2E_BUILD/prefix"
+    local tpl="$E2E_BUILD/prefix-template"
     (
         flock -w 600 9 || exit 1
-        if [ ! -f "$WINEPREFIX/.e2e-ready" ]; then
-            rm -rf "$WINEPREFIX"
+        if [ ! -f "$tpl/.e2e-ready" ]; then
+            rm -rf "$tpl"
+            export WINEPREFIX="$tpl"
             _e2e_wineboot || exit 1
-            touch "$WINEPREFIX/.e2e-ready"
+            touch "$tpl/.e2e-ready"
         fi
-        e2e_install_wine_fonts
-    ) 9>"$E2E_BUILD/prefix.lock"
+    ) 9>"$E2E_BUILD/prefix.lock" || return 1
+    _e2e_clone_prefix "$tpl" "$WINEPREFIX"
+}
+
+# Hard links make the copy instant; the files Wine may rewrite in place are copied for real so the template stays
+# as wineboot left it (wineserver replaces the .reg files by renaming, but nothing is lost by being careful).
+_e2e_clone_prefix() {
+    local tpl=$1 dst=$2 f
+    cp -al "$tpl" "$dst" || return 1
+    rm -f "$dst/wineserver"   # names the template's server folder under /tmp; the copy gets its own
+    for f in "$dst"/*.reg "$dst"/.update-timestamp "$dst"/drive_c/windows/*.ini; do
+        [ -f "$f" ] && cp --remove-destination "$tpl/${f#"$dst"/}" "$f"
+    done
+    return 0
 }
 
 _e2e_wineboot() {
@@ -280,7 +295,7 @@ e2e_set_dpi() {
         e2e_reg_add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' LogPixels REG_DWORD "$1"
 }
 
-# e2e_setup — display and prefix at E2E_DPI; the DPI is written every time since the shared prefix outlives scripts.
+# e2e_setup — display and prefix at E2E_DPI.
 e2e_setup() {
     e2e_start_display "$E2E_DPI" || { e2e_fail "start Xvfb"; e2e_finish; }
     e2e_prefix || { e2e_fail "create wine prefix"; e2e_finish; }
