@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// <windows.h> maps these names to their A/W forms; the methods below must keep one name everywhere.
+#undef GetSystemDirectory
+#undef CreateProcess
+
 class SystemCalls {
 public:
     virtual ~SystemCalls() = default;

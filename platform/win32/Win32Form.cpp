@@ -69,6 +69,11 @@ int16_t ButtonsHeld(WPARAM wParam) {
 }  // namespace
 
 Win32Form::~Win32Form() {
+    if (hwnd_ != nullptr && IsWindow(hwnd_)) {
+        // Closing without the window object: nothing of the program runs any more.
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
     delete form_;
     delete LblFond_;
     delete LblDecompte_;
@@ -144,7 +149,7 @@ bool Win32Form::Create(HINSTANCE instance) {
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.hbrBackground = nullptr;
     wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) return false;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
     // Created with a caption first so that the system places it as it places any new window; the
     // caption and border are then taken away.
@@ -479,6 +484,36 @@ void Win32Form::OnCommand(int id, int code, HWND control) {
     default:
         break;
     }
+}
+
+HWND Win32Form::NextInTabOrder(HWND from, bool backwards) const {
+    // Windowed controls by tab index; labels, lines and the disabled picture never take the focus.
+    const HWND order[] = {ChkReboot_.hwnd, ChkArreter_.hwnd, TxtHeure_.hwnd, TxTChoix_.hwnd,
+                          Activer_.hwnd,   ChkVeille_.hwnd,  cmdCancel_.hwnd};
+    const int count = static_cast<int>(sizeof order / sizeof order[0]);
+    int at = -1;
+    for (int i = 0; i < count; ++i) {
+        if (order[i] == from) at = i;
+    }
+    for (int step = 1; step <= count; ++step) {
+        int i = at < 0 ? (backwards ? count - step : step - 1) : ((at + (backwards ? -step : step)) % count + count) % count;
+        if (IsWindowVisible(order[i]) && IsWindowEnabled(order[i])) return order[i];
+    }
+    return from;
+}
+
+bool Win32Form::PreTranslate(MSG* msg) {
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB && (msg->hwnd == hwnd_ || IsChild(hwnd_, msg->hwnd))) {
+        const bool backwards = GetKeyState(VK_SHIFT) < 0;
+        HWND next = NextInTabOrder(GetFocus(), backwards);
+        if (next != nullptr) {
+            SetFocus(next);
+            // An edit box entered by the keyboard has its text selected, as in a dialog box.
+            if (next == TxTChoix_.hwnd || next == TxtHeure_.hwnd) SendMessageW(next, EM_SETSEL, 0, -1);
+        }
+        return true;
+    }
+    return IsDialogMessageW(hwnd_, msg) != FALSE;
 }
 
 DrawnLabel* Win32Form::LabelAt(int x, int y) {

@@ -19,6 +19,11 @@ public:
     // Creates the window and its controls and runs the load event, which shows the window.
     bool Create(HINSTANCE instance);
     HWND Hwnd() const { return hwnd_; }
+    // Keyboard handling of the message loop: Tab and Shift+Tab follow the tab indexes, every other key
+    // goes through the dialog keyboard handling (Enter, Escape, arrows). True when the message was used.
+    bool PreTranslate(MSG* msg);
+    // The control after (or before) `from` in the tab order that can take the focus now.
+    HWND NextInTabOrder(HWND from, bool backwards) const;
     Form1& Form() { return *form_; }
 
     // FormHost

@@ -16,8 +16,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        // Tab, Enter and Escape work in the window as in a dialog box.
-        if (IsDialogMessageW(window.Hwnd(), &msg)) continue;
+        if (window.PreTranslate(&msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
