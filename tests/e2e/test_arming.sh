@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# tests/e2e/test_arming.sh — typing a time and arming: the entry box clearing, the message box for a bad time and
+# the example text after it, "OK" and the minimise glyph sending the window to the notification area, a left click
+# on the icon bringing it back, and the icon calls seen in a relay trace.
+source "$(dirname "$0")/lib.sh"
+
+# Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
+ENTRY_CLICK="120 68"
+ENTRY_TEXT="20 60 221 76"        # inside the entry box's edge
+OK_CLICK="204 126"
+MINIMISE_CLICK="220 8"
+CLOSE_CLICK="234 8"
+
+MSG_TITLE="Format de l'heure incorrect !"
+MSG_TITLE_RE="^Format de l'heure incorrect !\$"
+# Wine's relay prints non-ASCII characters of string arguments as \XXXX.
+MSG_CALL_RE='MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"Veuillez red\\00e9finir une heure \(hh:mm:ss\)",[0-9a-f]+ L"Format de l'"'"'heure incorrect !",00000040\)'
+EXAMPLE_CALL_RE='SetWindowTextW\([0-9a-f]+,[0-9a-f]+ L"Exemple :                   20:30:00"\)'
+EMPTY_CALL_RE='SetWindowTextW\([0-9a-f]+,[0-9a-f]+ L""\)'
+ADD_CALL_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
+DELETE_CALL_RE='Call shell32\.Shell_NotifyIconA\(00000002,'
+
+# With no notification-area host on the X display (no desktop environment in Xvfb), Wine 8's explorer keeps the
+# icons in a small window of its own, titled "Wine System Tray": 160x20 at (3,22) on the root, mapped while it
+# holds at least one icon, icons 16 px wide from its left edge. A click on it reaches the program as the icon's
+# callback message.
+TRAY_RE='^Wine System Tray$'
+TRAY_ICON_CLICK="10 10"
+TRAY_ICON_AREA="0 0 19 19"
+
+e2e_require_exe
+e2e_setup
+e2e_relay_include "user32.MessageBoxW;user32.SetWindowTextW;shell32.Shell_NotifyIconA"
+e2e_start_app_traced
+wid=$(e2e_wait_window) || { e2e_fail "the window appears" "none within ${E2E_TIMEOUT}s"; e2e_finish; }
+e2e_pass "the window appears"
+
+mapped() { timeout 10 xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+unmapped() { ! mapped "$1"; }
+skips_taskbar() { timeout 10 xprop -id "$wid" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_SKIP_TASKBAR; }
+dark_in_entry() { e2e_shot_window "$wid" "$1" && e2e_count_dark "$1" $ENTRY_TEXT; }
+# Keys go through XTEST to the focused window: Wine takes no notice of keys sent to a window with XSendEvent,
+# and one so sent can reach the main window later, after the message box has gone.
+press_key() { timeout 10 xdotool windowfocus --sync "$1" >/dev/null 2>&1; timeout 10 xdotool key "$2"; }
+click_entry() { e2e_click "$wid" $ENTRY_CLICK; sleep 0.5; }
+type_time() { timeout 60 xdotool type --delay 40 -- "$1"; sleep 0.3; }
+
+# --- A click in the entry box clears it ------------------------------------------------------------------------
+prompt_dark=$(dark_in_entry "$E2E_WORK/start.png")
+e2e_assert_ge "$prompt_dark" 100 "the entry box shows the start prompt"
+if skips_taskbar; then e2e_fail "the program is in the task list at start"; else e2e_pass "the program is in the task list at start"; fi
+click_entry
+e2e_relay_wait "$EMPTY_CALL_RE" 5
+e2e_assert_eq 1 "$(e2e_relay_count "$EMPTY_CALL_RE")" "a click in the entry box sets its text to empty"
+# only the text caret may be left, a thin upright line
+e2e_assert_le "$(dark_in_entry "$E2E_WORK/cleared.png")" 20 "the entry box shows no text after the click"
+
+# --- A bad time and "OK": the message box, then the example text -----------------------------------------------
+# bad_time LABEL CLICK TEXT N — types TEXT into the cleared box, clicks CLICK; N is the message boxes so far after it.
+bad_time() {
+    local label=$1 click=$2 text=$3 n=$4 box
+    type_time "$text"
+    e2e_click "$wid" $click
+    box=$(e2e_wait_window "$MSG_TITLE_RE" 10) || { e2e_fail "$label: a message box titled '$MSG_TITLE' appears"; return; }
+    e2e_pass "$label: a message box titled '$MSG_TITLE' appears"
+    e2e_relay_wait "$MSG_CALL_RE" 5
+    e2e_assert_eq "$n" "$(e2e_relay_count "$MSG_CALL_RE")" "$label: its prompt, title and style are exact"
+    e2e_assert_eq "$n" "$(e2e_relay_count 'Call user32\.MessageBoxW')" "$label: one message box per click"
+    e2e_assert_eq $((n - 1)) "$(e2e_relay_count "$EXAMPLE_CALL_RE")" "$label: the example is not written while the box is up"
+    e2e_shot_root "$E2E_WORK/msgbox$n.png"
+    e2e_geometry "$box" && "$E2E_CONVERT" "$E2E_WORK/msgbox$n.png" \
+        -crop "${E2E_WIN_W}x${E2E_WIN_H}+${E2E_WIN_X}+${E2E_WIN_Y}" +repage "$E2E_WORK/msgbox$n-only.png"
+    e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/msgbox$n-only.png" 50 5 $((E2E_WIN_W - 10)) $((E2E_WIN_H / 2)))" 150 \
+        "$label: the message box shows its prompt"
+
+    press_key "$box" Return
+    if e2e_wait_no_window "$MSG_TITLE_RE" 10; then e2e_pass "$label: Enter closes the box"; else e2e_fail "$label: Enter closes the box"; fi
+    e2e_relay_wait "$EXAMPLE_CALL_RE" 5
+    sleep 1
+    e2e_assert_eq "$n" "$(e2e_relay_count "$EXAMPLE_CALL_RE")" "$label: the entry box gets the example text once"
+    e2e_assert_eq "$n" "$(e2e_relay_count 'Call user32\.MessageBoxW')" "$label: the Enter that closed the box opens no other"
+    e2e_assert_ge "$(dark_in_entry "$E2E_WORK/example$n.png")" 100 "$label: the example text shows in the entry box"
+    e2e_check "$label: the window stays shown" mapped "$wid"
+    e2e_assert_eq 0 "$(e2e_relay_count "$ADD_CALL_RE")" "$label: no icon is added"
+}
+bad_time "OK, 25:00:00" "$OK_CLICK" "25:00:00" 1
+
+click_entry
+e2e_assert_eq 2 "$(e2e_relay_count "$EMPTY_CALL_RE")" "a click on the example text clears it too"
+bad_time "minimise glyph, 8:30" "$MINIMISE_CLICK" "8:30" 2
+
+# --- A good time: into the notification area and back -----------------------------------------------------------
+# good_time LABEL CLICK N — arms with a time five minutes ahead (never reached here); N counts the adds so far.
+good_time() {
+    local label=$1 click=$2 n=$3 tray
+    click_entry
+    type_time "$(e2e_time_in 300)"
+    e2e_click "$wid" $click
+    if e2e_wait_until 10 unmapped "$wid"; then e2e_pass "$label: the window hides"; else e2e_fail "$label: the window hides"; fi
+    e2e_relay_wait "$ADD_CALL_RE" 5
+    e2e_assert_eq "$n" "$(e2e_relay_count "$ADD_CALL_RE")" "$label: the icon is added (Shell_NotifyIconA 0)"
+    e2e_assert_eq "$(e2e_relay_count 'Call shell32\.Shell_NotifyIconA')" \
+        "$(e2e_relay_count 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000001')" "$label: every icon call so far succeeded"
+    e2e_assert_eq $((n - 1)) "$(e2e_relay_count "$DELETE_CALL_RE")" "$label: no icon removed on arming"
+    tray=$(e2e_wait_window "$TRAY_RE" 10) || { e2e_fail "$label: the icon shows in the notification area"; return 1; }
+    e2e_shot_window "$tray" "$E2E_WORK/tray$n.png"
+    # the tray is white where it holds no icon
+    local inked; inked=$(( 400 - $(e2e_count_color "$E2E_WORK/tray$n.png" $TRAY_ICON_AREA FFFFFF 8) ))
+    e2e_assert_ge "$inked" 40 "$label: the icon shows in the notification area"
+    if skips_taskbar; then e2e_pass "$label: the program leaves the task list"; else e2e_fail "$label: the program leaves the task list"; fi
+
+    # A pointer resting on the icon and a right click send other mouse messages: they bring nothing back.
+    timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK
+    sleep 1
+    timeout 10 xdotool click 3
+    sleep 2
+    e2e_check "$label: a move over the icon and a right click leave the window hidden" unmapped "$wid"
+    e2e_assert_eq $((n - 1)) "$(e2e_relay_count "$DELETE_CALL_RE")" "$label: ... and the icon in place"
+
+    timeout 10 xdotool click 1
+    if e2e_wait_until 10 mapped "$wid"; then e2e_pass "$label: a left click on the icon shows the window"; else
+        e2e_fail "$label: a left click on the icon shows the window"; fi
+    e2e_relay_wait "$DELETE_CALL_RE" 5
+    e2e_assert_eq "$n" "$(e2e_relay_count "$DELETE_CALL_RE")" "$label: the icon is removed (Shell_NotifyIconA 2)"
+    if e2e_wait_no_window "$TRAY_RE" 10; then e2e_pass "$label: the notification area is empty again"; else
+        e2e_fail "$label: the notification area is empty again"; fi
+    if skips_taskbar; then e2e_pass "$label: still out of the task list after the restore"; else
+        e2e_fail "$label: still out of the task list after the restore"; fi
+    e2e_shot_window "$wid" "$E2E_WORK/restored$n.png"
+}
+good_time "OK" "$OK_CLICK" 1
+good_time "minimise glyph" "$MINIMISE_CLICK" 2
+
+# --- Closing removes the icon -----------------------------------------------------------------------------------
+e2e_click "$wid" $CLOSE_CLICK
+if e2e_wait_app_exit 20; then e2e_pass "the close glyph ends the program"; else e2e_fail "the close glyph ends the program"; fi
+e2e_assert_eq 3 "$(e2e_relay_count "$DELETE_CALL_RE")" "closing asks the shell to remove the icon"
+
+e2e_finish
