@@ -26,7 +26,7 @@ CHECKS=(
     "xdpyinfo|x11-utils"
     "flock|util-linux"
     "timeout|coreutils"
-    "awk|gawk"
+    "awk|mawk"
 )
 
 # fills "missing" with the packages whose tools are absent; prints what is missing when asked to

@@ -148,6 +148,7 @@ for entry in $DPI_SIZES; do
     timeout 20 wineserver -w >/dev/null 2>&1
     e2e_stop_display
     e2e_start_display "$dpi" || { e2e_fail "Xvfb at $dpi DPI"; continue; }
+    e2e_wallpaper "$E2E_WORK/wallpaper.png" >/dev/null 2>&1   # only for the screenshots' sake
     e2e_set_dpi "$dpi" || { e2e_fail "set $dpi DPI"; continue; }
     e2e_start_app
     if wid=$(e2e_wait_window); then
