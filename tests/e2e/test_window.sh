@@ -25,7 +25,6 @@ incl() { local i=${5:-0}; echo "$(($1 + i)) $(($2 + i)) $(($3 - 1 - i)) $(($4 - 
 
 e2e_require_exe
 e2e_setup
-e2e_on_exit "e2e_set_dpi 96"
 e2e_wallpaper || e2e_fail "paint the desktop"
 e2e_shot_root "$E2E_WORK/desktop.png" || e2e_fail "screenshot of the desktop"
 
