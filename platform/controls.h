@@ -39,7 +39,8 @@ public:
     virtual ~Label() = default;
     virtual bool Visible() const = 0;
     virtual void SetVisible(bool visible) = 0;
-    virtual std::string Caption() const = 0;
+    // Copies the caption like TextBox::GetText and returns its whole length in bytes.
+    virtual size_t GetCaption(char* buf, size_t cap) const = 0;
     virtual void SetCaption(const char* utf8) = 0;
     virtual Colour BackColor() const = 0;
     virtual void SetBackColor(Colour colour) = 0;

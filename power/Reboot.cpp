@@ -2,7 +2,7 @@
 // the program's folder, the current folder or the search path is never the one started.
 #include "power/Reboot.h"
 
-#include <string>
+#include <cstring>
 
 const char* const kRestartCommandLine = "Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP.";
 
@@ -20,13 +20,14 @@ PowerResult RedemarrerOrdinateur(SystemCalls& sys) {
     if (length == 0 || length >= kMaxPath) {
         return {PowerAction::Restart, PowerStep::SystemDirectory};
     }
-    std::string program(directory, length);
-    if (program.back() != '\\') {
-        program += '\\';
-    }
-    program += "shutdown.exe";
+    static const char kProgramName[] = "shutdown.exe";
+    char program[kMaxPath + sizeof kProgramName + 1];
+    std::memcpy(program, directory, length);
+    size_t end = length;
+    if (program[end - 1] != '\\') program[end++] = '\\';
+    std::memcpy(program + end, kProgramName, sizeof kProgramName);
 
-    if (!sys.CreateProcess(program.c_str(), kRestartCommandLine, kSwShowMinimized)) {
+    if (!sys.CreateProcess(program, kRestartCommandLine, kSwShowMinimized)) {
         return {PowerAction::Restart, PowerStep::StartProgram};
     }
     return {PowerAction::Restart, PowerStep::None};

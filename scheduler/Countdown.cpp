@@ -81,12 +81,15 @@ void Form1::Timer1_Timer() {
     Flash(c_.ChkArrêter);
     Flash(c_.ChkVeille);
 
-    const long count = std::strtol(c_.LblDecompte->Caption().c_str(), nullptr, 10) - 1;
+    char current[24];
+    c_.LblDecompte->GetCaption(current, sizeof current);
+    const long count = std::strtol(current, nullptr, 10) - 1;
     char caption[24];
     FormatWholeNumber(count, caption);
     c_.LblDecompte->SetCaption(caption);
 
-    if (std::strtol(c_.LblDecompte->Caption().c_str(), nullptr, 10) != 0) {
+    c_.LblDecompte->GetCaption(current, sizeof current);
+    if (std::strtol(current, nullptr, 10) != 0) {
         host_.Beep();
         return;
     }

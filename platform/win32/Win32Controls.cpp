@@ -2,7 +2,8 @@
 #include "platform/win32/Win32Controls.h"
 
 #include <cmath>
-#include <string>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/win32/Win32Form.h"
 #include "platform/win32/text.h"
@@ -15,9 +16,15 @@ size_t Win32TextBox::GetText(char* buf, size_t cap) const {
         int got = GetWindowTextW(hwnd, wide, static_cast<int>(sizeof wide / sizeof wide[0]));
         return WideToUtf8(wide, got, buf, cap);
     }
-    std::wstring all(static_cast<size_t>(length) + 1, L'\0');
-    int got = GetWindowTextW(hwnd, &all[0], length + 1);
-    return WideToUtf8(all.data(), got, buf, cap);
+    wchar_t* all = static_cast<wchar_t*>(std::malloc((static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
+    if (all == nullptr) {
+        if (cap > 0) buf[0] = '\0';
+        return 0;
+    }
+    int got = GetWindowTextW(hwnd, all, length + 1);
+    size_t total = WideToUtf8(all, got, buf, cap);
+    std::free(all);
+    return total;
 }
 
 void Win32TextBox::SetText(const char* utf8) {
@@ -25,7 +32,8 @@ void Win32TextBox::SetText(const char* utf8) {
     if (Utf8ToWide(utf8, wide, 128) < 127) {
         SetWindowTextW(hwnd, wide);
     } else {
-        SetWindowTextW(hwnd, Utf8ToWide(utf8).c_str());
+        WideText all(utf8);
+        SetWindowTextW(hwnd, all.c_str());
     }
     if (changeHandlerOwner != nullptr) changeHandlerOwner->TxtHeure_Change();
 }
@@ -68,7 +76,19 @@ void Win32CommandButton::SetVisible(bool visible) {
 }
 
 DrawnLabel::DrawnLabel(Win32Form& owner, TwipsRect rect, bool opaque, bool visible, const char* caption)
-    : DrawnElement(owner), rect_(rect), opaque_(opaque), visible_(visible), caption_(caption) {}
+    : DrawnElement(owner), rect_(rect), opaque_(opaque), visible_(visible) {
+    SetCaption(caption);
+}
+
+size_t DrawnLabel::GetCaption(char* buf, size_t cap) const {
+    const size_t length = std::strlen(caption_);
+    if (cap > 0) {
+        const size_t n = length < cap - 1 ? length : cap - 1;
+        std::memcpy(buf, caption_, n);
+        buf[n] = '\0';
+    }
+    return length;
+}
 
 void DrawnLabel::SetVisible(bool visible) {
     if (visible == visible_) return;
@@ -77,7 +97,11 @@ void DrawnLabel::SetVisible(bool visible) {
 }
 
 void DrawnLabel::SetCaption(const char* utf8) {
-    caption_ = utf8;
+    // Captions are short (the countdown digit); a longer one is cut.
+    const size_t length = std::strlen(utf8);
+    const size_t n = length < sizeof caption_ - 1 ? length : sizeof caption_ - 1;
+    std::memcpy(caption_, utf8, n);
+    caption_[n] = '\0';
     if (visible_) owner_.InvalidateTwips(rect_);
 }
 
@@ -95,9 +119,9 @@ void DrawnLabel::Paint(HDC dc) const {
         FillRect(dc, &r, brush);
         DeleteObject(brush);
     }
-    if (caption_.empty()) return;
+    if (caption_[0] == '\0') return;
     wchar_t text[64];
-    int length = Utf8ToWide(caption_.c_str(), text, 64);
+    int length = Utf8ToWide(caption_, text, 64);
     HGDIOBJ oldFont = SelectObject(dc, owner_.DefaultFont());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "platform/clock.h"
 #include "platform/controls.h"
 
@@ -69,7 +67,7 @@ public:
     DrawnLabel(Win32Form& owner, TwipsRect rect, bool opaque, bool visible, const char* caption);
     bool Visible() const override { return visible_; }
     void SetVisible(bool visible) override;
-    std::string Caption() const override { return caption_; }
+    size_t GetCaption(char* buf, size_t cap) const override;
     void SetCaption(const char* utf8) override;
     Colour BackColor() const override { return back_; }
     void SetBackColor(Colour colour) override;
@@ -82,7 +80,7 @@ private:
     bool opaque_;
     bool visible_;
     Colour back_ = kWhite;
-    std::string caption_;
+    char caption_[32] = {};
 };
 
 class DrawnLine : public LineShape, public DrawnElement {

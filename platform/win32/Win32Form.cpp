@@ -630,8 +630,8 @@ void Win32Form::DoEvents() {
 }
 
 int Win32Form::ShowMessage(const char* promptUtf8, const char* titleUtf8, uint32_t style) {
-    return ::MessageBoxW(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, Utf8ToWide(promptUtf8).c_str(),
-                       Utf8ToWide(titleUtf8).c_str(), style);
+    WideText prompt(promptUtf8), title(titleUtf8);
+    return ::MessageBoxW(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, prompt.c_str(), title.c_str(), style);
 }
 
 void Win32Form::Beep() {

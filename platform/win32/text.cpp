@@ -1,15 +1,25 @@
 // UTF-8 <-> UTF-16 conversion for the window's texts.
 #include "platform/win32/text.h"
 
+#include <cstdlib>
 #include <cstring>
 
-std::wstring Utf8ToWide(const char* utf8) {
-    int needed = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (needed <= 1) return std::wstring();
-    std::wstring wide(static_cast<size_t>(needed), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], needed);
-    wide.resize(static_cast<size_t>(needed - 1));
-    return wide;
+WideText::WideText(const char* utf8) {
+    if (utf8 == nullptr) return;
+    const int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
+    if (needed <= 0) return;
+    text_ = static_cast<wchar_t*>(std::malloc(static_cast<size_t>(needed) * sizeof(wchar_t)));
+    if (text_ == nullptr) return;
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, text_, needed) != needed) {
+        text_[0] = L'\0';
+        return;
+    }
+    length_ = needed - 1;
+    ok_ = true;
+}
+
+WideText::~WideText() {
+    std::free(text_);
 }
 
 int Utf8ToWide(const char* utf8, wchar_t* out, int cap) {
@@ -17,11 +27,11 @@ int Utf8ToWide(const char* utf8, wchar_t* out, int cap) {
     int written = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, out, cap);
     if (written > 0) return written - 1;
     // Longer than the buffer: keep what fits.
-    std::wstring all = Utf8ToWide(utf8);
-    size_t count = all.size() < static_cast<size_t>(cap - 1) ? all.size() : static_cast<size_t>(cap - 1);
-    std::memcpy(out, all.data(), count * sizeof(wchar_t));
+    WideText all(utf8);
+    const int count = all.length() < cap - 1 ? all.length() : cap - 1;
+    std::memcpy(out, all.c_str(), static_cast<size_t>(count) * sizeof(wchar_t));
     out[count] = L'\0';
-    return static_cast<int>(count);
+    return count;
 }
 
 size_t WideToUtf8(const wchar_t* wide, int wideLength, char* out, size_t cap) {

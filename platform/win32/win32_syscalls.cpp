@@ -9,10 +9,10 @@
 #undef CreateProcess
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
+#include "platform/win32/text.h"
 #include "power/TokenPrivileges.h"
 
 // The core hands handles and records over as 32-bit values and raw bytes; these hold on the target.
@@ -48,18 +48,6 @@ T FromValue(uint32_t value) {
 template <typename T>
 uint32_t ToValue(T handle) {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle));
-}
-
-// UTF-8 to UTF-16; false when the text cannot be converted.
-bool Widen(const char* utf8, std::wstring& wide) {
-    wide.clear();
-    if (!utf8[0]) return true;
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (n <= 0) return false;
-    std::vector<wchar_t> buf(static_cast<size_t>(n));
-    if (::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buf.data(), n) != n) return false;
-    wide.assign(buf.data());
-    return true;
 }
 
 }  // namespace
@@ -162,19 +150,15 @@ bool Win32SystemCalls::SetSystemPowerState(bool suspend, bool force) {
 uint32_t Win32SystemCalls::GetSystemDirectory(char* buf, uint32_t cap) {
     auto fn = TARVEIL_BIND(kGetSystemDirectoryW, GetSystemDirectoryW);
     if (!fn) return 0;
-    std::vector<wchar_t> wide(MAX_PATH);
-    UINT n = fn(wide.data(), static_cast<UINT>(wide.size()));
-    if (n >= wide.size()) {
-        wide.resize(n);
-        n = fn(wide.data(), static_cast<UINT>(wide.size()));
-        if (n >= wide.size()) return 0;
-    }
-    if (n == 0) return 0;
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    // The system folder's path fits MAX_PATH on every Windows this program runs on.
+    wchar_t wide[MAX_PATH + 1];
+    const UINT n = fn(wide, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return 0;
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return 0;
     // As the system does: the size needed, terminator included, when the buffer is too small.
     if (!buf || static_cast<uint32_t>(bytes) + 1 > cap) return static_cast<uint32_t>(bytes) + 1;
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n), buf, bytes, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(n), buf, bytes, nullptr, nullptr);
     buf[bytes] = '\0';
     return static_cast<uint32_t>(bytes);
 }
@@ -182,15 +166,13 @@ uint32_t Win32SystemCalls::GetSystemDirectory(char* buf, uint32_t cap) {
 bool Win32SystemCalls::CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow) {
     auto fn = TARVEIL_BIND(kCreateProcessW, CreateProcessW);
     if (!fn) return false;
-    std::wstring application, commandLine;
-    if ((applicationUtf8 && !Widen(applicationUtf8, application)) ||
-        (commandLineUtf8 && !Widen(commandLineUtf8, commandLine))) {
+    // CreateProcessW may write into the command line: it gets a converted copy of its own.
+    WideText application(applicationUtf8 ? applicationUtf8 : "");
+    WideText commandLine(commandLineUtf8 ? commandLineUtf8 : "");
+    if (!application.ok() || !commandLine.ok()) {
         ::SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return false;
     }
-    // CreateProcessW may write into the command line, so it gets a buffer of its own.
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
 
     STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof startup);
@@ -200,7 +182,7 @@ bool Win32SystemCalls::CreateProcess(const char* applicationUtf8, const char* co
     PROCESS_INFORMATION process;
     std::memset(&process, 0, sizeof process);
 
-    if (!fn(applicationUtf8 ? application.c_str() : nullptr, commandLineUtf8 ? line.data() : nullptr, nullptr,
+    if (!fn(applicationUtf8 ? application.c_str() : nullptr, commandLineUtf8 ? commandLine.data() : nullptr, nullptr,
             nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         return false;
     }
@@ -234,29 +216,36 @@ bool Win32SystemCalls::AdjustTokenPrivileges(uint32_t token, bool disableAll, co
     auto fn = TARVEIL_BIND(kAdjustTokenPrivileges, AdjustTokenPrivileges);
     if (!fn) return false;
     // The system refuses misaligned records; copy into aligned ones when needed.
-    std::vector<DWORD> alignedNew, alignedPrevious;
+    // The records are the two-entry layout of the core (28 bytes): a count above 2 or a previous-state
+    // length beyond the record would make the system read or write past them.
+    DWORD alignedNew[kTokenPrivilegesRecordSize / 4] = {};
+    DWORD alignedPrevious[kTokenPrivilegesRecordSize / 4] = {};
     PTOKEN_PRIVILEGES in = nullptr;
     if (newState) {
         DWORD count;
         std::memcpy(&count, newState, sizeof count);
-        const size_t size = TokenPrivilegesLength(count > 64 ? 0 : count);
-        alignedNew.resize((size + 3) / 4);
-        std::memcpy(alignedNew.data(), newState, size);
-        std::memcpy(&alignedNew[0], &count, sizeof count);  // the count the system reads is the real one
-        in = reinterpret_cast<PTOKEN_PRIVILEGES>(alignedNew.data());
+        if (count > 2) {
+            ::SetLastError(ERROR_INVALID_PARAMETER);
+            return false;
+        }
+        std::memcpy(alignedNew, newState, TokenPrivilegesLength(count));
+        in = reinterpret_cast<PTOKEN_PRIVILEGES>(alignedNew);
     }
     PTOKEN_PRIVILEGES out = nullptr;
     if (previousState) {
-        alignedPrevious.resize((bufferLength + 3) / 4 + 1);
-        std::memcpy(alignedPrevious.data(), previousState, bufferLength);
-        out = reinterpret_cast<PTOKEN_PRIVILEGES>(alignedPrevious.data());
+        if (bufferLength > sizeof alignedPrevious) {
+            ::SetLastError(ERROR_INVALID_PARAMETER);
+            return false;
+        }
+        std::memcpy(alignedPrevious, previousState, bufferLength);
+        out = reinterpret_cast<PTOKEN_PRIVILEGES>(alignedPrevious);
     }
     DWORD length = 0;
     const BOOL ok = fn(FromValue<HANDLE>(token), disableAll ? TRUE : FALSE, in, bufferLength, out,
                        returnLength ? &length : nullptr);
     // Keep the error the call left: the copies below must not change it.
     const DWORD error = ::GetLastError();
-    if (previousState) std::memcpy(previousState, alignedPrevious.data(), bufferLength);
+    if (previousState) std::memcpy(previousState, alignedPrevious, bufferLength);
     if (returnLength) *returnLength = length;
     ::SetLastError(error);
     return ok != FALSE;

@@ -60,7 +60,14 @@ public:
 
     bool Visible() const override { return visible; }
     void SetVisible(bool v) override { visible = v; }
-    std::string Caption() const override { return caption; }
+    size_t GetCaption(char* buf, size_t cap) const override {
+        if (cap > 0) {
+            size_t n = std::min(caption.size(), cap - 1);
+            std::memcpy(buf, caption.data(), n);
+            buf[n] = '\0';
+        }
+        return caption.size();
+    }
     void SetCaption(const char* utf8) override { caption = utf8; }
     Colour BackColor() const override { return back; }
     void SetBackColor(Colour colour) override { back = colour; }
