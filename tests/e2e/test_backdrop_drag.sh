@@ -1,0 +1,199 @@
+#!/usr/bin/env bash
+# tests/e2e/test_backdrop_drag.sh — the desktop as the window's background, moving the window by dragging it,
+# and the two caption glyphs (minimise acts as "OK", close ends the program, removes the tray icon and stops a
+# running countdown before its action).
+source "$(dirname "$0")/lib.sh"
+
+# Window-relative places, in pixels at 96 DPI. Regions "X0 Y0 X1 Y1" of bare window surface, clear of the
+# controls, the caption strip and the lines (the countdown button and digit are hidden at start).
+FREE_REGIONS=("0 18 13 177" "0 140 241 177" "228 18 241 177")
+STRIP_GRAB="40 8"          # caption strip, away from the glyphs
+LINE_GRAB="128 20"         # on a line, between the strip and the clock box
+SURFACE_GRAB="120 160"     # bare surface below the panel
+CLOCK_BOX_PRESS="120 35"   # the read-only clock box
+OPTION_PRESS="60 96"       # "Arrêter", already the selected option
+PANEL_PRESS="30 110"       # the white panel label, between the options
+ENTRY_PRESS="120 68"
+OK_PRESS="204 126"
+CANCEL_BUTTON="58 154 182 175"
+SYSREDUC="220 8"
+SYSCROIX="234 8"
+# Under Wine without a window manager, hiding the window holds for about two seconds before the copy.
+REPAINT_WAIT=${REPAINT_WAIT:-4}
+BAD_FORMAT_TITLE="^Format de l'heure incorrect !\$"
+
+e2e_require_exe
+e2e_setup
+e2e_wallpaper || e2e_fail "paint the desktop"
+e2e_shot_root "$E2E_WORK/desktop.png" || e2e_fail "screenshot of the desktop"
+e2e_relay_include "Shell_NotifyIconA"
+
+# where WID lies on screen, as "X Y"
+position() { e2e_geometry "$1" && echo "$E2E_WIN_X $E2E_WIN_Y"; }
+
+# free_diff WID DESKTOP SHOT — pixels of the free regions of the window that differ from DESKTOP at its place.
+free_diff() {
+    local wid=$1 desktop=$2 shot=$3 r n total=0
+    e2e_shot_window "$wid" "$shot" || { echo -1; return; }
+    "$E2E_CONVERT" "$desktop" -crop "${E2E_WIN_W}x${E2E_WIN_H}+${E2E_WIN_X}+${E2E_WIN_Y}" +repage "$shot.behind.png"
+    for r in "${FREE_REGIONS[@]}"; do
+        # shellcheck disable=SC2086
+        n=$(e2e_diff_count "$shot.behind.png" "$shot" $r 0)
+        [ "$n" -lt 0 ] && { echo -1; return; }
+        total=$((total + n))
+    done
+    echo "$total"
+}
+_free_matches() { [ "$(free_diff "$1" "$2" "$3")" = 0 ]; }
+
+# backdrop_matches WID DESKTOP LABEL [WAIT] — the free regions of the window equal DESKTOP at the window's place,
+# pixel for pixel, within WAIT seconds (the repaint hides the window, which Wine without a window manager holds
+# for about two seconds).
+backdrop_matches() {
+    local wid=$1 desktop=$2 label=$3 wait=${4:-10} shot="$E2E_WORK/$3.png" at
+    at=$(position "$wid")
+    if e2e_wait_until "$wait" _free_matches "$wid" "$desktop" "$shot"; then
+        e2e_pass "$label: background equals the screen under the window at ($at)"
+    else
+        e2e_fail "$label: background equals the screen under the window at ($at)" \
+            "$(free_diff "$wid" "$desktop" "$shot") pixels differ"
+    fi
+}
+
+# drag WID "X Y" DX DY [BUTTON] — presses at a window-relative point, moves by (DX, DY) in three steps, releases.
+drag() {
+    local wid=$1 dx=$3 dy=$4 button=${5:-1} x y sx sy
+    read -r x y <<<"$2"
+    e2e_geometry "$wid" || return 1
+    sx=$((E2E_WIN_X + x)); sy=$((E2E_WIN_Y + y))
+    timeout 10 xdotool mousemove "$sx" "$sy" sleep 0.3 mousedown "$button" sleep 0.3 \
+        mousemove $((sx + dx / 3)) $((sy + dy / 3)) sleep 0.3 \
+        mousemove $((sx + 2 * dx / 3)) $((sy + 2 * dy / 3)) sleep 0.3 \
+        mousemove $((sx + dx)) $((sy + dy)) sleep 0.3 mouseup "$button"
+    sleep 0.5
+}
+
+# moved_by WID "X0 Y0" DX DY LABEL — the window now lies at (X0 + DX, Y0 + DY).
+moved_by() {
+    local x0 y0
+    read -r x0 y0 <<<"$2"
+    e2e_assert_eq "$((x0 + $3)) $((y0 + $4))" "$(position "$1")" "$5"
+}
+
+e2e_start_app_traced
+wid=$(e2e_wait_window) || { e2e_fail "a window named 'Tarveil XP' appears" "none within ${E2E_TIMEOUT}s"; e2e_finish; }
+e2e_pass "a window named 'Tarveil XP' appears"
+sleep 1
+start=$(position "$wid")
+e2e_log "window at $start"
+
+# --- The backdrop as first shown ------------------------------------------------------------------------------
+backdrop_matches "$wid" "$E2E_WORK/desktop.png" "start"
+
+# --- Drags that move the window -----------------------------------------------------------------------------------
+# From the caption strip, a line and the bare surface; each axis both ways and alone. After each release the
+# window copies the screen again: its background must be the desktop at the new place.
+n=0
+for move in "strip:$STRIP_GRAB:57:33" "strip:$STRIP_GRAB:-21:-12" "line:$LINE_GRAB:30:0" "surface:$SURFACE_GRAB:0:-15"; do
+    IFS=: read -r what grab dx dy <<<"$move"
+    n=$((n + 1))
+    here=$(position "$wid")
+    drag "$wid" "$grab" "$dx" "$dy"
+    moved_by "$wid" "$here" "$dx" "$dy" "drag from the $what by ($dx,$dy) moves the window by ($dx,$dy)"
+    backdrop_matches "$wid" "$E2E_WORK/desktop.png" "drag$n"
+done
+
+# --- Presses that start no drag -------------------------------------------------------------------------------------
+here=$(position "$wid")
+drag "$wid" "$STRIP_GRAB" 40 25 3
+moved_by "$wid" "$here" 0 0 "a right-button drag from the caption strip moves nothing"
+# its release repaints the backdrop too, behind a hidden window: let that end
+sleep "$REPAINT_WAIT"
+for press in "clock box:$CLOCK_BOX_PRESS" "selected option:$OPTION_PRESS" "panel label:$PANEL_PRESS"; do
+    what=${press%%:*}
+    drag "$wid" "${press#*:}" 40 25
+    moved_by "$wid" "$here" 0 0 "a left-button drag from the $what moves nothing"
+done
+
+# --- The minimise glyph acts as "OK"; activation leaves the backdrop, a release repaints it ---------------------------
+# A different desktop from here on: what the window shows tells when it last copied the screen.
+"$E2E_CONVERT" "$E2E_WORK/desktop.png" -negate "$E2E_WORK/desktop2.png"
+timeout 20 display -window root "$E2E_WORK/desktop2.png" >"$E2E_WORK/display2.log" 2>&1
+e2e_shot_root "$E2E_WORK/desktop2-check.png"
+e2e_assert_eq "$(e2e_pixel "$E2E_WORK/desktop2.png" 1000 700)" "$(e2e_pixel "$E2E_WORK/desktop2-check.png" 1000 700)" \
+    "the desktop now shows its negative"
+trace_from=$(wc -l <"$E2E_RELAY_LOG")
+# The message box takes the activation; closing it switches back to the window, then a control is clicked.
+read -r gx gy <<<"$SYSREDUC"
+e2e_click "$wid" "$gx" "$gy"
+if box=$(e2e_wait_window "$BAD_FORMAT_TITLE" 10); then
+    e2e_pass "the minimise glyph checks the prompt text: 'Format de l'heure incorrect !' appears"
+    e2e_key "$box" Return
+    e2e_wait_no_window "$BAD_FORMAT_TITLE" 10 || e2e_fail "the message box goes with Enter"
+else
+    e2e_fail "the minimise glyph checks the prompt text" "no message box titled 'Format de l'heure incorrect !'"
+fi
+e2e_check "the program still runs after the minimise glyph" e2e_app_running
+read -r cx cy <<<"$CLOCK_BOX_PRESS"
+e2e_click "$wid" "$cx" "$cy"
+# long enough for a repaint to have shown, had one started
+sleep "$REPAINT_WAIT"
+trace_to=$(wc -l <"$E2E_RELAY_LOG")
+backdrop_matches "$wid" "$E2E_WORK/desktop.png" "activation leaves the old copy" 0
+here=$(position "$wid")
+drag "$wid" "$STRIP_GRAB" 10 10
+moved_by "$wid" "$here" 10 10 "drag by (10,10) on the new desktop"
+backdrop_matches "$wid" "$E2E_WORK/desktop2.png" "the release copies the new desktop"
+
+# --- The close glyph ends the program -------------------------------------------------------------------------------
+read -r gx gy <<<"$SYSCROIX"
+e2e_click "$wid" "$gx" "$gy"
+if e2e_wait_app_exit 15; then
+    e2e_pass "a click on the close glyph ends the program"
+else
+    e2e_fail "a click on the close glyph ends the program" "still running 15 s later"
+fi
+e2e_assert_ge "$(e2e_relay_count 'Call shell32\.Shell_NotifyIconA\(00000002,')" 1 \
+    "closing removes the tray icon: Shell_NotifyIconA(NIM_DELETE = 2) in the trace"
+
+# The window really was switched back to while its backdrop was watched: its thread (the one that removed the
+# icon) got an activation in that stretch of the trace.
+tid=$(e2e_relay_grep 'Call shell32\.Shell_NotifyIconA\(' | head -n1 | cut -d: -f1)
+activations=$(sed -n "$((trace_from + 1)),${trace_to}p" "$E2E_RELAY_LOG" |
+    grep -a -c -E "^$tid:Call window proc [0-9A-Fa-f]+ \(hwnd=[0-9a-f]+,msg=WM_ACTIVATE,wp=0000000[12],")
+e2e_assert_ge "$activations" 1 "the window was activated again after the message box ($activations times)"
+
+# --- The close glyph during the countdown: the program ends before the action ---------------------------------------
+e2e_relay_include "Shell_NotifyIconA;ExitWindowsEx;SetSystemPowerState;CreateProcessA;CreateProcessW"
+E2E_RELAY_LOG=$E2E_WORK/relay-countdown.log
+e2e_start_app_traced
+if wid=$(e2e_wait_window); then
+    read -r ex ey <<<"$ENTRY_PRESS"
+    e2e_click "$wid" "$ex" "$ey"
+    e2e_type "$wid" "$(e2e_time_in 4)"
+    read -r ox oy <<<"$OK_PRESS"
+    e2e_click "$wid" "$ox" "$oy"
+    # the countdown shows its white "ANNULER !" button where the desktop was
+    cancel_up() {
+        e2e_shot_window "$wid" "$E2E_WORK/countdown.png" &&
+            [ "$(e2e_count_color "$E2E_WORK/countdown.png" $CANCEL_BUTTON FFFFFF 0)" -ge 1000 ]
+    }
+    if e2e_wait_until 20 cancel_up; then
+        e2e_pass "the countdown starts"
+        read -r gx gy <<<"$SYSCROIX"
+        e2e_click "$wid" "$gx" "$gy"
+        if e2e_wait_app_exit 4; then
+            e2e_pass "the close glyph ends the program during the countdown"
+        else
+            e2e_fail "the close glyph ends the program during the countdown" "still running 4 s later"
+        fi
+        e2e_assert_eq 0 "$(e2e_relay_count 'Call [a-z0-9]+\.(ExitWindowsEx|SetSystemPowerState|CreateProcess[AW])\(')" \
+            "the countdown never reached its action"
+    else
+        e2e_fail "the countdown starts" "no 'ANNULER !' button within 20 s"
+    fi
+else
+    e2e_fail "the window appears again"
+fi
+
+e2e_finish
