@@ -1,0 +1,242 @@
+#!/usr/bin/env bash
+# tests/e2e/test_countdown.sh — a time typed a few seconds ahead, "OK", the window back at that second with the
+# flashing countdown, and the chosen power action about five seconds later; "ANNULER !" and the close glyph.
+#
+# Runs in its own prefix: power-off ends the Wine session, and the relay filter and window settings below must
+# not reach other scripts. One program run goes through restart, hibernation, a cancelled countdown and a close
+# during a countdown; a second run ends with power-off.
+E2E_FRESH_PREFIX=1
+source "$(dirname "$0")/lib.sh"
+
+# Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
+ENTRY_XY="120 68"
+OK_XY="204 126"
+CANCEL_XY="120 164"
+CLOSE_XY="234 8"
+ARRETER_XY="50 96"
+REBOOT_XY="150 96"
+VEILLE_XY="110 120"
+CLOCK_BOX="64 24 177 46"
+PANEL_STRIP="24 82 216 87"      # panel between the entry box and the options: nothing else drawn there
+OPTION_REBOOT="120 88 209 105"
+DIGIT_BOX="24 122 40 138"
+CANCEL_BUTTON="56 152 184 177"
+LEAD=6                          # seconds between typing the time and the time itself
+
+RELAY_FUNCS="ExitWindowsEx;SetSystemPowerState;CreateProcessW;Shell_NotifyIconA"
+ACTION_RE='(ExitWindowsEx|SetSystemPowerState|CreateProcessW)\('
+FUZZ=3
+
+now_ms() { date +%s%3N; }
+# sleep_until_ms EPOCH_MS
+sleep_until_ms() {
+    local d=$(($1 - $(now_ms)))
+    [ "$d" -gt 0 ] && sleep "$(printf '%d.%03d' $((d / 1000)) $((d % 1000)))"
+    return 0
+}
+area() { echo $(( ($3 - $1 + 1) * ($4 - $2 + 1) )); }
+
+# The program's own calls: lines of its main thread (the one that added the tray icon), so that the traces of
+# shutdown.exe or other processes never count. Each scenario looks only at lines after its own start.
+APP_TID=
+app_calls() {   # app_calls FROM_LINE
+    tail -n +"$(($1 + 1))" "$E2E_RELAY_LOG" 2>/dev/null | grep -a -E "^[0-9]+\.[0-9]+:${APP_TID:-xxxx}:Call "
+}
+log_lines() { grep -a -c '' "$E2E_RELAY_LOG" 2>/dev/null || echo 0; }
+# Timestamp (seconds, 3 decimals) of the first call matching REGEX after FROM_LINE.
+call_ts() { app_calls "$1" | grep -a -i -E -- "$2" | head -n1 | cut -d: -f1; }
+count_calls() { app_calls "$1" | grep -a -i -c -E -- "$2"; }
+has_action() { [ "$(count_calls "$1" "$ACTION_RE")" -gt 0 ]; }
+ms_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%d\n", (b - a) * 1000 + (b >= a ? 0.5 : -0.5) }'; }
+
+window_shown() { [ -n "$(e2e_window_ids)" ]; }
+wid_now() { e2e_window_ids | head -n1; }
+
+# arm WID OPTION_XY — clicks the entry box (it clears), types the time LEAD seconds ahead, picks the option and
+# presses "OK". Sets T_MS (the target second's start) and T_TEXT.
+arm() {
+    local wid=$1 ox oy ex ey kx ky
+    read -r ox oy <<<"$2"; read -r ex ey <<<"$ENTRY_XY"; read -r kx ky <<<"$OK_XY"
+    e2e_click "$wid" "$ex" "$ey"
+    local t=$(( $(date +%s) + LEAD ))
+    T_MS=$((t * 1000))
+    T_TEXT=$(date -d "@$t" +%H:%M:%S)
+    e2e_type "$wid" "$T_TEXT"
+    e2e_click "$wid" "$ox" "$oy"
+    e2e_click "$wid" "$kx" "$ky"
+    e2e_log "armed for $T_TEXT"
+}
+
+# Panel colour in a window shot: "red", "white" or "other" by the strip above the options.
+panel_colour() {
+    local n; n=$(area $PANEL_STRIP)
+    if [ "$(e2e_count_color "$1" $PANEL_STRIP FF0000 8)" -ge $((n * 95 / 100)) ]; then echo red
+    elif [ "$(e2e_count_color "$1" $PANEL_STRIP FFFFFF 8)" -ge $((n * 95 / 100)) ]; then echo white
+    else echo other; fi
+}
+# Window shot cut from a root shot taken at the right moment.
+cut_window() { "$E2E_CONVERT" "$1" -crop "${E2E_WIN_W}x${E2E_WIN_H}+${E2E_WIN_X}+${E2E_WIN_Y}" +repage "$2"; }
+
+# check_action NAME FROM_LINE EXACT_REGEX — the action's call comes once, about five seconds after the first tick
+# of the countdown (the first icon removal), and is seen in real time five to six and a half seconds after the
+# target second's start.
+check_action() {
+    local name=$1 from=$2 re=$3
+    if ! e2e_wait_until 12 has_action "$from"; then
+        e2e_fail "$name: the action's call comes" "none within 10 s of $T_TEXT"
+        return 1
+    fi
+    local seen=$(( $(now_ms) - T_MS ))
+    e2e_assert_range "$seen" 4800 6700 "$name: action seen ${seen} ms after the target second"
+    local line; line=$(app_calls "$from" | grep -a -E -- "$ACTION_RE" | head -n1)
+    if grep -a -q -i -E -- "$re" <<<"$line"; then e2e_pass "$name: exact call"; else
+        e2e_fail "$name: exact call" "got: ${line:0:300}"; fi
+    e2e_assert_eq 1 "$(count_calls "$from" "$ACTION_RE")" "$name: one action call, no other action"
+    local first act
+    first=$(call_ts "$from" 'Shell_NotifyIconA\(00000002,')
+    act=$(grep -a -o -E '^[0-9]+\.[0-9]+' <<<"$line")
+    if [ -n "$first" ] && [ -n "$act" ]; then
+        e2e_assert_range "$(ms_between "$first" "$act")" 4600 5500 \
+            "$name: action $(ms_between "$first" "$act") ms after the countdown's first tick (relay times)"
+    else
+        e2e_fail "$name: relay times of first tick and action" "first='$first' action='$act'"
+    fi
+    # the window is brought back from the tray on every one of the six ticks
+    local removals; removals=$(app_calls "$from" | sed -E -n "1,/${ACTION_RE}/p" | grep -a -c 'Shell_NotifyIconA(00000002,')
+    e2e_assert_eq 6 "$removals" "$name: six ticks before the action, each restoring the window"
+}
+
+# cancel_and_check NAME — "ANNULER !" after an action the program survived: the countdown goes, the clock runs.
+cancel_after_action() {
+    local name=$1 wid; wid=$(wid_now)
+    local cx cy; read -r cx cy <<<"$CANCEL_XY"
+    e2e_click "$wid" "$cx" "$cy"
+    sleep 0.6
+    e2e_shot_window "$wid" "$E2E_WORK/$name-cancelled.png"
+    e2e_assert_le "$(e2e_diff_count "$E2E_WORK/before.png" "$E2E_WORK/$name-cancelled.png" $CANCEL_BUTTON $FUZZ)" 0 \
+        "$name: 'ANNULER !' hides itself after the action"
+    e2e_assert_le "$(e2e_diff_count "$E2E_WORK/before.png" "$E2E_WORK/$name-cancelled.png" $DIGIT_BOX $FUZZ)" 0 \
+        "$name: digit box hidden after 'ANNULER !'"
+    e2e_assert_eq white "$(panel_colour "$E2E_WORK/$name-cancelled.png")" "$name: panel white again"
+    sleep 1.1
+    e2e_shot_window "$wid" "$E2E_WORK/$name-cancelled2.png"
+    e2e_assert_ge "$(e2e_diff_count "$E2E_WORK/$name-cancelled.png" "$E2E_WORK/$name-cancelled2.png" $CLOCK_BOX)" 1 \
+        "$name: the clock runs again after 'ANNULER !'"
+}
+
+e2e_require_exe
+e2e_setup
+# Without a window manager Wine waits up to 2 s for every hidden window to be withdrawn, the tray's own window
+# among them; that stall would fall inside the first countdown tick. Unmanaged windows are hidden at once.
+e2e_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N || e2e_fail "set unmanaged windows"
+e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
+# The desktop process is started again, untraced, with the settings above.
+timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
+WINEDEBUG=-all timeout 60 wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1
+
+_e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG"
+wid=$(e2e_wait_window) || { e2e_fail "the window appears"; e2e_finish; }
+e2e_shot_window "$wid" "$E2E_WORK/before.png" || e2e_fail "screenshot before any countdown"
+e2e_assert_eq white "$(panel_colour "$E2E_WORK/before.png")" "panel white before any countdown"
+
+# --- Restart: the full countdown on screen ------------------------------------------------------------------------
+from=$(log_lines)
+arm "$wid" "$REBOOT_XY"
+if e2e_relay_wait 'Call shell32\.Shell_NotifyIconA\(00000000,' 5; then
+    APP_TID=$(grep -a -E 'Call shell32\.Shell_NotifyIconA\(00000000,' "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
+    e2e_pass "'OK' adds the tray icon"
+else
+    e2e_fail "'OK' adds the tray icon"
+fi
+e2e_check "'OK' hides the window" e2e_wait_no_window '^Tarveil XP$' 3
+sleep_until_ms $((T_MS - 600))
+if window_shown; then e2e_fail "window still hidden just before $T_TEXT"; else e2e_pass "window still hidden just before $T_TEXT"; fi
+for i in 0 1 2; do
+    sleep_until_ms $((T_MS + i * 1000 + 450))
+    e2e_shot_root "$E2E_WORK/count$i.root.png"
+done
+if wid=$(e2e_wait_window '^Tarveil XP$' 2) && e2e_geometry "$wid"; then
+    e2e_pass "window back for the countdown"
+    for i in 0 1 2; do cut_window "$E2E_WORK/count$i.root.png" "$E2E_WORK/count$i.png"; done
+    e2e_assert_eq "red white red" "$(panel_colour "$E2E_WORK/count0.png") $(panel_colour "$E2E_WORK/count1.png") $(panel_colour "$E2E_WORK/count2.png")" \
+        "panel flashes red, white, red at +0.45, +1.45, +2.45 s"
+    n=$(area $OPTION_REBOOT)
+    e2e_assert_ge "$(e2e_count_color "$E2E_WORK/count0.png" $OPTION_REBOOT FF0000 8)" $((n / 3)) "options flash red with the panel"
+    e2e_assert_ge "$(e2e_count_color "$E2E_WORK/count1.png" $OPTION_REBOOT FFFFFF 8)" $((n / 3)) "options white on the next tick"
+    for i in 0 1 2; do
+        e2e_assert_ge "$(e2e_diff_count "$E2E_WORK/before.png" "$E2E_WORK/count$i.png" $CANCEL_BUTTON $FUZZ)" \
+            $(( $(area $CANCEL_BUTTON) / 2 )) "'ANNULER !' shown at +$i.45 s"
+        e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/count$i.png" $CANCEL_BUTTON)" 20 "'ANNULER !' label at +$i.45 s"
+        e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/count$i.png" $DIGIT_BOX)" 5 "a digit in the digit box at +$i.45 s"
+    done
+    e2e_assert_ge "$(e2e_diff_count "$E2E_WORK/count0.png" "$E2E_WORK/count1.png" $DIGIT_BOX 40)" 3 "the digit changes from one tick to the next"
+else
+    e2e_fail "window back for the countdown" "no visible window at $T_TEXT"
+fi
+check_action restart "$from" \
+    'CreateProcessW\([0-9a-f]+ L"C:\\\\windows\\\\system32\\\\shutdown\.exe",[0-9a-f]+ L"Shutdown -r -t 00 -c Red\\00e9marrage_de_l'"'"'ordinateur_par_Tarveil_XP\."'
+sleep 0.5
+e2e_check "restart: program still running after the action" e2e_app_running
+cancel_after_action restart
+
+# --- Hibernation ---------------------------------------------------------------------------------------------------
+wid=$(wid_now)
+from=$(log_lines)
+arm "$wid" "$VEILLE_XY"
+e2e_check "hibernate: 'OK' hides the window" e2e_wait_no_window '^Tarveil XP$' 3
+check_action hibernate "$from" 'SetSystemPowerState\(00000000,00000000\)'
+e2e_check "hibernate: program still running after the action" e2e_app_running
+cancel_after_action hibernate
+
+# --- "ANNULER !" during the countdown ------------------------------------------------------------------------------
+wid=$(wid_now)
+from=$(log_lines)
+arm "$wid" "$VEILLE_XY"
+sleep_until_ms $((T_MS + 2450))
+wid=$(wid_now)
+e2e_shot_window "$wid" "$E2E_WORK/cancel-during.png"
+e2e_assert_ne white "$(panel_colour "$E2E_WORK/cancel-during.png")" "cancel: countdown running at +2.45 s"
+read -r cx cy <<<"$CANCEL_XY"
+e2e_click "$wid" "$cx" "$cy"
+cancelled_at=$(log_lines)
+sleep_until_ms $((T_MS + 8000))
+e2e_assert_eq 0 "$(count_calls "$from" "$ACTION_RE")" "cancel: no action call by 3 s past the would-be action"
+e2e_assert_eq 0 "$(count_calls "$cancelled_at" 'Shell_NotifyIconA\(00000002,')" "cancel: no countdown tick after 'ANNULER !'"
+e2e_check "cancel: window still shown" window_shown
+e2e_shot_window "$wid" "$E2E_WORK/cancel-after.png"
+e2e_assert_le "$(e2e_diff_count "$E2E_WORK/before.png" "$E2E_WORK/cancel-after.png" $CANCEL_BUTTON $FUZZ)" 0 "cancel: 'ANNULER !' hidden"
+e2e_assert_le "$(e2e_diff_count "$E2E_WORK/before.png" "$E2E_WORK/cancel-after.png" $DIGIT_BOX $FUZZ)" 0 "cancel: digit box hidden"
+e2e_assert_eq white "$(panel_colour "$E2E_WORK/cancel-after.png")" "cancel: panel white"
+
+# --- Closing the window during the countdown -----------------------------------------------------------------------
+from=$(log_lines)
+arm "$wid" "$VEILLE_XY"
+sleep_until_ms $((T_MS + 2450))
+wid=$(wid_now)
+if [ -n "$wid" ]; then
+    read -r cx cy <<<"$CLOSE_XY"
+    e2e_click "$wid" "$cx" "$cy"
+    e2e_wait_app_exit 5
+    e2e_assert_eq 0 "$?" "close: the program ends at once, status 0"
+else
+    e2e_fail "close: window shown during the countdown"
+fi
+sleep_until_ms $((T_MS + 7000))
+e2e_assert_eq 0 "$(count_calls "$from" "$ACTION_RE")" "close: no action call"
+
+# --- Power-off, last: it ends the Wine session -----------------------------------------------------------------------
+E2E_RELAY_LOG=$E2E_WORK/relay-off.log
+_e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG"
+if wid=$(e2e_wait_window); then
+    arm "$wid" "$ARRETER_XY"
+    if e2e_relay_wait 'Call shell32\.Shell_NotifyIconA\(00000000,' 5; then
+        APP_TID=$(grep -a -E 'Call shell32\.Shell_NotifyIconA\(00000000,' "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
+    fi
+    check_action power-off 0 'ExitWindowsEx\(0000000d,00000000\)'
+    e2e_wait_app_exit 15
+    e2e_assert_ne 124 "$?" "power-off: the Wine session ends and the program with it"
+else
+    e2e_fail "power-off: the window appears"
+fi
+
+e2e_finish
