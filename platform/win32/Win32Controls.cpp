@@ -72,6 +72,12 @@ bool Win32CommandButton::Visible() const {
 }
 
 void Win32CommandButton::SetVisible(bool visible) {
+    if (!visible && GetFocus() == hwnd) {
+        // A hidden button cannot keep the keyboard focus: pass it on as Tab would.
+        HWND parent = GetParent(hwnd);
+        HWND next = GetNextDlgTabItem(parent, hwnd, FALSE);
+        SetFocus(next != nullptr && next != hwnd ? next : parent);
+    }
     ShowWindow(hwnd, visible ? SW_SHOWNA : SW_HIDE);
 }
 

@@ -351,8 +351,9 @@ LRESULT Win32Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         OnActivate(LOWORD(wParam) != WA_INACTIVE);
         return 0;
     case WM_SETFOCUS:
-        if (lastFocus_ != nullptr && IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_)) {
-            SetFocus(lastFocus_);
+        // The window keeps the focus itself only when none of its controls can take it.
+        if (HWND target = FocusTarget()) {
+            SetFocus(target);
         } else {
             form_->Form_GotFocus();
         }
@@ -499,7 +500,13 @@ HWND Win32Form::NextInTabOrder(HWND from, bool backwards) const {
         int i = at < 0 ? (backwards ? count - step : step - 1) : ((at + (backwards ? -step : step)) % count + count) % count;
         if (IsWindowVisible(order[i]) && IsWindowEnabled(order[i])) return order[i];
     }
-    return from;
+    return at < 0 ? nullptr : from;
+}
+
+HWND Win32Form::FocusTarget() const {
+    if (lastFocus_ != nullptr && IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_)) return lastFocus_;
+    HWND first = NextInTabOrder(nullptr, false);
+    return first != nullptr && IsWindowVisible(first) && IsWindowEnabled(first) ? first : nullptr;
 }
 
 bool Win32Form::PreTranslate(MSG* msg) {
@@ -584,7 +591,7 @@ void Win32Form::OnActivate(bool active) {
         if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
         return;
     }
-    if (lastFocus_ != nullptr && IsWindowVisible(lastFocus_)) SetFocus(lastFocus_);
+    if (HWND target = FocusTarget()) SetFocus(target);
 }
 
 void Win32Form::Hide() {

@@ -24,6 +24,9 @@ public:
     bool PreTranslate(MSG* msg);
     // The control after (or before) `from` in the tab order that can take the focus now.
     HWND NextInTabOrder(HWND from, bool backwards) const;
+    // The control that takes the focus when the window gets it: the last one that had it, if it still
+    // can, otherwise the first in the tab order.
+    HWND FocusTarget() const;
     Form1& Form() { return *form_; }
 
     // FormHost

@@ -284,3 +284,22 @@ TEST(Text, Utf8AndWideRoundTripWithAccentsAndCut) {
     EXPECT_EQ(11u, WideToUtf8(L"Redémarrer", 10, narrow, 5));
     EXPECT_STREQ("Red", narrow);
 }
+
+TEST_F(WindowTest, CancellingTheCountdownPassesTheFocusToAShownControl) {
+    // One countdown step shows "ANNULER !"; pressing it hides it while it has the focus.
+    window_.Form().Declenche = -1;
+    window_.Form().Timer1_Timer();
+    HWND cancel = ChildByText(hwnd_, L"ANNULER !");
+    ASSERT_TRUE(IsWindowVisible(cancel));
+    SetForegroundWindow(hwnd_);
+    SetFocus(cancel);
+    Pump(20);
+    SendMessageW(cancel, BM_CLICK, 0, 0);
+    Pump(20);
+    EXPECT_FALSE(IsWindowVisible(cancel));
+    EXPECT_EQ(0, window_.Form().Declenche);
+    HWND focus = GetFocus();
+    ASSERT_NE(nullptr, focus);
+    EXPECT_NE(cancel, focus);
+    EXPECT_TRUE(IsChild(hwnd_, focus) && IsWindowVisible(focus));
+}
