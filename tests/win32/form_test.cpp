@@ -35,6 +35,14 @@ HWND ChildByText(HWND parent, const wchar_t* text) {
     return nullptr;
 }
 
+// The clock box is the window's only read-only edit.
+HWND ClockBox(HWND parent) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetWindowLongW(child, GWL_STYLE) & ES_READONLY) return child;
+    }
+    return nullptr;
+}
+
 std::wstring TextOf(HWND hwnd) {
     wchar_t buf[256];
     GetWindowTextW(hwnd, buf, 256);
@@ -128,10 +136,7 @@ TEST_F(WindowTest, ControlsStandAtTheirPlacesWithTheirTextsAndStates) {
 
 TEST_F(WindowTest, ClockBoxShowsTheTimeAtOnceAndCannotBeTypedInto) {
     // The clock box is the read-only edit; its text is the time right after creation, before any tick.
-    HWND clock = nullptr;
-    for (HWND child = GetWindow(hwnd_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (GetWindowLongW(child, GWL_STYLE) & ES_READONLY) clock = child;
-    }
+    HWND clock = ClockBox(hwnd_);
     ASSERT_NE(nullptr, clock);
     const std::wstring shown = TextOf(clock);
     ASSERT_EQ(8u, shown.size()) << Utf8Narrow(shown.c_str());
@@ -199,10 +204,7 @@ TEST_F(WindowTest, SelectingAnOptionClearsTheOthers) {
 
 TEST_F(WindowTest, TimerTicksJustAfterEachSecondBegins) {
     // Watch the clock box for three seconds: every new text must arrive early in its second.
-    HWND clock = nullptr;
-    for (HWND child = GetWindow(hwnd_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (GetWindowLongW(child, GWL_STYLE) & ES_READONLY) clock = child;
-    }
+    HWND clock = ClockBox(hwnd_);
     ASSERT_NE(nullptr, clock);
     std::wstring last = TextOf(clock);
     std::vector<int> lateness;
