@@ -2,13 +2,13 @@
 #
 # Usage in a test script:
 #   source "$(dirname "$0")/lib.sh"
-#   e2e_setup                 # display + prefix (E2E_DPI, E2E_FRESH_PREFIX=1 honoured)
+#   e2e_setup                 # display + this script's own prefix (E2E_DPI, E2E_FRESH_PREFIX=1 honoured)
 #   e2e_start_app             # runs "$E2E_EXE" under wine in the background
 #   wid=$(e2e_wait_window) || ...
 #   ... e2e_assert_* ...
 #   e2e_finish                # prints "N passed, M failed" and exits with the status
 #
-# Everything started here is stopped by the EXIT trap: the app, the prefix's wineserver, Xvfb.
+# Everything started here is stopped by the EXIT trap: the app, the prefix's wineserver, Xvfb; the prefix is deleted.
 # Nothing in here uses `set -e`; the assertions decide the exit status.
 
 # ---------------------------------------------------------------------------------------------------------------
@@ -19,7 +19,7 @@ E2E_EXE=${E2E_EXE:-$E2E_ROOT/build/win32/Tarveil XP.exe}
 E2E_DPI=${E2E_DPI:-96}
 E2E_SCREEN=${E2E_SCREEN:-1024x768x24}
 E2E_TIMEOUT=${E2E_TIMEOUT:-30}            # default wait for anything (seconds)
-E2E_FRESH_PREFIX=${E2E_FRESH_PREFIX:-0}   # 1: this script gets its own throw-away prefix
+E2E_FRESH_PREFIX=${E2E_FRESH_PREFIX:-0}   # 1: wineboot a prefix for this script instead of copying the template
 E2E_WINEDEBUG=${E2E_WINEDEBUG:--all}
 E2E_WINDOW_NAME=${E2E_WINDOW_NAME:-'^Tarveil XP$'}   # xdotool --name regex of the program's window
 E2E_NAME=${E2E_NAME:-$(basename "$0" .sh)}
@@ -172,7 +172,8 @@ e2e_start_display() {
         local i
         for i in $(seq 1 100); do
             if ! kill -0 "$E2E_XVFB_PID" 2>/dev/null; then break; fi   # lost a race for :n, try the next
-            if DISPLAY=":$n" timeout 5 xdpyinfo >/dev/null 2>&1; then
+            # the answer must come from our server, not one that took :n a moment earlier and made ours quit
+            if DISPLAY=":$n" timeout 5 xdpyinfo >/dev/null 2>&1 && sleep 0.2 && kill -0 "$E2E_XVFB_PID" 2>/dev/null; then
                 E2E_DISPLAY_NUM=$n
                 export DISPLAY=":$n"
                 e2e_log "Xvfb on :$n (pid $E2E_XVFB_PID, ${dpi} dpi)"
