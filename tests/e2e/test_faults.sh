@@ -1,0 +1,273 @@
+#!/usr/bin/env bash
+# tests/e2e/test_faults.sh — faults made real under Wine while the release exe waits or counts down: the shell refusing
+# the icon, the shell losing it and announcing itself again, the process stopped across the target second, the
+# system shutdown.exe missing with a Shutdown.exe planted next to the program and in the current folder, and the
+# window closed during a power-off countdown. One program run, started from a folder of its own.
+source "$(dirname "$0")/lib.sh"
+
+ENTRY_XY="120 68"
+OK_XY="204 126"
+CANCEL_XY="120 164"
+CLOSE_XY="234 8"
+ARRETER_XY="50 96"
+REBOOT_XY="150 96"
+VEILLE_XY="110 120"
+CLOCK_BOX="64 24 177 46"
+DIGIT_BOX="24 122 40 138"
+CANCEL_BUTTON="56 152 184 177"
+TRAY_RE='^Wine System Tray$'
+TRAY_ICON_AREA="0 0 19 19"
+LEAD=5
+
+RELAY_FUNCS="shell32.Shell_NotifyIconA;user32.MessageBoxW;KERNEL32.CreateProcessW;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx"
+ACTION_RE='Call (KERNEL32\.CreateProcessW|KERNEL32\.SetSystemPowerState|user32\.ExitWindowsEx)\('
+ADD_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
+ICON_BOX_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"L'"'"'ic\\00f4ne n'"'"'a pas pu \\00eatre plac\\00e9e dans la zone de notification : la fen\\00eatre reste affich\\00e9e\.\\nL'"'"'heure programm\\00e9e reste valable\.",[0-9a-f]+ L"Tarveil XP",00000030\)'
+RESTART_BOX_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"Le red\\00e9marrage de l'"'"'ordinateur a \\00e9chou\\00e9\.",[0-9a-f]+ L"Tarveil XP",00000010\)'
+MARKER=shutdown-ran.txt
+
+CC_WIN=${CC_WIN:-}
+for cc in i686-w64-mingw32-gcc i686-w64-mingw32-gcc-win32 i686-w64-mingw32-gcc-posix; do
+    [ -z "$CC_WIN" ] && command -v "$cc" >/dev/null && CC_WIN=$cc
+done
+
+e2e_require_exe
+command -v "${CC_WIN:-none}" >/dev/null || { e2e_fail "a MinGW C compiler (i686-w64-mingw32-gcc) available"; e2e_finish; }
+
+TMP=$E2E_WORK/tmp
+rm -rf "$TMP"
+mkdir -p "$TMP/app" "$TMP/cwd" "$TMP/helpers"
+
+# shell.exe: what a shell does to the program's icon from outside — "add" an icon of its own under the program's
+# window and id (so the program's add is a duplicate the shell refuses), "del" it (the icon lost), and "new": the
+# "TaskbarCreated" broadcast of a shell that has just started.
+cat >"$TMP/helpers/shell.c" <<'EOF'
+#include <windows.h>
+#include <shellapi.h>
+int main(int argc, char** argv) {
+    NOTIFYICONDATAA d;
+    if (argc < 2) return 3;
+    if (argv[1][0] == 'n') return SendNotifyMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0) ? 0 : 1;
+    ZeroMemory(&d, sizeof d);
+    d.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    d.hWnd = FindWindowW(L"TarveilXPForm", NULL);
+    d.uID = 1;
+    if (!d.hWnd) return 2;
+    if (argv[1][0] == 'a') {
+        d.uFlags = NIF_ICON | NIF_TIP;
+        d.hIcon = LoadIconW(NULL, (LPCWSTR)IDI_WARNING);
+        lstrcpyA(d.szTip, "occupied");
+        return Shell_NotifyIconA(NIM_ADD, &d) ? 0 : 1;
+    }
+    return Shell_NotifyIconA(NIM_DELETE, &d) ? 0 : 1;
+}
+EOF
+# A stand-in for shutdown.exe that leaves a marker next to itself when run.
+cat >"$TMP/helpers/marker.c" <<'EOF'
+#include <windows.h>
+#include <wchar.h>
+int main(void) {
+    wchar_t path[MAX_PATH];
+    HANDLE f;
+    GetModuleFileNameW(NULL, path, MAX_PATH);
+    wcscpy(wcsrchr(path, L'\\') + 1, L"shutdown-ran.txt");
+    f = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (f == INVALID_HANDLE_VALUE) return 1;
+    CloseHandle(f);
+    return 0;
+}
+EOF
+for h in shell marker; do
+    if ! "$CC_WIN" -O1 -s -o "$TMP/helpers/$h.exe" "$TMP/helpers/$h.c" 2>"$E2E_WORK/$h-cc.log"; then
+        e2e_fail "build helper $h.exe" "$(head -c 400 "$E2E_WORK/$h-cc.log")"; e2e_finish
+    fi
+done
+
+# The program in a folder with a planted Shutdown.exe, started from another folder holding one too.
+E2E_EXE="$TMP/app/Tarveil XP.exe"
+cp "$E2E_ROOT/build/win32/Tarveil XP.exe" "$E2E_EXE"
+cp "$TMP/helpers/marker.exe" "$TMP/app/Shutdown.exe"
+cp "$TMP/helpers/marker.exe" "$TMP/cwd/Shutdown.exe"
+
+e2e_setup
+SYSTEM32=$WINEPREFIX/drive_c/windows/system32
+# Unmanaged windows hide at once (no 2 s wait for a window manager inside a countdown tick); the native
+# shutdown.exe only, so that a missing file is really missing.
+e2e_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N || e2e_fail "set unmanaged windows"
+e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
+export WINEDLLOVERRIDES="mscoree,mshtml=;shutdown.exe=n"
+rm -f "$SYSTEM32/shutdown.exe"   # a hard link into the template: removed, never written through
+timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
+WINEDEBUG=-all timeout 60 wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1
+
+shell_helper() { (cd "$TMP/helpers" && WINEDEBUG=-all timeout 30 wine "$TMP/helpers/shell.exe" "$1" >/dev/null 2>&1); }
+
+now_ms() { date +%s%3N; }
+sleep_until_ms() {
+    local d=$(($1 - $(now_ms)))
+    [ "$d" -gt 0 ] && sleep "$(printf '%d.%03d' $((d / 1000)) $((d % 1000)))"
+    return 0
+}
+mapped() { timeout 10 xwininfo -id "$wid" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+unmapped() { ! mapped; }
+log_lines() { grep -a -c '' "$E2E_RELAY_LOG" 2>/dev/null || echo 0; }
+# count_after FROM_LINE REGEX — trace lines after FROM_LINE matching REGEX (the program's calls only: its name shows
+# in no other process's trace, and the helpers' own calls are not in the filter... except Shell_NotifyIconA, so the
+# icon calls are counted on the program's thread).
+APP_TID=
+count_after() { tail -n +"$(($1 + 1))" "$E2E_RELAY_LOG" | grep -a -E "^[0-9.]+:${APP_TID:-[0-9a-f]+}:" | grep -a -c -E -- "$2"; }
+has_after() { [ "$(count_after "$1" "$2")" -gt 0 ]; }
+clock_runs() {
+    e2e_shot_window "$wid" "$E2E_WORK/clock-a.png" || return 1
+    sleep 1.2
+    e2e_shot_window "$wid" "$E2E_WORK/clock-b.png" || return 1
+    [ "$(e2e_diff_count "$E2E_WORK/clock-a.png" "$E2E_WORK/clock-b.png" $CLOCK_BOX)" -gt 0 ]
+}
+tray_has_icon() {
+    local tray; tray=$(e2e_window_ids "$TRAY_RE" | head -n1)
+    [ -n "$tray" ] && e2e_shot_window "$tray" "$E2E_WORK/tray.png" &&
+        [ $(( 400 - $(e2e_count_color "$E2E_WORK/tray.png" $TRAY_ICON_AREA FFFFFF 8) )) -ge 40 ]
+}
+no_tray() { [ -z "$(e2e_window_ids "$TRAY_RE")" ]; }
+# close_box — Enter on the program's message box (the one window named "Tarveil XP" that is not the main one).
+close_box() {
+    local b
+    for b in $(e2e_window_ids '^Tarveil XP$'); do
+        [ "$b" = "$wid" ] && continue
+        timeout 10 xdotool windowfocus --sync "$b" >/dev/null 2>&1; timeout 10 xdotool key Return
+        sleep 0.5
+        return 0
+    done
+    return 1
+}
+# arm OPTION_XY SECONDS — the time SECONDS ahead typed into the cleared entry box, the option picked, "OK".
+arm() {
+    local ox oy; read -r ox oy <<<"$1"
+    e2e_click "$wid" $ENTRY_XY
+    sleep 0.3
+    local t=$(( $(date +%s) + $2 ))
+    T_MS=$((t * 1000))
+    timeout 30 xdotool type --delay 30 -- "$(date -d "@$t" +%H:%M:%S)"
+    e2e_click "$wid" "$ox" "$oy"
+    e2e_click "$wid" $OK_XY
+}
+app_pid() {   # the wine process running the exe in this prefix
+    local p
+    for p in $(pgrep -f 'Tarveil XP\.exe'); do
+        tr '\0' '\n' </proc/"$p"/environ 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$p"; return 0; }
+    done
+    return 1
+}
+
+: >"$E2E_RELAY_LOG"
+(cd "$TMP/cwd" && WINEDEBUG=+timestamp,+relay exec wine "$E2E_EXE") >"$E2E_WORK/app.stdout" 2>"$E2E_RELAY_LOG" &
+E2E_APP_PID=$!
+wid=$(e2e_wait_window) || { e2e_fail "the window appears"; e2e_finish; }
+e2e_pass "the window appears (program started from another folder)"
+
+# --- The shell refuses the icon ---------------------------------------------------------------------------------
+shell_helper add
+e2e_assert_eq 0 "$?" "icon refused: a foreign icon holds the program's window and id"
+from=$(log_lines)
+arm "$VEILLE_XY" 600
+e2e_relay_wait "$ICON_BOX_RE" 10
+APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
+e2e_assert_eq 1 "$(count_after "$from" 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000000')" "icon refused: the shell said no"
+e2e_assert_eq 1 "$(count_after "$from" "$ICON_BOX_RE")" "icon refused: the user is told, in French, under the program's name"
+e2e_check "icon refused: the window stays shown" mapped
+close_box
+e2e_check "icon refused: the window stays shown after the message" mapped
+e2e_check "icon refused: the clock keeps running" clock_runs
+shell_helper del
+
+# --- The shell loses the icon and starts again ----------------------------------------------------------------------
+from=$(log_lines)
+arm "$VEILLE_XY" 600
+e2e_check "new shell: armed, the window hides" e2e_wait_until 10 unmapped
+e2e_check "new shell: the icon shows" e2e_wait_until 10 tray_has_icon
+shell_helper del
+e2e_check "new shell: the icon is gone from the shell" e2e_wait_until 10 no_tray
+shell_helper new
+e2e_check "new shell: after \"TaskbarCreated\" the icon is back" e2e_wait_until 10 tray_has_icon
+e2e_assert_eq 2 "$(count_after "$from" 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000001')" "new shell: two adds, both taken"
+e2e_check "new shell: the window stays hidden" unmapped
+# The same broadcast while the icon is still there: the shell refuses the duplicate, the window comes back.
+from=$(log_lines)
+shell_helper new
+e2e_check "shell refusing the re-add: the window comes back" e2e_wait_until 10 mapped
+e2e_assert_eq 1 "$(count_after "$from" 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000000')" "shell refusing the re-add: one refused add"
+e2e_check "shell refusing the re-add: the clock runs" clock_runs
+shell_helper del
+
+# --- The process stopped across the target second -------------------------------------------------------------------
+pid=$(app_pid) || e2e_fail "stopped: find the program's process"
+from=$(log_lines)
+arm "$VEILLE_XY" "$LEAD"
+e2e_check "stopped: armed, the window hides" e2e_wait_until 5 unmapped
+sleep_until_ms $((T_MS - 1500))
+kill -STOP "$pid"
+stopped_at=$(now_ms)
+sleep_until_ms $((T_MS + 2500))
+e2e_assert_eq 0 "$(count_after "$from" "$ACTION_RE")" "stopped: nothing while stopped"
+kill -CONT "$pid"
+e2e_log "stopped $(( $(now_ms) - stopped_at )) ms across the target second"
+if e2e_wait_until 4 mapped; then
+    e2e_pass "stopped: the window is back with the countdown after the resume"
+    sleep 0.4
+    e2e_shot_window "$wid" "$E2E_WORK/resumed.png"
+    e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/resumed.png" $CANCEL_BUTTON)" 20 "stopped: 'ANNULER !' shows"
+    e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/resumed.png" $DIGIT_BOX)" 5 "stopped: a countdown digit shows"
+else
+    e2e_fail "stopped: the window is back with the countdown after the resume"
+fi
+e2e_check "stopped: the action comes after the countdown" e2e_wait_until 10 has_after "$from" "$ACTION_RE"
+e2e_assert_eq 1 "$(count_after "$from" 'Call KERNEL32\.SetSystemPowerState\(00000000,00000000\)')" "stopped: hibernation requested once"
+sleep 1.5
+e2e_assert_eq 1 "$(count_after "$from" "$ACTION_RE")" "stopped: one action only"
+e2e_click "$wid" $CANCEL_XY
+sleep 0.5
+
+# --- shutdown.exe missing from the system folder; planted ones beside the program and in the current folder --------
+from=$(log_lines)
+arm "$REBOOT_XY" "$LEAD"
+e2e_check "no shutdown.exe: armed, the window hides" e2e_wait_until 5 unmapped
+if e2e_relay_wait "$RESTART_BOX_RE" 15; then e2e_pass "no shutdown.exe: the failure is reported"; else e2e_fail "no shutdown.exe: the failure is reported"; fi
+e2e_assert_eq 1 "$(count_after "$from" 'Call KERNEL32\.CreateProcessW\([0-9a-f]+ L"C:\\\\windows\\\\system32\\\\shutdown\.exe",')" \
+    "no shutdown.exe: the system's is the one asked for, by full path"
+e2e_assert_eq 1 "$(count_after "$from" 'Ret  KERNEL32\.CreateProcessW\(\) retval=00000000')" "no shutdown.exe: starting it fails"
+e2e_assert_eq 1 "$(count_after "$from" "$RESTART_BOX_RE")" "no shutdown.exe: one French report under the program's name"
+close_box
+sleep 1
+e2e_check "no shutdown.exe: the planted Shutdown.exe beside the program never ran" test ! -e "$TMP/app/$MARKER"
+e2e_check "no shutdown.exe: the planted Shutdown.exe in the current folder never ran" test ! -e "$TMP/cwd/$MARKER"
+e2e_check "no shutdown.exe: the program lives on" e2e_app_running
+e2e_click "$wid" $CANCEL_XY
+sleep 0.5
+e2e_check "no shutdown.exe: after 'ANNULER !' the clock runs" clock_runs
+
+# The stand-in put in the system folder: that one, and only that one, runs.
+cp "$TMP/helpers/marker.exe" "$SYSTEM32/shutdown.exe"
+from=$(log_lines)
+arm "$REBOOT_XY" "$LEAD"
+e2e_check "system shutdown.exe: armed, the window hides" e2e_wait_until 5 unmapped
+e2e_check "system shutdown.exe: it runs" e2e_wait_until 15 test -e "$SYSTEM32/$MARKER"
+e2e_assert_eq 0 "$(count_after "$from" "$RESTART_BOX_RE")" "system shutdown.exe: no failure reported"
+e2e_check "system shutdown.exe: the planted ones still never ran" test ! -e "$TMP/app/$MARKER" -a ! -e "$TMP/cwd/$MARKER"
+e2e_click "$wid" $CANCEL_XY
+sleep 0.5
+
+# --- The window closed during a power-off countdown -----------------------------------------------------------------
+from=$(log_lines)
+arm "$ARRETER_XY" "$LEAD"
+e2e_check "closed: armed, the window hides" e2e_wait_until 5 unmapped
+sleep_until_ms $((T_MS + 2400))
+e2e_check "closed: the countdown is on screen" mapped
+e2e_shot_window "$wid" "$E2E_WORK/closing.png"
+e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/closing.png" $CANCEL_BUTTON)" 20 "closed: 'ANNULER !' shows before the close"
+e2e_click "$wid" $CLOSE_XY
+e2e_wait_app_exit 5
+e2e_assert_eq 0 "$?" "closed: the program ends at once"
+sleep_until_ms $((T_MS + 7500))
+e2e_assert_eq 0 "$(count_after "$from" "$ACTION_RE")" "closed: no power-off call"
+
+e2e_finish
