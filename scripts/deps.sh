@@ -27,6 +27,10 @@ CHECKS=(
     "flock|util-linux"
     "timeout|coreutils"
     "awk|mawk"
+    "clang++|clang"
+    "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a|libclang-rt-14-dev"
+    "/usr/include/X11/Xlib.h|libx11-dev"
+    "gcc|gcc"
 )
 
 # fills "missing" with the packages whose tools are absent; prints what is missing when asked to

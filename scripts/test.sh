@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# scripts/test.sh — every test layer in turn: host unit tests, the release exe's XP checks, the Win32 layer tests under
-# Wine, then the end-to-end scripts. Ends with one total line; exits non-zero on any failure.
+# scripts/test.sh — every test layer in turn: host unit tests, a short fuzzing run, the release exe's XP checks, the
+# Win32 layer tests under Wine, then the end-to-end scripts. Ends with one total line; exits non-zero on any failure.
 set -u
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -103,6 +103,13 @@ fi
 
 stage "host unit tests"
 ctest_stage "host unit tests" host
+
+stage "fuzzing, short run"
+run_logged "$logdir/fuzz.log" bash tests/fuzz/run_short.sh
+st=$?
+read -r p f <<<"$(plain_counts "$logdir/fuzz.log")"
+if [ "$st" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+record "fuzzing" "$p" "$f"
 
 stage "release exe"
 if run_logged "$logdir/win32-configure.log" cmake --preset win32 >/dev/null &&
