@@ -9,6 +9,26 @@
 #include "platform/win32/text.h"
 #include "scheduler/Form1.h"
 
+void EndMouseTracking(HWND within) {
+    // Buttons drawn by common controls 6 track the pointer to light up under it. If one is hidden while the
+    // pointer rests on its place, no move ever tells it the pointer left; Wine then goes on polling for the
+    // leave a hundred times a second for as long as the window waits in the notification area.
+    TRACKMOUSEEVENT query = {};
+    query.cbSize = sizeof query;
+    query.dwFlags = TME_QUERY;
+    if (!TrackMouseEvent(&query) || query.hwndTrack == nullptr) return;
+    if (query.hwndTrack != within && !IsChild(within, query.hwndTrack)) return;
+    const DWORD tracking = query.dwFlags & (TME_HOVER | TME_LEAVE);
+    if (tracking == 0) return;
+    TRACKMOUSEEVENT cancel = query;
+    cancel.dwFlags = tracking | (query.dwFlags & TME_NONCLIENT) | TME_CANCEL;
+    TrackMouseEvent(&cancel);
+    // the leave the control would have had, so that it is drawn unlit when shown again
+    if (tracking & TME_LEAVE) {
+        SendMessageW(query.hwndTrack, (query.dwFlags & TME_NONCLIENT) ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
+    }
+}
+
 size_t Win32TextBox::GetText(char* buf, size_t cap) const {
     wchar_t wide[64];
     int length = GetWindowTextLengthW(hwnd);

@@ -15,6 +15,11 @@ struct TwipsRect {
     int left, top, width, height;
 };
 
+// Ends the pointer tracking of WITHIN or of any control in it, telling the tracked control that the pointer
+// has left. Called before hiding the window: a control hidden under a still pointer is never told it left
+// (a control hidden inside a shown window is: the window now under the pointer gets a move).
+void EndMouseTracking(HWND within);
+
 class Win32TextBox : public TextBox {
 public:
     HWND hwnd = nullptr;

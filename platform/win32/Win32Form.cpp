@@ -595,6 +595,7 @@ void Win32Form::OnActivate(bool active) {
 }
 
 void Win32Form::Hide() {
+    EndMouseTracking(hwnd_);
     ShowWindow(hwnd_, SW_HIDE);
 }
 

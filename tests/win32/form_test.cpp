@@ -305,3 +305,40 @@ TEST_F(WindowTest, CancellingTheCountdownPassesTheFocusToAShownControl) {
     EXPECT_NE(cancel, focus);
     EXPECT_TRUE(IsChild(hwnd_, focus) && IsWindowVisible(focus));
 }
+
+namespace {
+
+// The pointer tracking the thread has now, if it is on TARGET (hover or leave); 0 when there is none.
+DWORD TrackingOf(HWND target) {
+    TRACKMOUSEEVENT query = {};
+    query.cbSize = sizeof query;
+    query.dwFlags = TME_QUERY;
+    if (!TrackMouseEvent(&query) || query.hwndTrack != target) return 0;
+    return query.dwFlags & (TME_HOVER | TME_LEAVE);
+}
+
+}  // namespace
+
+TEST_F(WindowTest, GoingToTheNotificationAreaEndsThePointerTrackingOfItsButtons) {
+    // "OK" lights up under the pointer and tracks it to learn when it leaves. Hidden with the window under a
+    // pointer that does not move, it is never told; under Wine that keeps a 10 ms poll running as long as
+    // the window waits. Hiding the window must end the tracking.
+    HWND ok = ChildByText(hwnd_, L"OK");
+    ASSERT_TRUE(IsWindowVisible(ok));
+    RECT r;
+    GetWindowRect(ok, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    Pump(30);
+    TRACKMOUSEEVENT track = {};
+    track.cbSize = sizeof track;
+    track.dwFlags = TME_HOVER | TME_LEAVE;
+    track.hwndTrack = ok;
+    track.dwHoverTime = 1;
+    ASSERT_TRUE(TrackMouseEvent(&track));
+    Pump(30);
+    ASSERT_NE(0u, TrackingOf(ok)) << "the button is not tracking the pointer to begin with";
+    window_.Hide();
+    Pump(100);
+    EXPECT_EQ(0u, TrackingOf(ok));
+    EXPECT_FALSE(IsWindowVisible(hwnd_));
+}
