@@ -79,7 +79,7 @@ for t in "${targets[@]}"; do
     if (cd "$out" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
         -artifact_prefix="$out/crash-$t-" "$out/corpus-$t" >"$out/run-$t.log" 2>&1); then
-        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/run-$t.log")
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/run-$t.log" | tail -n1)
         echo "PASS: fuzz_$t — ${runs:-?} inputs, corpus $(ls "$out/corpus-$t" | wc -l)"
         passed=$((passed + 1))
     else
