@@ -30,6 +30,15 @@ void EndMouseTracking(HWND within) {
 }
 
 size_t Win32TextBox::GetText(char* buf, size_t cap) const {
+    if (holding_) {
+        const size_t length = std::strlen(held_);
+        if (cap > 0) {
+            const size_t n = length < cap - 1 ? length : cap - 1;
+            std::memcpy(buf, held_, n);
+            buf[n] = '\0';
+        }
+        return length;
+    }
     wchar_t wide[64];
     int length = GetWindowTextLengthW(hwnd);
     if (length < static_cast<int>(sizeof wide / sizeof wide[0])) {
@@ -48,6 +57,24 @@ size_t Win32TextBox::GetText(char* buf, size_t cap) const {
 }
 
 void Win32TextBox::SetText(const char* utf8) {
+    const size_t length = std::strlen(utf8);
+    if (holdWhileHidden && length < sizeof held_ && !IsWindowVisible(hwnd)) {
+        std::memcpy(held_, utf8, length + 1);
+        holding_ = true;
+    } else {
+        holding_ = false;
+        Write(utf8);
+    }
+    if (changeHandlerOwner != nullptr) changeHandlerOwner->TxtHeure_Change();
+}
+
+void Win32TextBox::ShowPending() {
+    if (!holding_) return;
+    holding_ = false;
+    Write(held_);
+}
+
+void Win32TextBox::Write(const char* utf8) {
     wchar_t wide[128];
     if (Utf8ToWide(utf8, wide, 128) < 127) {
         SetWindowTextW(hwnd, wide);
@@ -55,7 +82,6 @@ void Win32TextBox::SetText(const char* utf8) {
         WideText all(utf8);
         SetWindowTextW(hwnd, all.c_str());
     }
-    if (changeHandlerOwner != nullptr) changeHandlerOwner->TxtHeure_Change();
 }
 
 Win32OptionButton::~Win32OptionButton() {

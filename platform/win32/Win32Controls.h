@@ -26,8 +26,21 @@ public:
     // Set on the clock box: setting its text runs the window's change handler before SetText returns.
     Form1* changeHandlerOwner = nullptr;
 
+    // Set on the clock box too: while the window is hidden a short text is kept here and reaches the control
+    // when the window is shown (ShowPending). Every text an edit control takes costs it a layout, which is most
+    // of what a waiting program does each second.
+    bool holdWhileHidden = false;
+
     size_t GetText(char* buf, size_t cap) const override;
     void SetText(const char* utf8) override;
+    // Puts a text held while hidden into the control; called just before the window is shown.
+    void ShowPending();
+
+private:
+    void Write(const char* utf8);
+
+    char held_[16] = {};
+    bool holding_ = false;
 };
 
 class Win32OptionButton : public OptionButton {

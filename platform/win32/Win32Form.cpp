@@ -197,6 +197,7 @@ bool Win32Form::Create(HINSTANCE instance) {
     controls.Timer1 = &Timer1_;
     form_ = new Form1(controls, *this, clock_, system_);
     TxtHeure_.changeHandlerOwner = form_;
+    TxtHeure_.holdWhileHidden = true;
 
     Timer1_.hwnd = hwnd_;
     Timer1_.SetEnabled(true);
@@ -320,6 +321,10 @@ LRESULT Win32Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == Win32Timer::kId) OnTimer();
         return 0;
+    case WM_SHOWWINDOW:
+        // the clock's latest text, held while the window was hidden, before anything is drawn
+        if (wParam) TxtHeure_.ShowPending();
+        return DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         OnButtonDown(kLeftButton, wParam, lParam);

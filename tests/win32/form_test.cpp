@@ -342,3 +342,21 @@ TEST_F(WindowTest, GoingToTheNotificationAreaEndsThePointerTrackingOfItsButtons)
     EXPECT_EQ(0u, TrackingOf(ok));
     EXPECT_FALSE(IsWindowVisible(hwnd_));
 }
+
+TEST_F(WindowTest, TheClockBoxShowsTheTimeOfTheLastTickAsTheWindowComesBack) {
+    // While the window waits hidden the clock keeps its time for itself; the box must have it on showing,
+    // not the time it had when the window was hidden.
+    HWND clock = ClockBox(hwnd_);
+    auto secondOfDay = [](const std::wstring& t) {
+        return t.size() == 8 ? _wtoi(t.substr(0, 2).c_str()) * 3600 + _wtoi(t.substr(3, 2).c_str()) * 60 +
+                                   _wtoi(t.substr(6, 2).c_str())
+                             : -1;
+    };
+    window_.Hide();
+    Pump(2300);  // two ticks or more while hidden
+    const int now = secondOfDay(NowText());
+    window_.Show();
+    const std::wstring shown = TextOf(clock);
+    const int behind = (now - secondOfDay(shown) + 86400) % 86400;
+    EXPECT_LE(behind, 1) << Utf8Narrow(shown.c_str());
+}
