@@ -228,6 +228,8 @@ LONGLONG LocalSecondsNow(SYSTEMTIME* st) {
 // How long after the start of a second a tick is due: late enough that the clock has surely turned,
 // early enough that the second's text shows at once.
 constexpr UINT kTickDelayMs = 8;
+// A tick this far into its second or less is on time; a later one makes the timer line up again.
+constexpr WORD kOnTimeMs = 60;
 
 }  // namespace
 
@@ -243,9 +245,11 @@ void Win32Timer::SetEnabled(bool enabled) {
 }
 
 void Win32Timer::Arm() {
+    // One wake-up just after the next second begins; the tick there sets the steady one-second period.
     SYSTEMTIME st;
     GetLocalTime(&st);
     SetTimer(hwnd, kId, 1000 - st.wMilliseconds + kTickDelayMs, nullptr);
+    steady_ = false;
 }
 
 bool Win32Timer::BeginTick() {
@@ -261,11 +265,20 @@ bool Win32Timer::BeginTick() {
         return false;
     }
     lastTickSecond_ = second;
+    onTime_ = st.wMilliseconds <= kOnTimeMs;
     return true;
 }
 
 void Win32Timer::EndTick() {
-    if (enabled_) Arm();
+    if (!enabled_) return;
+    // A one-second timer left alone keeps its phase; it is touched only to line it up again when a tick
+    // has drifted (or the clock was set), so a waiting program makes no timer call in a second.
+    if (!onTime_) {
+        Arm();
+    } else if (!steady_) {
+        SetTimer(hwnd, kId, 1000, nullptr);
+        steady_ = true;
+    }
 }
 
 ClockReading Win32Clock::Now() const {

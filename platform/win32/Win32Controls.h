@@ -130,6 +130,8 @@ public:
 private:
     void Arm();
     bool enabled_ = false;
+    bool steady_ = false;  // running with a one-second period from a tick on time
+    bool onTime_ = false;  // the current tick came early in its second
     LONGLONG lastTickSecond_ = -1;
 };
 

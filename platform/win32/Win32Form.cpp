@@ -525,6 +525,8 @@ bool Win32Form::PreTranslate(MSG* msg) {
         }
         return true;
     }
+    // The dialog keys (arrows between the options, Enter, Escape) are all the dialog manager is needed for.
+    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return false;
     return IsDialogMessageW(hwnd_, msg) != FALSE;
 }
 
