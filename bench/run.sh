@@ -8,7 +8,8 @@
 #
 # Settings from the environment: BENCH_STARTUP_RUNS (12), BENCH_IDLE_S (60), BENCH_TRACE_S (20),
 # BENCH_COUNTDOWNS (12), BENCH_NO_BUILD=1 (measure the exe as it is), BENCH_DOC (where the figures go).
-# Needs: cmake, i686-w64-mingw32-g++-win32, gcc and libx11-dev (for bench/xwatch.c), wine, Xvfb, xdotool.
+# Needs: cmake, i686-w64-mingw32-g++-win32, gcc and libx11-dev (for bench/xwatch.c), wine, Xvfb, xdotool; it
+# starts with scripts/deps.sh, which installs them as root.
 set -u
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,6 +36,7 @@ OK_XY="204 126"
 VEILLE_XY="110 120"
 CANCEL_XY="120 164"
 
+bash "$ROOT/scripts/deps.sh" >&2 || exit 1
 mkdir -p "$BENCH_BUILD"
 T_BEGIN=$(date +%s)
 LOAD_BEGIN=$(cut -d' ' -f1-3 /proc/loadavg)
