@@ -67,6 +67,17 @@ ctest_stage() {
     record "$name" "$p" "$f"
 }
 
+# script_stage NAME LOG SCRIPT — runs one of our scripts that ends with "N passed, M failed"
+script_stage() {
+    local name=$1 log="$logdir/$2.log" p f st
+    run_logged "$log" bash "$3"
+    st=$?
+    read -r p f <<<"$(plain_counts "$log")"
+    # a failing status with nothing counted is still a failure
+    if [ "$st" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+    record "$name" "$p" "$f"
+}
+
 # A private Xvfb for the Win32 layer tests, which create windows.
 XVFB_PID=
 start_xvfb() {
@@ -105,11 +116,7 @@ stage "host unit tests"
 ctest_stage "host unit tests" host
 
 stage "fuzzing, short run"
-run_logged "$logdir/fuzz.log" bash tests/fuzz/run_short.sh
-st=$?
-read -r p f <<<"$(plain_counts "$logdir/fuzz.log")"
-if [ "$st" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
-record "fuzzing" "$p" "$f"
+script_stage "fuzzing" fuzz tests/fuzz/run_short.sh
 
 stage "release exe"
 if run_logged "$logdir/win32-configure.log" cmake --preset win32 >/dev/null &&
@@ -150,11 +157,7 @@ fi
 unset WINEPREFIX DISPLAY
 
 stage "end-to-end"
-run_logged "$logdir/e2e.log" bash tests/e2e/run_all.sh
-st=$?
-read -r p f <<<"$(plain_counts "$logdir/e2e.log")"
-if [ "$st" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
-record "end-to-end" "$p" "$f"
+script_stage "end-to-end" e2e tests/e2e/run_all.sh
 
 echo
 [ ${#failed_stages[@]} -gt 0 ] && echo "failed: ${failed_stages[*]}"

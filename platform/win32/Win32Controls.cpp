@@ -30,15 +30,7 @@ void EndMouseTracking(HWND within) {
 }
 
 size_t Win32TextBox::GetText(char* buf, size_t cap) const {
-    if (holding_) {
-        const size_t length = std::strlen(held_);
-        if (cap > 0) {
-            const size_t n = length < cap - 1 ? length : cap - 1;
-            std::memcpy(buf, held_, n);
-            buf[n] = '\0';
-        }
-        return length;
-    }
+    if (holding_) return CopyText(held_, buf, cap);
     wchar_t wide[64];
     int length = GetWindowTextLengthW(hwnd);
     if (length < static_cast<int>(sizeof wide / sizeof wide[0])) {
@@ -133,13 +125,7 @@ DrawnLabel::DrawnLabel(Win32Form& owner, TwipsRect rect, bool opaque, bool visib
 }
 
 size_t DrawnLabel::GetCaption(char* buf, size_t cap) const {
-    const size_t length = std::strlen(caption_);
-    if (cap > 0) {
-        const size_t n = length < cap - 1 ? length : cap - 1;
-        std::memcpy(buf, caption_, n);
-        buf[n] = '\0';
-    }
-    return length;
+    return CopyText(caption_, buf, cap);
 }
 
 void DrawnLabel::SetVisible(bool visible) {

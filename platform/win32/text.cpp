@@ -60,3 +60,13 @@ size_t WideToUtf8(const wchar_t* wide, int wideLength, char* out, size_t cap) {
     out[used] = '\0';
     return static_cast<size_t>(total);
 }
+
+size_t CopyText(const char* text, char* out, size_t cap) {
+    const size_t length = std::strlen(text);
+    if (cap > 0) {
+        const size_t n = length < cap - 1 ? length : cap - 1;
+        std::memcpy(out, text, n);
+        out[n] = '\0';
+    }
+    return length;
+}
