@@ -50,8 +50,44 @@ find_missing() {
     done
 }
 
+# Wine runs the program in a 32-bit Linux process. Some virtual machines run no 32-bit code at all (the kernel
+# answers "Exec format error"); there QEMU's user-mode emulator runs Wine's 32-bit side. The emulator of Debian 12
+# (7.2) ignores MAP_FIXED_NOREPLACE and Wine starts up for minutes, so it comes from bookworm-backports (10.0).
+runs_32bit() { /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; }
+ensure_32bit_exec() {
+    [ -e /usr/lib/wine/wineserver32 ] || return 0
+    runs_32bit && return 0
+    echo "deps: this machine runs no 32-bit code: setting up QEMU's i386 user-mode emulation for Wine"
+    if [ "$(id -u)" != 0 ]; then
+        echo "deps: run as root to set it up (bookworm-backports qemu-user-static, binfmt_misc entry qemu-i386)" >&2
+        return 1
+    fi
+    local qemu=/usr/bin/qemu-i386-static
+    if ! "$qemu" --version 2>/dev/null | grep -Eq 'version ([89]|[1-9][0-9])\.'; then
+        local list=/etc/apt/sources.list.d/tarveil-backports.list
+        grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/ ||
+            echo "deb http://deb.debian.org/debian bookworm-backports main" >"$list"
+        apt-get "${apt_opts[@]}" update -q >/dev/null &&
+            apt-get "${apt_opts[@]}" install -y -q --no-install-recommends -t bookworm-backports qemu-user-static \
+                >/dev/null || { echo "deps: could not install qemu-user-static from bookworm-backports" >&2; return 1; }
+    fi
+    [ -e /proc/sys/fs/binfmt_misc/register ] || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc ||
+        { echo "deps: cannot mount binfmt_misc" >&2; return 1; }
+    # an entry left by an older emulator holds that file open (flag F): replace it
+    [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && echo -1 >/proc/sys/fs/binfmt_misc/qemu-i386
+    # 32-bit little-endian ELF executables and shared objects for the i386
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
+        >/proc/sys/fs/binfmt_misc/register || { echo "deps: cannot register the i386 emulator" >&2; return 1; }
+    runs_32bit || { echo "deps: 32-bit programs still do not run" >&2; return 1; }
+    echo "deps: Wine's 32-bit side runs under $("$qemu" --version | head -n1)"
+}
+
+# a lock held by another apt run is waited for rather than failed on
+apt_opts=(-o DPkg::Lock::Timeout=600 -o Acquire::Retries=3)
+
 find_missing
 if [ ${#missing[@]} -eq 0 ]; then
+    ensure_32bit_exec || exit 1
     echo "deps: all tools present"
     exit 0
 fi
@@ -72,8 +108,6 @@ export DEBIAN_FRONTEND=noninteractive
 if [ "$needs_i386" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386 || exit 1
 fi
-# a lock held by another apt run is waited for rather than failed on
-apt_opts=(-o DPkg::Lock::Timeout=600 -o Acquire::Retries=3)
 apt-get "${apt_opts[@]}" update -q >/dev/null || { echo "deps: apt-get update failed" >&2; exit 1; }
 apt-get "${apt_opts[@]}" install -y -q --no-install-recommends "${missing[@]}" >/dev/null ||
     { echo "deps: apt-get install failed" >&2; exit 1; }
@@ -81,4 +115,5 @@ apt-get "${apt_opts[@]}" install -y -q --no-install-recommends "${missing[@]}" >
 # a package that installed but did not bring its tool is still a failure
 find_missing
 [ ${#missing[@]} -eq 0 ] || { echo "deps: still missing after install: ${missing[*]}" >&2; exit 1; }
+ensure_32bit_exec || exit 1
 echo "deps: all tools present"
