@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 // 24-bit colour laid out 0x00BBGGRR.
 using Colour = uint32_t;
@@ -12,16 +11,38 @@ using Colour = uint32_t;
 constexpr Colour kWhite = 0xFFFFFF;
 constexpr Colour kRed = 0x0000FF;
 
+// Booleans of the window's state hold -1 for true and 0 for false.
+constexpr int16_t kTrue = -1;
+constexpr int16_t kFalse = 0;
+
+// Told that a text box's text was set, before the setter returns (an edit control's change
+// notification comes the same way, inside the write).
+class TextChangeListener {
+public:
+    virtual void TextChanged() = 0;
+
+protected:
+    ~TextChangeListener() = default;
+};
+
 class TextBox {
 public:
     virtual ~TextBox() = default;
     // Copies the text as UTF-8 into buf, NUL-terminated and cut to cap - 1 bytes, and returns the
     // length of the whole text in bytes, so callers can read a short text without allocating.
     virtual size_t GetText(char* buf, size_t cap) const = 0;
-    // Replaces the text; the box's change event, where one is wired, runs before this returns.
+    // Replaces the text; the change listener, if any, runs before this returns.
     virtual void SetText(const char* utf8) = 0;
 
-    std::string Text() const;
+    void SetChangeListener(TextChangeListener* listener) { listener_ = listener; }
+
+protected:
+    void RaiseChange() {
+        if (listener_ != nullptr) listener_->TextChanged();
+    }
+
+private:
+    TextChangeListener* listener_ = nullptr;
 };
 
 class OptionButton {

@@ -6,6 +6,11 @@
 
 #include "platform/controls.h"
 
+// Mouse buttons as the window's mouse events report them (a move reports the sum of those held).
+constexpr int16_t kLeftButton = 1;
+constexpr int16_t kRightButton = 2;
+constexpr int16_t kMiddleButton = 4;
+
 // Message box style bits the program uses.
 constexpr uint32_t kMbOk = 0x00000000;
 constexpr uint32_t kMbIconError = 0x00000010;
@@ -17,8 +22,13 @@ public:
     virtual ~FormHost() = default;
 
     virtual void Hide() = 0;
-    // Shows the window modeless, without owner.
+    // Shows the window modeless, without owner, and never leaves it minimised: a window the user or another
+    // program minimised comes back restored.
     virtual void Show() = 0;
+    // While on, every show also puts the window above all others and none takes the keyboard focus from the
+    // program the user is working in: a countdown that cannot be seen cannot be cancelled, and one that steals
+    // the focus could take keys meant for another program.
+    virtual void SetInFront(bool on) = 0;
     virtual bool Visible() const = 0;
     // The program's entry in the system task list (the taskbar button).
     virtual void SetTaskVisible(bool visible) = 0;

@@ -29,6 +29,12 @@ void FormatWholeNumber(long value, char out[24]) {
     out[pos] = '\0';
 }
 
+// Each control flips between white and red by its own colour.
+template <typename Control>
+void Flash(Control* control) {
+    control->SetBackColor(control->BackColor() == kWhite ? kRed : kWhite);
+}
+
 }  // namespace
 
 bool Form1::TargetReachedSince(int64_t nowSeconds, const char* target, size_t length) const {
@@ -57,19 +63,14 @@ void Form1::TxtHeure_Change() {
     previousCheckSeconds_ = now.seconds;
 }
 
-void Form1::Flash(OptionButton* button) {
-    button->SetBackColor(button->BackColor() == kWhite ? kRed : kWhite);
-}
-
-void Form1::Flash(Label* label) {
-    label->SetBackColor(label->BackColor() == kWhite ? kRed : kWhite);
-}
 
 void Form1::Timer1_Timer() {
     RefreshClock();
     if (!Declenche) return;
 
-    RestoreFromTray();
+    // From the first step until a cancel, the window stays above the others without taking the focus.
+    host_.SetInFront(true);
+    Tray.RestoreFromTray();
     c_.LblDecompte->SetVisible(true);
     c_.Line8->SetVisible(true);
     c_.Line9->SetVisible(true);
@@ -78,7 +79,7 @@ void Form1::Timer1_Timer() {
 
     Flash(c_.LblFond);
     Flash(c_.ChkReboot);
-    Flash(c_.ChkArrêter);
+    Flash(c_.ChkArreter);
     Flash(c_.ChkVeille);
 
     char current[24];
@@ -105,7 +106,7 @@ void Form1::ReportPowerResult(const PowerResult& result) {
 void Form1::RunSelectedAction() {
     if (c_.ChkReboot->Value()) ReportPowerResult(RedemarrerOrdinateur(system_));
     if (c_.ChkVeille->Value()) ReportPowerResult(MettreEnVeille(system_));
-    if (c_.ChkArrêter->Value()) ReportPowerResult(EteindreOrdinateur(system_));
+    if (c_.ChkArreter->Value()) ReportPowerResult(EteindreOrdinateur(system_));
 }
 
 void Form1::cmdCancel_Click() {
@@ -118,8 +119,9 @@ void Form1::cmdCancel_Click() {
     c_.cmdCancel->SetVisible(false);
     c_.LblFond->SetBackColor(kWhite);
     c_.ChkReboot->SetBackColor(kWhite);
-    c_.ChkArrêter->SetBackColor(kWhite);
+    c_.ChkArreter->SetBackColor(kWhite);
     c_.ChkVeille->SetBackColor(kWhite);
+    host_.SetInFront(false);
     // After an action that did not end the program, the clock and the schedule start again.
     if (!c_.Timer1->Enabled()) c_.Timer1->SetEnabled(true);
 }

@@ -1,7 +1,9 @@
-// The program's window object: its controls, its state and every event handler and procedure, written
-// against the platform interfaces so that it runs the same on Windows and under the unit tests.
+// The program's window object: its controls, its state and every event handler, written against the platform
+// interfaces so that it runs the same on Windows and under the unit tests. The notification-area icon and the
+// drag keep their own state in parts of their own (shell/); the backdrop is a procedure of its own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/clock.h"
@@ -9,38 +11,37 @@
 #include "platform/host.h"
 #include "platform/syscalls.h"
 #include "power/PowerResult.h"
-#include "shell/TrayRecord.h"
+#include "shell/Drag.h"
+#include "shell/TrayIcon.h"
 
-// Booleans of the window state hold -1 for true and 0 for false.
-constexpr int16_t kTrue = -1;
-constexpr int16_t kFalse = 0;
+// How a close came about, as the query-unload event is told.
+enum UnloadMode : int {
+    kFromControlMenu = 0,  // the window's close from the system (Alt+F4, the taskbar)
+    kFromCode = 1,         // the program unloading its own window (the close glyph)
+    kFromWindowsSession = 2,  // the Windows session ending
+    kFromTaskManager = 3,
+};
 
-// Mouse buttons as the window's mouse events report them.
-constexpr int16_t kLeftButton = 1;
-constexpr int16_t kRightButton = 2;
-constexpr int16_t kMiddleButton = 4;
-
-// The controls the handlers read and change. Lines 1 to 7 never change and stay with the front end.
+// The controls the handlers read and change. The others (lines 1 to 7, the labels under the caption strip,
+// "OK") carry only looks and clicks, and stay with the front end.
 struct Form1Controls {
     TextBox* TxtHeure;
     TextBox* TxTChoix;
-    OptionButton* ChkArrêter;
+    OptionButton* ChkArreter;
     OptionButton* ChkReboot;
     OptionButton* ChkVeille;
-    CommandButton* Activer;
     CommandButton* cmdCancel;
     Label* LblFond;
     Label* LblDecompte;
-    Label* SysReduc;
-    Label* SysCroix;
     LineShape* Line8;
     LineShape* Line9;
     LineShape* Line10;
     Timer* Timer1;
 };
 
-class Form1 {
+class Form1 : private TextChangeListener {
 public:
+    // Listens to the clock box's changes from here on.
     Form1(const Form1Controls& controls, FormHost& host, const Clock& clock, SystemCalls& system);
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
@@ -52,7 +53,7 @@ public:
     void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
     void Form_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
     // Returns the Cancel flag: never set, every close goes ahead.
-    bool Form_QueryUnload(int UnloadMode);
+    bool Form_QueryUnload(UnloadMode mode);
     void Timer1_Timer();
     void TxtHeure_Change();
     void TxTChoix_Click();
@@ -60,45 +61,29 @@ public:
     void SysReduc_Click();
     void SysCroix_Click();
     void cmdCancel_Click();
-    // The shell broadcast "TaskbarCreated": every notification-area icon has vanished with the old shell.
+    // The shell broadcast "TaskbarCreated".
     void Shell_TaskbarCreated();
 
     // Procedures.
     void RefreshClock();
     void CheckTimeFormat();
     void RunSelectedAction();
-    void SendToTray();
-    void RemoveTrayIcon();
-    void RestoreFromTray();
-    // tColor may be null (no colour given); null or 0 means the default tint 0xC80000.
-    void MakeTranslucent(const Colour* tColor);
 
     // Window state, all zero when the window is created.
     int16_t HeureValide = kFalse;
     int16_t Declenche = kFalse;
-    int16_t Deplacement = kFalse;
-    int16_t DepartX = 0;
-    int16_t DepartY = 0;
-    TrayRecord IconeTray;
-
-    // Callback decoding state.
-    int32_t TrayMessage = 0;
-    int16_t TrayBusy = kFalse;
-
-    // True while the icon the program added is in the notification area.
-    bool InTray() const { return inTray_; }
+    TrayIcon Tray;     // IconeTray and the icon's callbacks
+    WindowDrag Drag;   // Deplacement, DepartX, DepartY
 
 private:
+    void TextChanged() override { TxtHeure_Change(); }
     void ReportPowerResult(const PowerResult& result);
-    void Flash(OptionButton* button);
-    void Flash(Label* label);
     bool TargetReachedSince(int64_t nowSeconds, const char* target, size_t length) const;
 
     Form1Controls c_;
     FormHost& host_;
     const Clock& clock_;
     SystemCalls& system_;
-    bool inTray_ = false;
     // The clock reading of the previous trigger check, to catch a target second that no tick fell in.
     bool havePreviousCheck_ = false;
     int64_t previousCheckSeconds_ = 0;

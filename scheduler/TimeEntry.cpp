@@ -17,7 +17,7 @@ void Form1::CheckTimeFormat() {
 void Form1::Activer_Click() {
     CheckTimeFormat();
     if (HeureValide) {
-        SendToTray();
+        Tray.SendToTray();
         return;
     }
     host_.ShowMessage("Veuillez redéfinir une heure (hh:mm:ss)", "Format de l'heure incorrect !",

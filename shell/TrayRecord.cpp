@@ -1,8 +1,9 @@
 // Byte-level building of the notification-area icon record and the callback decoding.
 #include "shell/TrayRecord.h"
 
-#include <cmath>
 #include <cstring>
+
+#include "platform/rounding.h"
 
 void TrayRecord::SetU32(int offset, uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
@@ -40,8 +41,5 @@ void FillTrayRecordForDelete(TrayRecord& record, uint32_t window) {
 }
 
 int32_t DecodeTrayMessage(float xTwips, float twipsPerPixelX) {
-    // nearbyint follows the default rounding mode: to nearest, halves to the even neighbour.
-    double pixels = std::nearbyint(static_cast<double>(xTwips) / static_cast<double>(twipsPerPixelX));
-    if (!(pixels >= -2147483648.0 && pixels <= 2147483647.0)) return 0;
-    return static_cast<int32_t>(pixels);
+    return RoundHalfEven32(static_cast<double>(xTwips) / static_cast<double>(twipsPerPixelX));
 }

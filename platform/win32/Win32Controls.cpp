@@ -1,13 +1,39 @@
-// Win32 backing of the window's controls.
+// The window's child controls on Win32.
 #include "platform/win32/Win32Controls.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/win32/Win32Form.h"
 #include "platform/win32/text.h"
-#include "scheduler/Form1.h"
+
+namespace {
+
+constexpr Colour kBlue = 0xFF0000;
+constexpr Colour kLightGrey = 0xE0E0E0;
+constexpr Colour kBlack = 0x000000;
+
+// Removes the visual style from a control, so that its colours show as set on every Windows version.
+void PlainStyle(HWND hwnd) {
+    typedef HRESULT(WINAPI * SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
+    static SetWindowThemeFn setWindowTheme = nullptr;
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        if (HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll")) {
+            setWindowTheme = reinterpret_cast<SetWindowThemeFn>(
+                reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
+        }
+    }
+    // Without themes (Windows 2000 look, or XP's classic style) there is nothing to remove.
+    if (setWindowTheme != nullptr) (void)setWindowTheme(hwnd, L"", L"");
+}
+
+HFONT MsSansSerif(int height, int weight) {
+    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+}
+
+}  // namespace
 
 void EndMouseTracking(HWND within) {
     // Buttons drawn by common controls 6 track the pointer to light up under it. If one is hidden while the
@@ -32,20 +58,19 @@ void EndMouseTracking(HWND within) {
 size_t Win32TextBox::GetText(char* buf, size_t cap) const {
     if (holding_) return CopyText(held_, buf, cap);
     wchar_t wide[64];
-    int length = GetWindowTextLengthW(hwnd);
+    const int length = GetWindowTextLengthW(hwnd);
     if (length < static_cast<int>(sizeof wide / sizeof wide[0])) {
-        int got = GetWindowTextW(hwnd, wide, static_cast<int>(sizeof wide / sizeof wide[0]));
+        const int got = GetWindowTextW(hwnd, wide, static_cast<int>(sizeof wide / sizeof wide[0]));
         return WideToUtf8(wide, got, buf, cap);
     }
-    wchar_t* all = static_cast<wchar_t*>(std::malloc((static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
-    if (all == nullptr) {
+    // A long text (pasted by the user) is read once, on the heap.
+    WideText all(static_cast<size_t>(length) + 1);
+    if (all.data() == nullptr) {
         if (cap > 0) buf[0] = '\0';
         return 0;
     }
-    int got = GetWindowTextW(hwnd, all, length + 1);
-    size_t total = WideToUtf8(all, got, buf, cap);
-    std::free(all);
-    return total;
+    const int got = GetWindowTextW(hwnd, all.data(), length + 1);
+    return WideToUtf8(all.data(), got, buf, cap);
 }
 
 void Win32TextBox::SetText(const char* utf8) {
@@ -57,7 +82,7 @@ void Win32TextBox::SetText(const char* utf8) {
         holding_ = false;
         Write(utf8);
     }
-    if (changeHandlerOwner != nullptr) changeHandlerOwner->TxtHeure_Change();
+    RaiseChange();
 }
 
 void Win32TextBox::ShowPending() {
@@ -76,8 +101,20 @@ void Win32TextBox::Write(const char* utf8) {
     }
 }
 
-Win32OptionButton::~Win32OptionButton() {
-    if (brush_ != nullptr) DeleteObject(brush_);
+void Win32TextBox::ListenToClicks(ClickListener* listener) {
+    clicks_ = listener;
+    if (editProc_ != nullptr) return;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    editProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32TextBox::ClickWatch)));
+}
+
+LRESULT CALLBACK Win32TextBox::ClickWatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<Win32TextBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    // The edit control places the caret first; the click's handler then sees the box as the user left it.
+    const LRESULT result = CallWindowProcW(self->editProc_, hwnd, msg, wParam, lParam);
+    if (msg == WM_LBUTTONUP && self->clicks_ != nullptr) self->clicks_->Clicked(hwnd);
+    return result;
 }
 
 bool Win32OptionButton::Value() const {
@@ -93,16 +130,15 @@ void Win32OptionButton::SetValue(bool selected) {
 }
 
 void Win32OptionButton::SetBackColor(Colour colour) {
-    if (colour == back_ && brush_ != nullptr) return;
+    if (colour == back_ && brush_) return;
     back_ = colour;
-    if (brush_ != nullptr) DeleteObject(brush_);
-    brush_ = CreateSolidBrush(colour);
+    brush_.Reset(CreateSolidBrush(colour));
     InvalidateRect(hwnd, nullptr, TRUE);
 }
 
 HBRUSH Win32OptionButton::Brush() {
-    if (brush_ == nullptr) brush_ = CreateSolidBrush(back_);
-    return brush_;
+    if (!brush_) brush_.Reset(CreateSolidBrush(back_));
+    return brush_.Get();
 }
 
 bool Win32CommandButton::Visible() const {
@@ -110,165 +146,97 @@ bool Win32CommandButton::Visible() const {
 }
 
 void Win32CommandButton::SetVisible(bool visible) {
-    if (!visible && GetFocus() == hwnd) {
-        // A hidden button cannot keep the keyboard focus: pass it on as Tab would.
-        HWND parent = GetParent(hwnd);
-        HWND next = GetNextDlgTabItem(parent, hwnd, FALSE);
-        SetFocus(next != nullptr && next != hwnd ? next : parent);
-    }
+    // A hidden button would keep the keyboard focus, and the keys typed after it.
+    if (!visible && GetFocus() == hwnd && handOff != nullptr) handOff->HidingFocused(hwnd);
     ShowWindow(hwnd, visible ? SW_SHOWNA : SW_HIDE);
 }
 
-DrawnLabel::DrawnLabel(Win32Form& owner, TwipsRect rect, bool opaque, bool visible, const char* caption)
-    : DrawnElement(owner), rect_(rect), opaque_(opaque), visible_(visible) {
-    SetCaption(caption);
-}
+bool WindowedControls::Create(HWND parent, HINSTANCE instance, const TwipsScale& scale, int dpiY) {
+    // 9.75 points.
+    const int height = -MulDiv(975, dpiY, 7200);
+    optionFont_.Reset(MsSansSerif(height, FW_BOLD));
+    textFont_.Reset(MsSansSerif(height, FW_NORMAL));
+    entryBrush_.Reset(CreateSolidBrush(kLightGrey));
+    clockBrush_.Reset(CreateSolidBrush(kWhite));
+    if (!optionFont_ || !textFont_ || !entryBrush_ || !clockBrush_) return false;
 
-size_t DrawnLabel::GetCaption(char* buf, size_t cap) const {
-    return CopyText(caption_, buf, cap);
-}
-
-void DrawnLabel::SetVisible(bool visible) {
-    if (visible == visible_) return;
-    visible_ = visible;
-    owner_.InvalidateTwips(rect_);
-}
-
-void DrawnLabel::SetCaption(const char* utf8) {
-    // Captions are short (the countdown digit); a longer one is cut.
-    const size_t length = std::strlen(utf8);
-    const size_t n = length < sizeof caption_ - 1 ? length : sizeof caption_ - 1;
-    std::memcpy(caption_, utf8, n);
-    caption_[n] = '\0';
-    if (visible_) owner_.InvalidateTwips(rect_);
-}
-
-void DrawnLabel::SetBackColor(Colour colour) {
-    if (colour == back_) return;
-    back_ = colour;
-    if (visible_ && opaque_) owner_.InvalidateTwips(rect_);
-}
-
-void DrawnLabel::Paint(HDC dc) const {
-    if (!visible_) return;
-    RECT r = owner_.PxRect(rect_);
-    if (opaque_) {
-        HBRUSH brush = CreateSolidBrush(back_);
-        FillRect(dc, &r, brush);
-        DeleteObject(brush);
+    struct Child {
+        HWND* hwnd;
+        const wchar_t* cls;
+        const wchar_t* text;
+        DWORD style;
+        DWORD exStyle;
+        TwipsRect rect;
+        int id;
+        HFONT font;
+    };
+    const DWORD radio = BS_RADIOBUTTON | WS_VISIBLE;
+    const DWORD edit = ES_CENTER | ES_AUTOHSCROLL | WS_VISIBLE;
+    // In tab-index order; the window runs the tab order itself, so no tab stop or group style is set.
+    const Child children[] = {
+        {&ChkReboot.hwnd, L"BUTTON", L"Redémarrer", radio, 0, {1560, 1320, 1575, 255}, kIdChkReboot, optionFont_.Get()},
+        {&ChkArreter.hwnd, L"BUTTON", L"Arrêter", radio, 0, {480, 1320, 1095, 255}, kIdChkArreter, optionFont_.Get()},
+        {&TxtHeure.hwnd, L"EDIT", L"Heure Système", edit | ES_READONLY, WS_EX_CLIENTEDGE, {960, 360, 1695, 330},
+         kIdTxtHeure, textFont_.Get()},
+        {&TxTChoix.hwnd, L"EDIT", L"Entrez une heure ici (hh:mm:ss)", edit, WS_EX_CLIENTEDGE, {240, 840, 3135, 360},
+         kIdTxTChoix, textFont_.Get()},
+        {&Activer.hwnd, L"BUTTON", L"OK", BS_OWNERDRAW | WS_VISIBLE, 0, {2880, 1735, 375, 315}, kIdActiver,
+         DefaultFont()},
+        {&ChkVeille.hwnd, L"BUTTON", L"Mettre en veille", radio, 0, {840, 1680, 1935, 255}, kIdChkVeille,
+         optionFont_.Get()},
+        {&cmdCancel.hwnd, L"BUTTON", L"ANNULER !", BS_OWNERDRAW, 0, {840, 2280, 1935, 375}, kIdCmdCancel,
+         DefaultFont()},
+    };
+    for (const Child& c : children) {
+        const RECT px = scale.PxRect(c.rect);
+        *c.hwnd = CreateWindowExW(c.exStyle, c.cls, c.text, WS_CHILD | c.style, px.left, px.top, px.right - px.left,
+                                  px.bottom - px.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                  instance, nullptr);
+        if (*c.hwnd == nullptr) return false;
+        SendMessageW(*c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
     }
-    if (caption_[0] == '\0') return;
-    wchar_t text[64];
-    int length = Utf8ToWide(caption_, text, 64);
-    HGDIOBJ oldFont = SelectObject(dc, owner_.DefaultFont());
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-    DrawTextW(dc, text, length, &r, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, oldFont);
-}
 
-bool DrawnLabel::Contains(int xPixels, int yPixels) const {
-    if (!visible_) return false;
-    RECT r = owner_.PxRect(rect_);
-    return xPixels >= r.left && xPixels < r.right && yPixels >= r.top && yPixels < r.bottom;
-}
-
-DrawnLine::DrawnLine(Win32Form& owner, int x1, int y1, int x2, int y2, bool visible)
-    : DrawnElement(owner), x1_(x1), y1_(y1), x2_(x2), y2_(y2), visible_(visible) {}
-
-void DrawnLine::SetVisible(bool visible) {
-    if (visible == visible_) return;
-    visible_ = visible;
-    int left = x1_ < x2_ ? x1_ : x2_;
-    int top = y1_ < y2_ ? y1_ : y2_;
-    // Pad by a pixel or two so the end points are repainted too.
-    TwipsRect bounds{left - 30, top - 30, std::abs(x2_ - x1_) + 60, std::abs(y2_ - y1_) + 60};
-    owner_.InvalidateTwips(bounds);
-}
-
-void DrawnLine::Paint(HDC dc) const {
-    if (!visible_) return;
-    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_WINDOWTEXT));
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    const int x1 = owner_.PxX(x1_), y1 = owner_.PxY(y1_), x2 = owner_.PxX(x2_), y2 = owner_.PxY(y2_);
-    MoveToEx(dc, x1, y1, nullptr);
-    LineTo(dc, x2, y2);
-    // LineTo leaves out the last point; the line runs to its end.
-    SetPixel(dc, x2, y2, GetSysColor(COLOR_WINDOWTEXT));
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
-}
-
-namespace {
-
-LONGLONG LocalSecondsNow(SYSTEMTIME* st) {
-    GetLocalTime(st);
-    FILETIME ft;
-    if (!SystemTimeToFileTime(st, &ft)) return 0;
-    ULARGE_INTEGER value;
-    value.LowPart = ft.dwLowDateTime;
-    value.HighPart = ft.dwHighDateTime;
-    return static_cast<LONGLONG>(value.QuadPart / 10000000ULL);
-}
-
-// How long after the start of a second a tick is due: late enough that the clock has surely turned,
-// early enough that the second's text shows at once.
-constexpr UINT kTickDelayMs = 8;
-// A tick this far into its second or less is on time; a later one makes the timer line up again.
-constexpr WORD kOnTimeMs = 60;
-
-}  // namespace
-
-void Win32Timer::SetEnabled(bool enabled) {
-    if (enabled == enabled_) return;
-    enabled_ = enabled;
-    if (enabled) {
-        lastTickSecond_ = -1;
-        Arm();
-    } else {
-        KillTimer(hwnd, kId);
+    Win32OptionButton* options[3] = {&ChkArreter, &ChkReboot, &ChkVeille};
+    for (Win32OptionButton* option : options) {
+        for (int i = 0; i < 3; ++i) option->group[i] = options[i];
+        PlainStyle(option->hwnd);
     }
-}
-
-void Win32Timer::Arm() {
-    // One wake-up just after the next second begins; the tick there sets the steady one-second period.
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    SetTimer(hwnd, kId, 1000 - st.wMilliseconds + kTickDelayMs, nullptr);
-    steady_ = false;
-}
-
-bool Win32Timer::BeginTick() {
-    if (!enabled_) {
-        KillTimer(hwnd, kId);
-        return false;
-    }
-    SYSTEMTIME st;
-    LONGLONG second = LocalSecondsNow(&st);
-    if (second == lastTickSecond_) {
-        // Woken before the second turned: wait for it rather than tick twice in one second.
-        Arm();
-        return false;
-    }
-    lastTickSecond_ = second;
-    onTime_ = st.wMilliseconds <= kOnTimeMs;
+    ChkArreter.SetValue(true);
     return true;
 }
 
-void Win32Timer::EndTick() {
-    if (!enabled_) return;
-    // A one-second timer left alone keeps its phase; it is touched only to line it up again when a tick
-    // has drifted (or the clock was set), so a waiting program makes no timer call in a second.
-    if (!onTime_) {
-        Arm();
-    } else if (!steady_) {
-        SetTimer(hwnd, kId, 1000, nullptr);
-        steady_ = true;
+HBRUSH WindowedControls::ColourFor(HDC dc, HWND control) {
+    if (control == TxTChoix.hwnd || control == TxtHeure.hwnd) {
+        const bool entry = control == TxTChoix.hwnd;
+        SetTextColor(dc, kBlack);
+        SetBkColor(dc, entry ? kLightGrey : kWhite);
+        return entry ? entryBrush_.Get() : clockBrush_.Get();
     }
+    Win32OptionButton* options[] = {&ChkArreter, &ChkReboot, &ChkVeille};
+    for (Win32OptionButton* option : options) {
+        if (control != option->hwnd) continue;
+        SetTextColor(dc, kBlue);
+        SetBkColor(dc, option->BackColor());
+        return option->Brush();
+    }
+    return nullptr;
 }
 
-ClockReading Win32Clock::Now() const {
-    SYSTEMTIME st;
-    LONGLONG seconds = LocalSecondsNow(&st);
-    return ClockReading{seconds, st.wMilliseconds};
+void WindowedControls::DrawButton(const DRAWITEMSTRUCT& item) {
+    RECT r = item.rcItem;
+    FillRect(item.hDC, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    DrawEdge(item.hDC, &r, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    wchar_t text[32];
+    const int length = GetWindowTextW(item.hwndItem, text, 32);
+    RECT textRect = r;
+    if (pressed) OffsetRect(&textRect, 1, 1);
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, GetSysColor(COLOR_BTNTEXT));
+    DrawTextW(item.hDC, text, length, &textRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    if (item.itemState & ODS_FOCUS) {
+        RECT focus = r;
+        InflateRect(&focus, -3, -3);
+        DrawFocusRect(item.hDC, &focus);
+    }
 }

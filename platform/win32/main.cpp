@@ -7,7 +7,8 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+    // Without common controls 6 the buttons are drawn the classic way, which the window is made for too.
+    (void)InitCommonControlsEx(&controls);
 
     Win32Form window;
     if (!window.Create(instance)) {
@@ -16,7 +17,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (window.PreTranslate(&msg)) continue;
+        if (window.PreTranslate(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

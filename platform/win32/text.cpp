@@ -18,6 +18,11 @@ WideText::WideText(const char* utf8) {
     ok_ = true;
 }
 
+WideText::WideText(size_t units) {
+    text_ = static_cast<wchar_t*>(std::calloc(units > 0 ? units : 1, sizeof(wchar_t)));
+    ok_ = text_ != nullptr;
+}
+
 WideText::~WideText() {
     std::free(text_);
 }

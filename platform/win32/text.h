@@ -18,6 +18,8 @@ size_t CopyText(const char* text, char* out, size_t cap);
 class WideText {
 public:
     explicit WideText(const char* utf8);
+    // An empty buffer of `units` wide characters, to read a long text into; data() is null if it could not be had.
+    explicit WideText(size_t units);
     ~WideText();
     WideText(const WideText&) = delete;
     WideText& operator=(const WideText&) = delete;

@@ -106,13 +106,13 @@ inline std::string TimeTextProperty(const uint8_t* data, size_t size) {
     const size_t hides = CountSteps(f.host, steps, "Hide");
     const size_t adds = CountCalls(f.system, calls, "Shell_NotifyIconA(0x0, &)");
     if (valid) {
-        if (f.host.visible || hides != 1 || adds != 1 || !f.form->InTray()) return "valid text did not send the window to the tray";
+        if (f.host.visible || hides != 1 || adds != 1 || !f.form->Tray.InTray()) return "valid text did not send the window to the tray";
         if (!f.host.messages.empty()) return "message box for a valid text";
         if (f.TxTChoix.text != text) return "valid text rewritten";
         if (f.form->HeureValide != kTrue) return "HeureValide not set";
         return "";
     }
-    if (!f.host.visible || hides != 0 || adds != 0 || f.form->InTray()) return "bad text hid the window";
+    if (!f.host.visible || hides != 0 || adds != 0 || f.form->Tray.InTray()) return "bad text hid the window";
     if (f.host.messages.size() != 1) return "not exactly one message box for a bad text";
     const FakeHost::Message& m = f.host.messages[0];
     if (m.prompt != "Veuillez redéfinir une heure (hh:mm:ss)" || m.title != "Format de l'heure incorrect !" ||
@@ -139,15 +139,15 @@ inline std::string TrayProperty(const uint8_t* data, size_t size) {
 
     for (int event = 0; event < 64 && !in.Empty(); ++event) {
         const size_t steps = f.host.log.size(), calls = f.system.calls.size();
-        const bool wasVisible = f.host.visible, wasInTray = f.form->InTray();
-        const int16_t wasBusy = f.form->TrayBusy;
+        const bool wasVisible = f.host.visible, wasInTray = f.form->Tray.InTray();
+        const int16_t wasBusy = f.form->Tray.TrayBusy;
         const uint8_t kind = in.U8() % 8;
         size_t restoresExpected = 0;
         bool mayDrag = false;
         if (kind == 0) {
             f.form->Activer_Click();
             // "21:15:00" is valid and the shell takes the icon: into the tray, whatever the state before.
-            if (f.host.visible || !f.form->InTray()) return "arming left the window shown";
+            if (f.host.visible || !f.form->Tray.InTray()) return "arming left the window shown";
             if (CountSteps(f.host, steps, "Hide") != 1 || CountSteps(f.host, steps, "Show") != 0) return "arming: not one Hide";
             continue;
         } else if (kind == 1) {
@@ -158,10 +158,10 @@ inline std::string TrayProperty(const uint8_t* data, size_t size) {
             const size_t adds = CountCalls(f.system, calls, "Shell_NotifyIconA(0x0, &)");
             if (adds != (wasInTray ? 1u : 0u)) return "a new shell re-added the icon a wrong number of times";
             if (CountSteps(f.host, steps, "Hide") != 0) return "a new shell hid the window";
-            if (wasInTray && !f.form->InTray() && !f.host.visible) return "icon refused by the new shell and window hidden";
+            if (wasInTray && !f.form->Tray.InTray() && !f.host.visible) return "icon refused by the new shell and window hidden";
             continue;
         } else if (kind == 2) {
-            f.form->TrayBusy = f.form->TrayBusy ? kFalse : kTrue;
+            f.form->Tray.TrayBusy = f.form->Tray.TrayBusy ? kFalse : kTrue;
             continue;
         } else if (kind == 3) {
             const int16_t button = static_cast<int16_t>(in.U8() % 5);
@@ -181,11 +181,11 @@ inline std::string TrayProperty(const uint8_t* data, size_t size) {
             const float y = (how & 1) ? in.F32() : 0.0f;
             const int64_t message = OracleTrayMessage(x, f.host.tppX);
             restoresExpected = (!wasBusy && message == kWmLButtonDown) ? 1 : 0;
-            mayDrag = button == kLeftButton && f.form->Deplacement;
+            mayDrag = button == kLeftButton && f.form->Drag.Deplacement;
             f.form->Form_MouseMove(button, 0, x, y);
-            if (f.form->TrayMessage != message) return "TrayMessage " + std::to_string(f.form->TrayMessage) +
+            if (f.form->Tray.TrayMessage != message) return "TrayMessage " + std::to_string(f.form->Tray.TrayMessage) +
                                                       " where " + std::to_string(message) + " was due";
-            if (f.form->TrayBusy != wasBusy) return "busy flag left changed";
+            if (f.form->Tray.TrayBusy != wasBusy) return "busy flag left changed";
         }
         const size_t removals = CountCalls(f.system, calls, "Shell_NotifyIconA(0x2, &)");
         const size_t shows = CountSteps(f.host, steps, "Show");
@@ -196,8 +196,8 @@ inline std::string TrayProperty(const uint8_t* data, size_t size) {
         if (CountCalls(f.system, calls, "Shell_NotifyIconA(0x0, &)") != 0) return "icon added by a mouse event";
         if (!mayDrag && (CountSteps(f.host, steps, "SetLeft") + CountSteps(f.host, steps, "SetTop")) != 0)
             return "window moved without a left-button drag";
-        if (restoresExpected && (f.form->InTray() || !f.host.visible)) return "restore left the window hidden";
-        if (!restoresExpected && (f.host.visible != wasVisible || f.form->InTray() != wasInTray))
+        if (restoresExpected && (f.form->Tray.InTray() || !f.host.visible)) return "restore left the window hidden";
+        if (!restoresExpected && (f.host.visible != wasVisible || f.form->Tray.InTray() != wasInTray))
             return "window state changed without a restore";
     }
     return "";

@@ -8,48 +8,9 @@
 
 namespace {
 
-// Notes how many system calls had been made when the timer was switched off, so a test can tell whether
-// the timer was already off when the power action began.
-class WatchedTimer : public Timer {
-public:
-    WatchedTimer(FakeTimer& mirror, const FakeSystemCalls& system) : mirror_(mirror), system_(system) {}
-    bool Enabled() const override { return mirror_.enabled; }
-    void SetEnabled(bool enabled) override {
-        if (!enabled && mirror_.enabled) callsWhenStopped = static_cast<long>(system_.calls.size());
-        mirror_.enabled = enabled;
-    }
-    long callsWhenStopped = -1;
-
-private:
-    FakeTimer& mirror_;
-    const FakeSystemCalls& system_;
-};
-
-// The fixture's window object rebuilt on a watched timer; f.Timer1.enabled still tells whether it runs.
+// The window object on fakes, with the helpers of a countdown.
 struct Countdown {
     FormFixture f;
-    WatchedTimer timer{f.Timer1, f.system};
-
-    Countdown() {
-        Form1Controls c{};
-        c.TxtHeure = &f.TxtHeure;
-        c.TxTChoix = &f.TxTChoix;
-        c.ChkArrêter = &f.ChkArrêter;
-        c.ChkReboot = &f.ChkReboot;
-        c.ChkVeille = &f.ChkVeille;
-        c.Activer = &f.Activer;
-        c.cmdCancel = &f.cmdCancel;
-        c.LblFond = &f.LblFond;
-        c.LblDecompte = &f.LblDecompte;
-        c.SysReduc = &f.SysReduc;
-        c.SysCroix = &f.SysCroix;
-        c.Line8 = &f.Line8;
-        c.Line9 = &f.Line9;
-        c.Line10 = &f.Line10;
-        c.Timer1 = &timer;
-        f.form = std::make_unique<Form1>(c, f.host, f.clock, f.system);
-        f.TxtHeure.changeHandlerOwner = f.form.get();
-    }
 
     // Loaded at `h:m:s - lead` seconds, target typed and "OK" pressed, then ticked up to the second before it.
     void ArmFor(int h, int m, int s, const char* target, int lead = 3) {
@@ -72,7 +33,7 @@ struct Countdown {
     // All four flashing controls in one colour, or 1 when they differ.
     Colour FlashColour() const {
         const Colour c = f.LblFond.back;
-        return f.ChkReboot.back == c && f.ChkArrêter.back == c && f.ChkVeille.back == c ? c : 1;
+        return f.ChkReboot.back == c && f.ChkArreter.back == c && f.ChkVeille.back == c ? c : 1;
     }
     size_t PowerCalls() const {
         return f.system.Count("ExitWindowsEx") + f.system.Count("SetSystemPowerState") +
@@ -97,6 +58,7 @@ TEST(Countdown, SixTicksFromTheTargetSecondFlashBeepAndEndInTheAction) {
     t.ArmFor(10, 0, 0, "10:00:00");
     ASSERT_FALSE(t.f.host.visible) << "\"OK\" sends the window to the tray";
     ASSERT_EQ(kFalse, t.f.form->Declenche);
+    ASSERT_FALSE(t.f.host.inFront);
 
     struct Row {
         const char* clock;
@@ -120,7 +82,7 @@ TEST(Countdown, SixTicksFromTheTargetSecondFlashBeepAndEndInTheAction) {
         EXPECT_EQ(r.caption, t.f.LblDecompte.caption);
         EXPECT_EQ(r.colour, t.f.LblFond.back);
         EXPECT_EQ(r.colour, t.f.ChkReboot.back);
-        EXPECT_EQ(r.colour, t.f.ChkArrêter.back);
+        EXPECT_EQ(r.colour, t.f.ChkArreter.back);
         EXPECT_EQ(r.colour, t.f.ChkVeille.back);
         EXPECT_EQ(r.beeps, t.f.host.beeps);
         EXPECT_EQ(r.timerOn, t.f.Timer1.enabled);
@@ -129,7 +91,9 @@ TEST(Countdown, SixTicksFromTheTargetSecondFlashBeepAndEndInTheAction) {
         EXPECT_EQ(shows + 1, t.f.host.Count("Show"));
         EXPECT_EQ(removals + 1, t.TrayRemovals());
         EXPECT_TRUE(t.f.host.visible);
-        EXPECT_FALSE(t.f.form->InTray());
+        // shown above the other windows from the first step on, without taking the focus
+        EXPECT_TRUE(t.f.host.inFront);
+        EXPECT_FALSE(t.f.form->Tray.InTray());
         if (r.timerOn) {
             EXPECT_EQ(0u, t.PowerCalls()) << "no action before the count reaches 0";
             continue;
@@ -137,7 +101,7 @@ TEST(Countdown, SixTicksFromTheTargetSecondFlashBeepAndEndInTheAction) {
         // Power-off, the option selected at start: the timer stops before the first call of the action.
         ASSERT_GT(t.f.system.calls.size(), callsBefore + 1);
         EXPECT_EQ("Shell_NotifyIconA", t.f.system.calls[callsBefore].name);
-        EXPECT_EQ(static_cast<long>(callsBefore + 1), t.timer.callsWhenStopped);
+        EXPECT_EQ(static_cast<long>(callsBefore + 1), t.f.Timer1.callsWhenStopped);
         EXPECT_EQ("GetCurrentProcess", t.f.system.calls[callsBefore + 1].name);
         EXPECT_EQ("ExitWindowsEx(0xd, 0x0)", t.f.system.calls.back().Text());
         // No beep on the last tick: the journal ends with the restore and the action, nothing after it.
@@ -164,7 +128,7 @@ TEST(Countdown, FlashingTurnsOnlyExactWhiteToRedAndAnyOtherColourToWhite) {
     for (const Case& c : cases) {
         Countdown t;
         t.ArmFor(10, 0, 0, "10:00:00");
-        t.f.LblFond.back = t.f.ChkReboot.back = t.f.ChkArrêter.back = t.f.ChkVeille.back = c.before;
+        t.f.LblFond.back = t.f.ChkReboot.back = t.f.ChkArreter.back = t.f.ChkVeille.back = c.before;
         t.f.NextSecond();
         EXPECT_EQ(c.after, t.FlashColour()) << std::hex << c.before;
     }
@@ -177,7 +141,7 @@ TEST(Countdown, ClosingTheWindowDuringTheCountdownRunsNoAction) {
     t.f.NextSecond();
     t.f.form->SysCroix_Click();
     EXPECT_TRUE(t.f.host.unloaded);
-    EXPECT_FALSE(t.f.form->Form_QueryUnload(0)) << "the close goes ahead";
+    EXPECT_FALSE(t.f.form->Form_QueryUnload(kFromControlMenu)) << "the close goes ahead";
     EXPECT_EQ(0u, t.PowerCalls());
 }
 
@@ -200,6 +164,7 @@ TEST(Cancel, DuringTheCountdownStopsItAndLeavesTheRestAlone) {
         EXPECT_EQ("10:00:00", t.f.TxTChoix.text);
         EXPECT_EQ(valid, t.f.form->HeureValide);
         EXPECT_TRUE(t.f.host.visible);
+        EXPECT_FALSE(t.f.host.inFront) << "back among the other windows";
         EXPECT_EQ(hides, t.f.host.Count("Hide"));
         EXPECT_EQ(taskVisible, t.f.host.taskVisible);
         EXPECT_EQ(calls, t.f.system.calls.size()) << "no icon added or removed";
@@ -282,7 +247,7 @@ namespace {
 enum class Option { Arreter, Reboot, Veille };
 
 void Select(FormFixture& f, Option o) {
-    FakeOptionButton* button = o == Option::Arreter ? &f.ChkArrêter : o == Option::Reboot ? &f.ChkReboot : &f.ChkVeille;
+    FakeOptionButton* button = o == Option::Arreter ? &f.ChkArreter : o == Option::Reboot ? &f.ChkReboot : &f.ChkVeille;
     button->SetValue(true);
 }
 
@@ -314,7 +279,7 @@ TEST(Action, EachOptionMakesItsOwnCallAndNoOtherAction) {
         const size_t before = t.f.system.calls.size();
         t.f.NextSecond();
         ASSERT_GT(t.f.system.calls.size(), before + 2);
-        EXPECT_EQ(static_cast<long>(before + 1), t.timer.callsWhenStopped);
+        EXPECT_EQ(static_cast<long>(before + 1), t.f.Timer1.callsWhenStopped);
         EXPECT_EQ(c.firstAndLast[0], t.f.system.calls[before + 1].name);
         EXPECT_EQ(c.firstAndLast[1], t.f.system.calls.back().name);
         EXPECT_EQ(c.request, t.f.system.calls.back().Text());

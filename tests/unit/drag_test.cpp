@@ -17,9 +17,9 @@ TEST(Drag, PressNotesTheGrabPointRoundedHalfToEvenForAnyButton) {
     for (const Case& c : cases) {
         FormFixture f;
         f.form->Form_MouseDown(c.button, 0, c.x, c.y);
-        EXPECT_EQ(kTrue, f.form->Deplacement) << c.x;
-        EXPECT_EQ(c.departX, f.form->DepartX) << c.x;
-        EXPECT_EQ(c.departY, f.form->DepartY) << c.y;
+        EXPECT_EQ(kTrue, f.form->Drag.Deplacement) << c.x;
+        EXPECT_EQ(c.departX, f.form->Drag.DepartX) << c.x;
+        EXPECT_EQ(c.departY, f.form->Drag.DepartY) << c.y;
         // A press alone moves nothing.
         EXPECT_EQ(0u, f.host.Count("SetLeft") + f.host.Count("SetTop"));
     }
@@ -29,8 +29,8 @@ TEST(Drag, AGrabPointBeyond16BitsKeepsThePreviousOne) {
     FormFixture f;
     f.form->Form_MouseDown(kLeftButton, 0, 600, 120);
     f.form->Form_MouseDown(kLeftButton, 0, 40000, -40000);
-    EXPECT_EQ(600, f.form->DepartX);
-    EXPECT_EQ(120, f.form->DepartY);
+    EXPECT_EQ(600, f.form->Drag.DepartX);
+    EXPECT_EQ(120, f.form->Drag.DepartY);
 }
 
 TEST(Drag, MoveShiftsEachAxisByThePointerOffsetFromTheGrabPoint) {
@@ -115,7 +115,7 @@ TEST(Drag, ReleaseOfAnyButtonEndsTheDragAndRepaintsTheBackdrop) {
         f.system.calls.clear();
         f.host.log.clear();
         f.form->Form_MouseUp(button, 0, 750, 270);
-        EXPECT_EQ(kFalse, f.form->Deplacement) << button;
+        EXPECT_EQ(kFalse, f.form->Drag.Deplacement) << button;
         // The copy is taken at the window's new place: 1650 x 3150 twips = 110 x 210 pixels.
         const FakeCall* blit = f.system.Find("BitBlt");
         ASSERT_NE(nullptr, blit) << button;
@@ -131,7 +131,7 @@ TEST(Drag, MovesDoNotDisturbTheIconCallbackDecoding) {
     FormFixture f;
     f.form->Form_MouseDown(kLeftButton, 0, 600, 120);
     f.form->Form_MouseMove(kLeftButton, 0, 0x201 * 15, 120);
-    EXPECT_EQ(kWmLButtonDown, f.form->TrayMessage);
+    EXPECT_EQ(kWmLButtonDown, f.form->Tray.TrayMessage);
     EXPECT_EQ(1u, f.system.Count("Shell_NotifyIconA"));
     EXPECT_EQ(1u, f.host.Count("SetLeft"));
 }
@@ -151,10 +151,10 @@ TEST(Close, UnloadingRemovesTheTrayIcon) {
     f.form->Form_Load();
     f.TxTChoix.text = "23:00:00";
     f.form->Activer_Click();
-    ASSERT_TRUE(f.form->InTray());
+    ASSERT_TRUE(f.form->Tray.InTray());
     f.system.calls.clear();
-    EXPECT_FALSE(f.form->Form_QueryUnload(0));
+    EXPECT_FALSE(f.form->Form_QueryUnload(kFromControlMenu));
     ASSERT_EQ(1u, f.system.Count("Shell_NotifyIconA"));
     EXPECT_EQ("0x2", f.system.Find("Shell_NotifyIconA")->args[0]);
-    EXPECT_FALSE(f.form->InTray());
+    EXPECT_FALSE(f.form->Tray.InTray());
 }

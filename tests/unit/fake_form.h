@@ -17,8 +17,6 @@
 class FakeTextBox : public TextBox {
 public:
     std::string text;
-    // Runs inside SetText, before it returns, as the real clock box does.
-    Form1* changeHandlerOwner = nullptr;
     int setCount = 0;
 
     size_t GetText(char* buf, size_t cap) const override {
@@ -32,7 +30,8 @@ public:
     void SetText(const char* utf8) override {
         text = utf8;
         ++setCount;
-        if (changeHandlerOwner != nullptr) changeHandlerOwner->TxtHeure_Change();
+        // before SetText returns, as the real clock box does
+        RaiseChange();
     }
 };
 
@@ -87,11 +86,21 @@ public:
     void SetVisible(bool v) override { visible = v; }
 };
 
+// Notes how many system calls had been made when it was switched off, so a test can tell whether the timer
+// was already off when the power action began.
 class FakeTimer : public Timer {
 public:
+    explicit FakeTimer(const FakeSystemCalls& system) : system_(system) {}
     bool enabled = true;
+    long callsWhenStopped = -1;
     bool Enabled() const override { return enabled; }
-    void SetEnabled(bool e) override { enabled = e; }
+    void SetEnabled(bool e) override {
+        if (!e && enabled) callsWhenStopped = static_cast<long>(system_.calls.size());
+        enabled = e;
+    }
+
+private:
+    const FakeSystemCalls& system_;
 };
 
 // A clock the test sets by hand: local seconds since 1601, and helpers for a time of day.
@@ -128,6 +137,7 @@ public:
     const FakeTextBox* entryBox = nullptr;
 
     bool visible = false;
+    bool inFront = false;
     bool taskVisible = true;
     bool unloaded = false;
     int beeps = 0;
@@ -141,6 +151,7 @@ public:
 
     void Hide() override { Note("Hide"); visible = false; }
     void Show() override { Note("Show"); visible = true; }
+    void SetInFront(bool on) override { Note(on ? "InFront(true)" : "InFront(false)"); inFront = on; }
     bool Visible() const override { return visible; }
     void SetTaskVisible(bool v) override { Note(v ? "TaskVisible(true)" : "TaskVisible(false)"); taskVisible = v; }
     void Unload() override { Note("Unload"); unloaded = true; }
@@ -197,41 +208,26 @@ struct FormFixture {
     FakeHost host{system};
     FakeClock clock;
     FakeTextBox TxtHeure, TxTChoix;
-    FakeOptionButton ChkArrêter, ChkReboot, ChkVeille;
-    FakeCommandButton Activer, cmdCancel;
-    FakeLabel LblFond, LblDecompte, SysReduc, SysCroix;
+    FakeOptionButton ChkArreter, ChkReboot, ChkVeille;
+    FakeCommandButton cmdCancel;
+    FakeLabel LblFond, LblDecompte;
     FakeLine Line8, Line9, Line10;
-    FakeTimer Timer1;
+    FakeTimer Timer1{system};
     std::unique_ptr<Form1> form;
 
     FormFixture() {
         TxtHeure.text = "Heure Système";
         TxTChoix.text = "Entrez une heure ici (hh:mm:ss)";
-        ChkArrêter.group = ChkReboot.group = ChkVeille.group = {&ChkArrêter, &ChkReboot, &ChkVeille};
-        ChkArrêter.value = true;
+        ChkArreter.group = ChkReboot.group = ChkVeille.group = {&ChkArreter, &ChkReboot, &ChkVeille};
+        ChkArreter.value = true;
         cmdCancel.visible = false;
         LblDecompte.caption = "6";
         LblDecompte.visible = false;
         Line8.visible = Line9.visible = Line10.visible = false;
-        SysReduc.caption = SysCroix.caption = "";
-        Form1Controls c{};
-        c.TxtHeure = &TxtHeure;
-        c.TxTChoix = &TxTChoix;
-        c.ChkArrêter = &ChkArrêter;
-        c.ChkReboot = &ChkReboot;
-        c.ChkVeille = &ChkVeille;
-        c.Activer = &Activer;
-        c.cmdCancel = &cmdCancel;
-        c.LblFond = &LblFond;
-        c.LblDecompte = &LblDecompte;
-        c.SysReduc = &SysReduc;
-        c.SysCroix = &SysCroix;
-        c.Line8 = &Line8;
-        c.Line9 = &Line9;
-        c.Line10 = &Line10;
-        c.Timer1 = &Timer1;
-        form = std::make_unique<Form1>(c, host, clock, system);
-        TxtHeure.changeHandlerOwner = form.get();
+        form = std::make_unique<Form1>(Form1Controls{&TxtHeure, &TxTChoix, &ChkArreter, &ChkReboot, &ChkVeille,
+                                                     &cmdCancel, &LblFond, &LblDecompte, &Line8, &Line9, &Line10,
+                                                     &Timer1},
+                                       host, clock, system);
         host.entryBox = &TxTChoix;
     }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "power/Arret.h"
+#include "power/Privilege.h"
 #include "power/Reboot.h"
 #include "power/Veille.h"
 #include "tests/unit/fake_syscalls.h"
@@ -80,21 +81,6 @@ TEST(PowerPrivilegedActions, TokenPrivilegesRecordBytes) {
             // The previous-state buffer reaches the system zeroed, not with stack leftovers.
             EXPECT_EQ(adjust->records[1], Bytes(16, 0));
         }
-    }
-}
-
-TEST(PowerPrivilegedActions, PowerOffRepeatsTheHibernatePrivilegeStepsExactly) {
-    FakeSystemCalls viaVeille, viaArret;
-    for (FakeSystemCalls* f : {&viaVeille, &viaArret}) {
-        f->SetDefault("LookupPrivilegeValueA", {{}, 0x0000000300000022ull, {}, {}, {}});
-        f->SetDefault("OpenProcessToken", {{}, 0x88, {}, {}, {}});
-    }
-    EXPECT_EQ(ActiverPrivilegeArret(viaVeille), PowerStep::None);
-    EteindreOrdinateur(viaArret);
-    ASSERT_EQ(viaArret.calls.size(), viaVeille.calls.size() + 1);
-    for (size_t i = 0; i < viaVeille.calls.size(); ++i) {
-        EXPECT_EQ(viaArret.calls[i].Text(), viaVeille.calls[i].Text());
-        EXPECT_EQ(viaArret.calls[i].records, viaVeille.calls[i].records);
     }
 }
 

@@ -115,7 +115,7 @@ TEST(ClockJumps, ForwardByHoursAndBackByMinutesAroundAnArmedTime) {
         f.form->Form_Load();
         f.TxTChoix.text = "10:00:00";
         f.form->Activer_Click();
-        ASSERT_TRUE(f.form->InTray());
+        ASSERT_TRUE(f.form->Tray.InTray());
         int firings = 0;
         for (int64_t step : c.steps) {
             f.clock.Advance(step);

@@ -44,7 +44,7 @@ TEST(Startup, LoadShowsTheWindowThenTheCurrentTimeBeforeAnyTick) {
 TEST(Startup, StartingStateIsUntouchedByLoad) {
     FormFixture f;
     f.form->Form_Load();
-    EXPECT_TRUE(f.ChkArrêter.value);
+    EXPECT_TRUE(f.ChkArreter.value);
     EXPECT_FALSE(f.ChkReboot.value);
     EXPECT_FALSE(f.ChkVeille.value);
     EXPECT_EQ("Entrez une heure ici (hh:mm:ss)", f.TxTChoix.text);

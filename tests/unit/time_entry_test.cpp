@@ -134,7 +134,7 @@ TEST(TimeEntry, OkAndMinimiseArmOnAGoodTextAndComplainAboutABadOne) {
                 EXPECT_EQ(c.text, f.TxTChoix.text);
                 EXPECT_FALSE(f.host.visible);
                 EXPECT_FALSE(f.host.taskVisible);
-                EXPECT_TRUE(f.form->InTray());
+                EXPECT_TRUE(f.form->Tray.InTray());
                 EXPECT_EQ(kTrue, f.form->HeureValide);
             } else {
                 ASSERT_EQ(1u, f.host.messages.size()) << name << " '" << c.text << "'";
@@ -148,7 +148,7 @@ TEST(TimeEntry, OkAndMinimiseArmOnAGoodTextAndComplainAboutABadOne) {
                 EXPECT_EQ((std::vector<std::string>{"ShowMessage"}), f.host.Journal()) << name << " '" << c.text << "'";
                 EXPECT_TRUE(f.host.visible);
                 EXPECT_TRUE(f.host.taskVisible);
-                EXPECT_FALSE(f.form->InTray());
+                EXPECT_FALSE(f.form->Tray.InTray());
                 EXPECT_EQ(kFalse, f.form->HeureValide);
             }
         }
@@ -172,8 +172,8 @@ TEST(TimeEntry, AValidCheckDoesNotOutliveTheNextBadText) {
     Loaded f;
     f.TxTChoix.text = "07:00:00";
     f.form->Activer_Click();
-    ASSERT_TRUE(f.form->InTray());
-    f.form->RestoreFromTray();
+    ASSERT_TRUE(f.form->Tray.InTray());
+    f.form->Tray.RestoreFromTray();
     f.TxTChoix.text = "07:00";
     f.form->Activer_Click();
     EXPECT_EQ(kFalse, f.form->HeureValide);

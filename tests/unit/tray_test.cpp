@@ -67,7 +67,7 @@ TEST(TrayRecord, AddRecordIsTheExactBytesTheShellReads) {
     ASSERT_EQ(1u, add.records.size());
     const std::vector<uint8_t> want = ExpectedAddRecord();
     EXPECT_EQ(want, add.records[0]);
-    EXPECT_EQ(want, std::vector<uint8_t>(f.form->IconeTray.bytes, f.form->IconeTray.bytes + 88));
+    EXPECT_EQ(want, std::vector<uint8_t>(f.form->Tray.IconeTray.bytes, f.form->Tray.IconeTray.bytes + 88));
     // The tooltip field alone, as the shell reads it: the name, one NUL, blanks to the end.
     const std::string tip(reinterpret_cast<const char*>(add.records[0].data()) + 24, 64);
     EXPECT_EQ(std::string("Tarveil XP") + '\0' + std::string(53, ' '), tip);
@@ -75,7 +75,7 @@ TEST(TrayRecord, AddRecordIsTheExactBytesTheShellReads) {
 
 TEST(TrayRecord, AddOverwritesWhateverTheRecordHeld) {
     Loaded f;
-    std::memset(f.form->IconeTray.bytes, 0xAB, 88);
+    std::memset(f.form->Tray.IconeTray.bytes, 0xAB, 88);
     f.Arm();
     EXPECT_EQ(ExpectedAddRecord(), f.system.calls.at(0).records.at(0));
 }
@@ -87,8 +87,8 @@ TEST(TrayRecord, DeleteSetsOnlyTheIdentifyingFields) {
     } cases[] = {{"zeroed", 0x00}, {"filled", 0xAB}};
     for (const Case& c : cases) {
         Loaded f;
-        std::memset(f.form->IconeTray.bytes, c.fill, 88);
-        f.form->RemoveTrayIcon();
+        std::memset(f.form->Tray.IconeTray.bytes, c.fill, 88);
+        f.form->Tray.RemoveTrayIcon();
         ASSERT_EQ(1u, f.system.calls.size()) << c.name;
         EXPECT_EQ("Shell_NotifyIconA(0x2, &)", f.system.calls[0].Text());
         std::vector<uint8_t> want(88, c.fill);
@@ -102,7 +102,7 @@ TEST(TrayRecord, DeleteSetsOnlyTheIdentifyingFields) {
 TEST(TrayRecord, DeleteAfterAnAddHandsBackTheAddRecord) {
     Loaded f;
     f.Arm();
-    f.form->RemoveTrayIcon();
+    f.form->Tray.RemoveTrayIcon();
     ASSERT_EQ(2u, f.system.calls.size());
     EXPECT_EQ("Shell_NotifyIconA(0x2, &)", f.system.calls[1].Text());
     EXPECT_EQ(ExpectedAddRecord(), f.system.calls[1].records.at(0));
@@ -114,7 +114,7 @@ TEST(Tray, AddRefusedKeepsTheWindowShownAndTellsTheUser) {
     f.Arm();
     EXPECT_TRUE(f.host.visible);
     EXPECT_TRUE(f.host.taskVisible);
-    EXPECT_FALSE(f.form->InTray());
+    EXPECT_FALSE(f.form->Tray.InTray());
     EXPECT_EQ(0u, f.host.Count("Hide"));
     EXPECT_EQ(0u, f.host.Count("TaskVisible(false)"));
     ASSERT_EQ(1u, f.host.messages.size());
@@ -137,9 +137,9 @@ TEST(Tray, LeftButtonDownOnTheIconRestoresOnce) {
     EXPECT_EQ((std::vector<std::string>{"Shell_NotifyIconA", "Show"}), f.host.Journal());
     EXPECT_EQ("Shell_NotifyIconA(0x2, &)", f.system.calls.at(0).Text());
     EXPECT_TRUE(f.host.visible);
-    EXPECT_FALSE(f.form->InTray());
-    EXPECT_EQ(513, f.form->TrayMessage);
-    EXPECT_EQ(kFalse, f.form->TrayBusy);
+    EXPECT_FALSE(f.form->Tray.InTray());
+    EXPECT_EQ(513, f.form->Tray.TrayMessage);
+    EXPECT_EQ(kFalse, f.form->Tray.TrayBusy);
     // The task-list entry stays off after the restore.
     EXPECT_FALSE(f.host.taskVisible);
     EXPECT_EQ(0u, f.host.Count("TaskVisible(true)"));
@@ -156,9 +156,9 @@ TEST(Tray, OtherMouseMessagesOfTheIconDoNothing) {
         EXPECT_TRUE(f.host.log.empty()) << message;
         EXPECT_TRUE(f.system.calls.empty()) << message;
         EXPECT_FALSE(f.host.visible) << message;
-        EXPECT_TRUE(f.form->InTray()) << message;
-        EXPECT_EQ(message, f.form->TrayMessage);
-        EXPECT_EQ(kFalse, f.form->TrayBusy) << message;
+        EXPECT_TRUE(f.form->Tray.InTray()) << message;
+        EXPECT_EQ(message, f.form->Tray.TrayMessage);
+        EXPECT_EQ(kFalse, f.form->Tray.TrayBusy) << message;
     }
 }
 
@@ -166,12 +166,12 @@ TEST(Tray, ABusyDecoderOnlyNotesTheMessage) {
     Loaded f;
     f.Arm();
     f.Forget();
-    f.form->TrayBusy = kTrue;
+    f.form->Tray.TrayBusy = kTrue;
     f.Callback(513);
     EXPECT_TRUE(f.host.log.empty());
     EXPECT_TRUE(f.system.calls.empty());
-    EXPECT_EQ(513, f.form->TrayMessage);
-    EXPECT_EQ(kTrue, f.form->TrayBusy);
+    EXPECT_EQ(513, f.form->Tray.TrayMessage);
+    EXPECT_EQ(kTrue, f.form->Tray.TrayBusy);
     EXPECT_FALSE(f.host.visible);
 }
 
@@ -200,7 +200,7 @@ TEST(Tray, CallbackPixelsAreRoundedHalfToEven) {
         f.Arm();
         f.Forget();
         f.form->Form_MouseMove(0, 0, c.x, 0);
-        EXPECT_EQ(c.message, f.form->TrayMessage) << c.x << " at " << c.tpp;
+        EXPECT_EQ(c.message, f.form->Tray.TrayMessage) << c.x << " at " << c.tpp;
         EXPECT_EQ(c.restores, f.host.visible) << c.x << " at " << c.tpp;
         EXPECT_EQ(c.restores ? 1u : 0u, f.system.Count("Shell_NotifyIconA")) << c.x << " at " << c.tpp;
     }
@@ -218,7 +218,7 @@ TEST(Tray, ACallbackWithTheLeftButtonFlagStillRestoresWithoutMovingTheWindow) {
 
 TEST(Tray, RestoreIsHarmlessWithNoIconAndTheWindowShown) {
     Loaded f;
-    for (int tick = 0; tick < 3; ++tick) f.form->RestoreFromTray();
+    for (int tick = 0; tick < 3; ++tick) f.form->Tray.RestoreFromTray();
     EXPECT_TRUE(f.host.visible);
     EXPECT_EQ(3u, f.system.Count("Shell_NotifyIconA"));
     for (const FakeCall& c : f.system.calls) EXPECT_EQ("Shell_NotifyIconA(0x2, &)", c.Text());
@@ -235,7 +235,7 @@ TEST(Tray, ArmingAgainAfterARestoreAddsIconOneAgain) {
     EXPECT_EQ((std::vector<std::string>{"Shell_NotifyIconA", "Hide", "TaskVisible(false)"}), f.host.Journal());
     EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.system.calls.at(0).Text());
     EXPECT_EQ(ExpectedAddRecord(), f.system.calls.at(0).records.at(0));
-    EXPECT_TRUE(f.form->InTray());
+    EXPECT_TRUE(f.form->Tray.InTray());
 }
 
 TEST(Tray, ANewShellGetsTheIconBackOnlyWhileInTheTray) {
@@ -250,7 +250,7 @@ TEST(Tray, ANewShellGetsTheIconBackOnlyWhileInTheTray) {
     EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.system.calls[0].Text());
     EXPECT_EQ(ExpectedAddRecord(), f.system.calls[0].records.at(0));
     EXPECT_TRUE(f.host.log.empty());  // still hidden, still off the task list
-    EXPECT_TRUE(f.form->InTray());
+    EXPECT_TRUE(f.form->Tray.InTray());
 
     f.Callback(513);
     f.Forget();
@@ -266,7 +266,7 @@ TEST(Tray, ANewShellThatRefusesTheIconBringsTheWindowBack) {
     f.system.FailNext("Shell_NotifyIconA");
     f.form->Shell_TaskbarCreated();
     EXPECT_TRUE(f.host.visible);
-    EXPECT_FALSE(f.form->InTray());
+    EXPECT_FALSE(f.form->Tray.InTray());
     f.Forget();
     f.form->Shell_TaskbarCreated();
     EXPECT_TRUE(f.system.calls.empty());
@@ -276,9 +276,11 @@ TEST(Tray, ClosingRemovesTheIconAndIsNeverCancelled) {
     struct Case {
         const char* name;
         bool armed;
-        int mode;
-    } cases[] = {{"no icon, from the window", false, 0}, {"no icon, session end", false, 2},
-                 {"in tray, from the window", true, 0},  {"in tray, from code", true, 1}};
+        UnloadMode mode;
+    } cases[] = {{"no icon, from the window", false, kFromControlMenu},
+                 {"no icon, session end", false, kFromWindowsSession},
+                 {"in tray, from the window", true, kFromControlMenu},
+                 {"in tray, from code", true, kFromCode}};
     for (const Case& c : cases) {
         Loaded f;
         if (c.armed) f.Arm();
@@ -293,6 +295,6 @@ TEST(Tray, ClosingRemovesTheIconAndIsNeverCancelled) {
         EXPECT_EQ((std::vector<uint8_t>{88, 0, 0, 0, 0x44, 0x00, 0x01, 0x00, 1, 0, 0, 0}),
                   std::vector<uint8_t>(r.begin(), r.begin() + 12))
             << c.name;
-        EXPECT_FALSE(f.form->InTray());
+        EXPECT_FALSE(f.form->Tray.InTray());
     }
 }

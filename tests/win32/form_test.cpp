@@ -8,46 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/Win32Form.h"
+#include "tests/win32/window_helpers.h"
 #include "platform/win32/text.h"
 
 namespace {
-
-void Pump(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    } while (static_cast<LONG>(GetTickCount() - end) < 0);
-}
-
-HWND ChildByText(HWND parent, const wchar_t* text) {
-    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t buf[128];
-        GetWindowTextW(child, buf, 128);
-        if (wcscmp(buf, text) == 0) return child;
-    }
-    return nullptr;
-}
-
-// The clock box is the window's only read-only edit.
-HWND ClockBox(HWND parent) {
-    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (GetWindowLongW(child, GWL_STYLE) & ES_READONLY) return child;
-    }
-    return nullptr;
-}
-
-std::wstring TextOf(HWND hwnd) {
-    wchar_t buf[256];
-    GetWindowTextW(hwnd, buf, 256);
-    return buf;
-}
 
 RECT ClientRectOf(HWND parent, HWND child) {
     RECT r;
@@ -70,6 +34,22 @@ std::wstring NowText() {
     return buf;
 }
 
+// Sends one key through the window's keyboard rules, as the message loop does, from the focused control.
+bool PressKey(TestWindow& window, WPARAM key, bool shift = false) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    MSG msg = {};
+    msg.hwnd = GetFocus() != nullptr ? GetFocus() : window.Hwnd();
+    msg.message = WM_KEYDOWN;
+    msg.wParam = key;
+    const bool used = window.PreTranslate(msg);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    return used;
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -83,17 +63,19 @@ protected:
     int Px(int twips) const { return static_cast<int>(std::nearbyint(twips * dpi_ / 1440.0)); }
 
     int dpi_ = 96;
-    Win32Form window_;
+    TestWindow window_;
     HWND hwnd_ = nullptr;
 };
 
 }  // namespace
 
-TEST_F(WindowTest, HasNoCaptionNorBorderAndTheClientSizeInTwips) {
+TEST_F(WindowTest, HasNoCaptionBorderNorSystemButtonsAndTheClientSizeInTwips) {
     EXPECT_EQ(std::wstring(L"Tarveil XP"), TextOf(hwnd_));
     const LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
     EXPECT_EQ(0, style & WS_CAPTION);
     EXPECT_EQ(0, style & (WS_BORDER | WS_THICKFRAME | WS_DLGFRAME));
+    // Without them neither the taskbar nor Win+M nor Alt+Space can minimise or move it.
+    EXPECT_EQ(0, style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
     EXPECT_TRUE(IsWindowVisible(hwnd_));
     RECT client, outer;
     GetClientRect(hwnd_, &client);
@@ -102,8 +84,9 @@ TEST_F(WindowTest, HasNoCaptionNorBorderAndTheClientSizeInTwips) {
     EXPECT_EQ(Px(2670), client.bottom);
     EXPECT_EQ(client.right, outer.right - outer.left);
     EXPECT_EQ(client.bottom, outer.bottom - outer.top);
-    EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendMessageW(hwnd_, WM_GETICON, ICON_BIG, 0)));
-    EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendMessageW(hwnd_, WM_GETICON, ICON_SMALL, 0)));
+    // The class carries the icons, which the taskbar and Alt+Tab show for a window without WM_SETICON.
+    EXPECT_NE(0u, GetClassLongPtrW(hwnd_, GCLP_HICON));
+    EXPECT_NE(0u, GetClassLongPtrW(hwnd_, GCLP_HICONSM));
 }
 
 TEST_F(WindowTest, ControlsStandAtTheirPlacesWithTheirTextsAndStates) {
@@ -173,25 +156,45 @@ TEST_F(WindowTest, OptionButtonsUseBoldMsSansSerifAndTextBoxesTheRegularOne) {
     }
 }
 
-TEST_F(WindowTest, TabOrderFollowsTheTabIndexes) {
-    const wchar_t* order[] = {L"Redémarrer", L"Arrêter", nullptr /* clock box */, L"Entrez une heure ici (hh:mm:ss)",
-                              L"OK", L"Mettre en veille"};
-    HWND current = ChildByText(hwnd_, order[0]);
-    for (size_t i = 1; i < sizeof order / sizeof order[0]; ++i) {
-        current = window_.NextInTabOrder(current, false);
-        if (order[i] == nullptr) {
-            EXPECT_TRUE(GetWindowLongW(current, GWL_STYLE) & ES_READONLY);
+TEST_F(WindowTest, TabGoesRoundTheTabIndexesStoppingOnlyOnTheSelectedOption) {
+    HWND entry = ChildByText(hwnd_, L"Entrez une heure ici (hh:mm:ss)");
+    HWND arreter = ChildByText(hwnd_, L"Arrêter");
+    SetForegroundWindow(hwnd_);
+    SetFocus(entry);
+    // Forward from the entry box: OK, the option group at "Arrêter", the clock box, the entry box again.
+    const wchar_t* forward[] = {L"OK", L"Arrêter", nullptr /* clock box */, L"Entrez une heure ici (hh:mm:ss)", L"OK"};
+    for (const wchar_t* expected : forward) {
+        ASSERT_TRUE(PressKey(window_, VK_TAB));
+        HWND focus = GetFocus();
+        if (expected == nullptr) {
+            EXPECT_EQ(ClockBox(hwnd_), focus);
         } else {
-            EXPECT_EQ(std::wstring(order[i]), TextOf(current));
+            EXPECT_EQ(std::wstring(expected), TextOf(focus));
         }
     }
+    ASSERT_TRUE(PressKey(window_, VK_TAB, /*shift=*/true));
+    EXPECT_EQ(entry, GetFocus());
+    EXPECT_EQ(BST_CHECKED, SendMessageW(arreter, BM_GETCHECK, 0, 0)) << "tabbing changed the action";
 }
 
-TEST_F(WindowTest, ShiftTabGoesBackAndHiddenControlsAreSkipped) {
-    HWND reboot = ChildByText(hwnd_, L"Redémarrer");
-    // Backwards from the first control wraps to the last one that is shown: "ANNULER !" is hidden.
-    EXPECT_EQ(std::wstring(L"Mettre en veille"), TextOf(window_.NextInTabOrder(reboot, true)));
-    EXPECT_EQ(reboot, window_.NextInTabOrder(ChildByText(hwnd_, L"Mettre en veille"), false));
+TEST_F(WindowTest, ArrowsMoveRoundTheThreeOptionsSelectingAndEnterDoesNotArm) {
+    HWND arreter = ChildByText(hwnd_, L"Arrêter");
+    SetForegroundWindow(hwnd_);
+    SetFocus(arreter);
+    const wchar_t* down[] = {L"Mettre en veille", L"Redémarrer", L"Arrêter"};
+    for (const wchar_t* expected : down) {
+        ASSERT_TRUE(PressKey(window_, VK_DOWN));
+        EXPECT_EQ(std::wstring(expected), TextOf(GetFocus()));
+        EXPECT_EQ(BST_CHECKED, SendMessageW(GetFocus(), BM_GETCHECK, 0, 0)) << Utf8Narrow(expected);
+    }
+    // A valid time and Enter in the entry box: the window stays, no icon, no message box.
+    HWND entry = ChildByText(hwnd_, L"Entrez une heure ici (hh:mm:ss)");
+    SetWindowTextW(entry, L"23:59:58");
+    SetFocus(entry);
+    EXPECT_TRUE(PressKey(window_, VK_RETURN));
+    Pump(20);
+    EXPECT_TRUE(IsWindowVisible(hwnd_));
+    EXPECT_FALSE(window_.Form().Tray.InTray());
 }
 
 TEST_F(WindowTest, SelectingAnOptionClearsTheOthers) {
@@ -240,14 +243,14 @@ TEST_F(WindowTest, PressesOnTheStripDragButNotOnTheGlyphsOrThePanel) {
         {Px(360) + 5, Px(1080) + 60, false},  // the white panel is a label
     };
     for (const Case& c : cases) {
-        window_.Form().Deplacement = 0;
+        window_.Form().Drag.Deplacement = 0;
         SendMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, c.y));
-        EXPECT_EQ(c.drags, window_.Form().Deplacement != 0) << c.x << "," << c.y;
+        EXPECT_EQ(c.drags, window_.Form().Drag.Deplacement != 0) << c.x << "," << c.y;
         // A label's press released elsewhere is no click (the minimise glyph would bring a message box).
         SendMessageW(hwnd_, WM_LBUTTONUP, 0, c.drags ? MAKELPARAM(c.x, c.y) : MAKELPARAM(c.x, 170));
-        EXPECT_EQ(0, window_.Form().Deplacement);
+        EXPECT_EQ(0, window_.Form().Drag.Deplacement);
         if (c.drags) {
-            EXPECT_EQ(std::lround(c.x * 1440.0 / dpi_), window_.Form().DepartX);
+            EXPECT_EQ(std::lround(c.x * 1440.0 / dpi_), window_.Form().Drag.DepartX);
         }
         Pump(20);
     }
@@ -359,4 +362,42 @@ TEST_F(WindowTest, TheClockBoxShowsTheTimeOfTheLastTickAsTheWindowComesBack) {
     const std::wstring shown = TextOf(clock);
     const int behind = (now - secondOfDay(shown) + 86400) % 86400;
     EXPECT_LE(behind, 1) << Utf8Narrow(shown.c_str());
+}
+
+TEST_F(WindowTest, AMinimisedWindowComesBackRestoredAndTheCountdownInFrontWithoutTheFocus) {
+    // Refused from the system command, as for any window without a minimise box...
+    SendMessageW(hwnd_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(IsIconic(hwnd_));
+    // ...but another program can still minimise it: each show the program makes restores it.
+    ShowWindow(hwnd_, SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(hwnd_));
+    window_.Form().Tray.RestoreFromTray();
+    EXPECT_FALSE(IsIconic(hwnd_));
+    EXPECT_TRUE(IsWindowVisible(hwnd_));
+    ShowWindow(hwnd_, SW_MINIMIZE);
+    window_.Form().Declenche = -1;
+    window_.Form().Timer1_Timer();
+    EXPECT_FALSE(IsIconic(hwnd_));
+    EXPECT_TRUE(IsWindowVisible(hwnd_));
+    window_.Form().cmdCancel_Click();
+
+    // Waiting in the notification area while the user works in another window: the countdown's first step
+    // brings the window back above it and leaves the keyboard where it is.
+    HWND other = CreateWindowExW(0, L"STATIC", L"other program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, other);
+    window_.Hide();
+    SetForegroundWindow(other);
+    Pump(20);
+    ASSERT_EQ(other, GetForegroundWindow());
+    window_.Form().Declenche = -1;
+    window_.Form().Timer1_Timer();
+    Pump(20);
+    EXPECT_TRUE(IsWindowVisible(hwnd_));
+    EXPECT_TRUE(GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(other, GetForegroundWindow());
+    // "ANNULER !" puts it back among the other windows.
+    window_.Form().cmdCancel_Click();
+    EXPECT_FALSE(GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    DestroyWindow(other);
 }

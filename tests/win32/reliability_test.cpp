@@ -9,22 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/Win32Form.h"
+#include "tests/win32/window_helpers.h"
 
 namespace {
-
-void Pump(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    } while (static_cast<LONG>(GetTickCount() - end) < 0);
-}
 
 // Sends every call of a system function to a stand-in for as long as it lives: a jump written over the first
 // five bytes of the function, put back on destruction. The program binds by GetProcAddress, which resolves
@@ -124,30 +111,6 @@ BOOL WINAPI AdjustNotAllAssigned(HANDLE, BOOL, void*, DWORD, void*, DWORD*) {
     return TRUE;
 }
 
-HWND ChildByText(HWND parent, const wchar_t* text) {
-    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t buf[128];
-        GetWindowTextW(child, buf, 128);
-        if (wcscmp(buf, text) == 0) return child;
-    }
-    return nullptr;
-}
-
-HWND ClockBox(HWND parent) {
-    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t cls[16];
-        GetClassNameW(child, cls, 16);
-        if (lstrcmpiW(cls, L"Edit") == 0 && (GetWindowLongW(child, GWL_STYLE) & ES_READONLY)) return child;
-    }
-    return nullptr;
-}
-
-std::wstring TextOf(HWND hwnd) {
-    wchar_t buf[256];
-    GetWindowTextW(hwnd, buf, 256);
-    return buf;
-}
-
 std::wstring TimeText(int secondsFromNow) {
     SYSTEMTIME st;
     GetLocalTime(&st);
@@ -190,7 +153,7 @@ protected:
     PatchedEntry messageBox_{"user32.dll", "MessageBoxW", reinterpret_cast<const void*>(&RecordMessageBox)};
     PatchedEntry notifyIcon_{"shell32.dll", "Shell_NotifyIconA", reinterpret_cast<const void*>(&RecordNotifyIcon)};
     PatchedEntry exitWindows_{"user32.dll", "ExitWindowsEx", reinterpret_cast<const void*>(&RefuseExitWindows)};
-    Win32Form window_;
+    TestWindow window_;
     HWND hwnd_ = nullptr;
     HWND entry_ = nullptr;
 };

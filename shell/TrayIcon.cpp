@@ -1,10 +1,9 @@
 // The notification-area icon: sending the window there, bringing it back, and the icon's callbacks.
-#include "scheduler/Form1.h"
+#include "shell/TrayIcon.h"
 
-void Form1::SendToTray() {
+void TrayIcon::SendToTray() {
     FillTrayRecordForAdd(IconeTray, host_.WindowHandle(), host_.IconHandle());
     if (!system_.Shell_NotifyIconA(kNimAdd, IconeTray.bytes)) {
-        // Hidden without an icon, the window could not be brought back before the target time.
         host_.ShowMessage(
             "L'icône n'a pas pu être placée dans la zone de notification : la fenêtre reste affichée.\n"
             "L'heure programmée reste valable.",
@@ -16,19 +15,27 @@ void Form1::SendToTray() {
     host_.SetTaskVisible(false);
 }
 
-void Form1::RemoveTrayIcon() {
+void TrayIcon::RemoveTrayIcon() {
     FillTrayRecordForDelete(IconeTray, host_.WindowHandle());
     // Removing an icon that is not there fails quietly, which is fine: the goal is that none is left.
     (void)system_.Shell_NotifyIconA(kNimDelete, IconeTray.bytes);
     inTray_ = false;
 }
 
-void Form1::RestoreFromTray() {
+void TrayIcon::RestoreFromTray() {
     RemoveTrayIcon();
     host_.Show();
 }
 
-void Form1::Shell_TaskbarCreated() {
+void TrayIcon::DecodeCallback(float X) {
+    TrayMessage = DecodeTrayMessage(X, host_.TwipsPerPixelX());
+    if (TrayBusy) return;
+    TrayBusy = kTrue;
+    if (TrayMessage == kWmLButtonDown) RestoreFromTray();
+    TrayBusy = kFalse;
+}
+
+void TrayIcon::ShellRestarted() {
     if (!inTray_) return;
     FillTrayRecordForAdd(IconeTray, host_.WindowHandle(), host_.IconHandle());
     if (!system_.Shell_NotifyIconA(kNimAdd, IconeTray.bytes)) {
@@ -36,9 +43,4 @@ void Form1::Shell_TaskbarCreated() {
         inTray_ = false;
         host_.Show();
     }
-}
-
-bool Form1::Form_QueryUnload(int /*UnloadMode*/) {
-    RemoveTrayIcon();
-    return false;
 }

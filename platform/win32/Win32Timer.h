@@ -1,0 +1,33 @@
+// Timer1 on Win32: ticks once a second, each tick just after a new second of the clock begins, so that it
+// neither drifts nor skips a second's text.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/controls.h"
+
+class Win32Timer : public Timer {
+public:
+    static constexpr UINT_PTR kId = 1;
+    HWND hwnd = nullptr;
+
+    bool Enabled() const override { return enabled_; }
+    void SetEnabled(bool enabled) override;
+    // Called on WM_TIMER; true when this wake-up is a tick the window should act on.
+    bool BeginTick();
+    // Called after the tick's handler: arms the next tick if the timer is still on.
+    void EndTick();
+    // The system refused a timer (SetTimer failed): no tick will come, and the window must say so.
+    bool Failed() const { return failed_; }
+
+private:
+    void Arm(UINT delayMs);
+    void ArmForNextSecond();
+
+    bool enabled_ = false;
+    bool failed_ = false;
+    bool steady_ = false;  // running with a one-second period from a tick on time
+    bool onTime_ = false;  // the current tick came early in its second
+    // The day and second of the last tick, to tell a wake-up before the second turned.
+    long lastTick_ = -1;
+};

@@ -1,0 +1,42 @@
+// The notification-area icon: sending the window there, bringing it back, and the icon's mouse callbacks.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/controls.h"
+#include "platform/host.h"
+#include "platform/syscalls.h"
+#include "shell/TrayRecord.h"
+
+class TrayIcon {
+public:
+    TrayIcon(FormHost& host, SystemCalls& system) : host_(host), system_(system) {}
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+
+    // Adds the icon, hides the window and takes it out of the task list. When the shell refuses the icon
+    // the window stays on screen and says so: hidden without an icon it could not be brought back.
+    void SendToTray();
+    void RemoveTrayIcon();
+    // Removes the icon and shows the window; harmless when the icon is gone and the window shown.
+    void RestoreFromTray();
+    // The icon's callbacks arrive as mouse moves of the window whose x carries the mouse message; a press of
+    // the left button on the icon brings the window back.
+    void DecodeCallback(float X);
+    // The shell started again ("TaskbarCreated"): every icon vanished with the old one.
+    void ShellRestarted();
+
+    // True while the icon the program added is in the notification area.
+    bool InTray() const { return inTray_; }
+
+    TrayRecord IconeTray;
+    // The mouse message decoded from the last mouse move, and the guard against acting on a second one
+    // while the first is still being acted on.
+    int32_t TrayMessage = 0;
+    int16_t TrayBusy = kFalse;
+
+private:
+    FormHost& host_;
+    SystemCalls& system_;
+    bool inTray_ = false;
+};
