@@ -71,6 +71,8 @@ gcc -O2 -Wall -o "$XWATCH" "$ROOT/bench/xwatch.c" -lX11 || die "xwatch build fai
 # ---------------------------------------------------------------------------------------------------------------
 # Display and prefix from the e2e harness: a private Xvfb, a copy of the wineboot'ed template, both gone at exit.
 E2E_NAME=bench
+# Measured as the published figures were: a bare X server, Wine's windows unmanaged (below).
+E2E_WM=${E2E_WM:-none}
 E2E_WORK=$BENCH_BUILD/work
 E2E_EXE=$APP_EXE
 source "$ROOT/tests/e2e/lib.sh"

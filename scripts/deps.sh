@@ -24,6 +24,8 @@ CHECKS=(
     "/usr/bin/display|imagemagick"
     "xwininfo|x11-utils"
     "xdpyinfo|x11-utils"
+    "xprop|x11-utils"
+    "openbox|openbox"
     "flock|util-linux"
     "timeout|coreutils"
     "awk|mawk"

@@ -30,7 +30,14 @@ void Win32Form::Show() {
 void Win32Form::SetInFront(bool on) {
     if (on == inFront_) return;
     inFront_ = on;
-    if (!on) SetWindowPos(hwnd_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (!on) {
+        SetWindowPos(hwnd_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return;
+    }
+    // The show that follows maps a window shown but not in use anew. An X window manager (the desktop under
+    // Wine) can iconify a window that has no minimise box without Wine taking it as minimised; only a new map
+    // brings that one back. The window in use is on screen, and keeps the keyboard.
+    if (IsWindowVisible(hwnd_) && GetForegroundWindow() != hwnd_) ShowWindow(hwnd_, SW_HIDE);
 }
 
 bool Win32Form::Visible() const {

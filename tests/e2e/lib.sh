@@ -21,6 +21,7 @@ E2E_SCREEN=${E2E_SCREEN:-1024x768x24}
 E2E_TIMEOUT=${E2E_TIMEOUT:-30}            # default wait for anything (seconds)
 E2E_FRESH_PREFIX=${E2E_FRESH_PREFIX:-0}   # 1: wineboot a prefix for this script instead of copying the template
 E2E_WINEDEBUG=${E2E_WINEDEBUG:--all}
+E2E_WM=${E2E_WM:-openbox}                 # the window manager on the display, as a Wine user has one; "none" for none
 E2E_WINDOW_NAME=${E2E_WINDOW_NAME:-'^Tarveil XP$'}   # xdotool --name regex of the program's window
 E2E_NAME=${E2E_NAME:-$(basename "$0" .sh)}
 E2E_WORK=${E2E_WORK:-$E2E_BUILD/work/$E2E_NAME}   # screenshots and logs of this script
@@ -39,6 +40,7 @@ E2E_FAILED=0
 E2E_SKIPPED=0
 E2E_FINISHED=0
 E2E_XVFB_PID=
+E2E_WM_PID=
 E2E_DISPLAY_NUM=
 E2E_APP_PID=
 E2E_PREFIX_IS_FRESH=0
@@ -159,7 +161,8 @@ trap 'exit 129' HUP
 # ---------------------------------------------------------------------------------------------------------------
 # Display
 
-# e2e_start_display [DPI] — a private Xvfb on the first free :N from 90, exported as DISPLAY.
+# e2e_start_display [DPI] — a private Xvfb on the first free :N from 90, exported as DISPLAY, with the window manager
+# running on it before any Wine program starts.
 e2e_start_display() {
     local dpi=${1:-$E2E_DPI} n
     [ -n "$E2E_XVFB_PID" ] && return 0
@@ -177,7 +180,8 @@ e2e_start_display() {
                 E2E_DISPLAY_NUM=$n
                 export DISPLAY=":$n"
                 e2e_log "Xvfb on :$n (pid $E2E_XVFB_PID, ${dpi} dpi)"
-                return 0
+                e2e_start_wm
+                return
             fi
             sleep 0.1
         done
@@ -189,7 +193,32 @@ e2e_start_display() {
     return 1
 }
 
+# e2e_start_wm — openbox on the display, waited for until it has taken the screen (the root window names it).
+# Without a window manager Wine waits about 2 s for an answer at every change of a managed window.
+e2e_start_wm() {
+    [ "$E2E_WM" = none ] && return 0
+    command -v openbox >/dev/null || { echo "e2e: openbox not found (package openbox)" >&2; return 1; }
+    openbox --sm-disable >"$E2E_WORK/openbox.log" 2>&1 &
+    E2E_WM_PID=$!
+    local i
+    for i in $(seq 1 100); do
+        kill -0 "$E2E_WM_PID" 2>/dev/null || break
+        if timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+            e2e_log "openbox on :$E2E_DISPLAY_NUM (pid $E2E_WM_PID)"
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "e2e: openbox did not start (see $E2E_WORK/openbox.log)" >&2
+    return 1
+}
+
 e2e_stop_display() {
+    if [ -n "$E2E_WM_PID" ]; then
+        kill "$E2E_WM_PID" 2>/dev/null
+        wait "$E2E_WM_PID" 2>/dev/null
+        E2E_WM_PID=
+    fi
     [ -z "$E2E_XVFB_PID" ] && return 0
     kill "$E2E_XVFB_PID" 2>/dev/null
     local i

@@ -126,11 +126,8 @@ cancel_after_action() {
 
 e2e_require_exe
 e2e_setup
-# Without a window manager Wine waits up to 2 s for every hidden window to be withdrawn, the tray's own window
-# among them; that stall would fall inside the first countdown tick. Unmanaged windows are hidden at once.
-e2e_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N || e2e_fail "set unmanaged windows"
 e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
-# The desktop process is started again, untraced, with the settings above.
+# The desktop process is started again, untraced, with the relay filter above.
 timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
 WINEDEBUG=-all timeout 60 wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1
 

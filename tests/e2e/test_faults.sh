@@ -91,9 +91,7 @@ cp "$TMP/helpers/marker.exe" "$TMP/cwd/Shutdown.exe"
 
 e2e_setup
 SYSTEM32=$WINEPREFIX/drive_c/windows/system32
-# Unmanaged windows hide at once (no 2 s wait for a window manager inside a countdown tick); the native
-# shutdown.exe only, so that a missing file is really missing.
-e2e_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N || e2e_fail "set unmanaged windows"
+# The native shutdown.exe only, so that a missing file is really missing.
 e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
 export WINEDLLOVERRIDES="mscoree,mshtml=;shutdown.exe=n"
 rm -f "$SYSTEM32/shutdown.exe"   # a hard link into the template: removed, never written through

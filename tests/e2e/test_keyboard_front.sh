@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# tests/e2e/test_keyboard_front.sh — Windows' keyboard and window rules on a desktop with a window manager: Tab
+# round the whole window changes no action, and a window minimised through the window manager comes back in
+# front of the program in use, without its focus, when the countdown starts.
+E2E_FRESH_PREFIX=1
+source "$(dirname "$0")/lib.sh"
+
+# Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
+ENTRY_XY="120 68"
+OK_XY="204 126"
+VEILLE_XY="110 120"
+CANCEL_XY="120 164"
+PANEL_STRIP="24 82 216 87"      # panel between the entry box and the options: nothing else drawn there
+LEAD=10                         # seconds between typing a time and the time itself
+RELAY_FUNCS="ExitWindowsEx;SetSystemPowerState;CreateProcessW"
+
+# calls NAME — the program's calls of NAME in the trace (the "Ret" lines are not counted)
+calls() { e2e_relay_count "Call [A-Za-z0-9_]+\\.$1\\("; }
+mapped() { timeout 10 xwininfo -id "$1" 2>/dev/null | grep -q 'IsViewable'; }
+unmapped() { ! mapped "$1"; }
+active_is() { [ "$(timeout 5 xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+hibernations_at_least() { [ "$(calls SetSystemPowerState)" -ge "$1" ]; }
+
+# type_time WID — clicks the entry box (it clears) and types the time LEAD seconds ahead; sets T_TEXT, T_S.
+type_time() {
+    local ex ey; read -r ex ey <<<"$ENTRY_XY"
+    e2e_click "$1" "$ex" "$ey"
+    T_S=$(( $(date +%s) + LEAD ))
+    T_TEXT=$(date -d "@$T_S" +%H:%M:%S)
+    e2e_type "$1" "$T_TEXT"
+}
+
+panel_is() {   # panel_is FILE COLOUR — the strip above the options is all COLOUR
+    local n=$(( (216 - 24 + 1) * (87 - 82 + 1) ))
+    [ "$(e2e_count_color "$1" $PANEL_STRIP "$2" 8)" -ge $((n * 95 / 100)) ]
+}
+
+e2e_require_exe
+e2e_setup
+e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
+e2e_start_app_traced
+wid=$(e2e_wait_window) || { e2e_fail "the window appears"; e2e_finish; }
+
+# --- Tab round the window, then arm: the action chosen before the tabbing runs ------------------------------------
+read -r vx vy <<<"$VEILLE_XY"
+e2e_click "$wid" "$vx" "$vy"
+type_time "$wid"
+e2e_key "$wid" Tab Tab Tab Tab Tab Tab Tab shift+Tab shift+Tab shift+Tab
+read -r kx ky <<<"$OK_XY"
+e2e_click "$wid" "$kx" "$ky"
+e2e_check "armed after tabbing: the window goes to the notification area" e2e_wait_until 10 unmapped "$wid"
+e2e_check "the countdown's action comes" e2e_relay_wait 'Call KERNEL32\.SetSystemPowerState\(' $((LEAD + 15))
+sleep 1
+e2e_assert_eq 1 "$(calls SetSystemPowerState)" "hibernation, chosen before tabbing, is asked for once"
+e2e_assert_eq 0 "$(calls ExitWindowsEx)" "no power-off"
+e2e_assert_eq 0 "$(calls CreateProcessW)" "no restart"
+
+# --- Typed but not armed, minimised by the window manager, another window in use over it --------------------------
+wid=$(e2e_wait_window) || { e2e_fail "the window is back after the action"; e2e_finish; }
+read -r cx cy <<<"$CANCEL_XY"
+e2e_click "$wid" "$cx" "$cy"    # the countdown's end, back to waiting with the clock running
+sleep 1
+type_time "$wid"
+timeout 10 xdotool windowminimize "$wid"
+e2e_check "minimised through the window manager" e2e_wait_until 10 unmapped "$wid"
+e2e_geometry "$wid"
+"$E2E_CONVERT" -size 400x300 xc:'#0000FF' "$E2E_WORK/cover.png"
+timeout 60 display -geometry "+${E2E_WIN_X}+${E2E_WIN_Y}" -title cover "$E2E_WORK/cover.png" 2>/dev/null &
+cover_pid=$!
+e2e_on_exit "kill $cover_pid"
+cover=$(timeout 20 xdotool search --sync --onlyvisible --name '^cover$' | head -n1)
+[ -n "$cover" ] && e2e_focus "$cover"
+e2e_check "another window has the focus before the target second" \
+    e2e_wait_until 10 active_is "$cover"
+
+if e2e_wait_until $((LEAD + 5)) mapped "$wid"; then
+    # polled every 0.2 s: seen within about a second of the target second's start
+    e2e_assert_range $(( $(date +%s%3N) - T_S * 1000 )) -100 1500 "the window is back at the target second"
+else
+    e2e_fail "the window is back at the target second" "still unmapped at $(date +%T)"
+fi
+sleep 0.3
+e2e_geometry "$wid"
+e2e_shot_window "$wid" "$E2E_WORK/back.png"
+if panel_is "$E2E_WORK/back.png" FF0000 || panel_is "$E2E_WORK/back.png" FFFFFF; then
+    e2e_pass "the countdown is seen over the other window (panel red or white, not the cover's blue)"
+else
+    e2e_fail "the countdown is seen over the other window" "see $E2E_WORK/back.png"
+fi
+e2e_assert_eq "$cover" "$(timeout 5 xdotool getactivewindow 2>/dev/null)" "the other window keeps the focus"
+e2e_check "the countdown runs to its action" e2e_wait_until 12 hibernations_at_least 2
+e2e_finish
