@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/bound_functions.h"
 #include "platform/win32/win32_syscalls.h"
 #include "power/TokenPrivileges.h"
 
@@ -17,12 +18,6 @@
 #undef CreateProcess
 
 namespace {
-
-const char* const kAllEntries[] = {
-    "Shell_NotifyIconA", "GetCurrentProcess", "CloseHandle",      "GetLastError",          "SetSystemPowerState",
-    "GetSystemDirectoryW", "CreateProcessW",  "OpenProcessToken", "LookupPrivilegeValueA", "AdjustTokenPrivileges",
-    "ExitWindowsEx",     "GetDesktopWindow",  "GetDC",            "ReleaseDC",             "BitBlt",
-};
 
 // Calls that are harmless to make for real; ExitWindowsEx is left out on purpose: it would end the
 // Wine session the tests run in.
@@ -45,15 +40,33 @@ TEST(Win32SystemCalls, EachFunctionIsLookedUpOnFirstUseOnly) {
     for (const SafeCall& c : kSafeCalls) {
         SCOPED_TRACE(c.entry);
         Win32SystemCalls sys;
-        for (const char* e : kAllEntries) ASSERT_FALSE(sys.IsLookedUp(e)) << e;
+        for (const BoundFunctionName& n : kBoundFunctionNames) ASSERT_FALSE(sys.IsLookedUp(n.entry)) << n.entry;
         c.call(sys);
         EXPECT_TRUE(sys.IsLookedUp(c.entry));
         EXPECT_TRUE(sys.IsFound(c.entry));
         // Nothing else was touched, and ExitWindowsEx least of all.
-        for (const char* e : kAllEntries) {
-            if (std::strcmp(e, c.entry) != 0 && std::strcmp(e, "ReleaseDC") != 0) {
-                EXPECT_FALSE(sys.IsLookedUp(e)) << e;
+        for (const BoundFunctionName& n : kBoundFunctionNames) {
+            if (std::strcmp(n.entry, c.entry) != 0 && std::strcmp(n.entry, "ReleaseDC") != 0) {
+                EXPECT_FALSE(sys.IsLookedUp(n.entry)) << n.entry;
             }
+        }
+    }
+}
+
+// Each listed function exists under its library and entry name, and the process-wide table gives the address
+// the system's own look-up gives, without touching the last error: a wrong library or a misspelt entry shows here.
+TEST(BoundFunctions, EachListedFunctionIsTheSystemsOwn) {
+    for (int f = 0; f < kBoundFunctionCount; ++f) {
+        const BoundFunctionName& n = kBoundFunctionNames[f];
+        SCOPED_TRACE(n.entry);
+        HMODULE module = ::LoadLibraryA(n.library);
+        ASSERT_NE(module, nullptr) << n.library;
+        void* expected = reinterpret_cast<void*>(::GetProcAddress(module, n.entry));
+        ASSERT_NE(expected, nullptr);
+        for (int call = 0; call < 2; ++call) {
+            ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
+            EXPECT_EQ(BoundFunctionAddress(static_cast<BoundFunction>(f)), expected);
+            EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_ALL_ASSIGNED));
         }
     }
 }
