@@ -313,7 +313,8 @@ fi
 # --- Instructions --------------------------------------------------------------------------------------------------
 # The whole code of the exe, runtime included, against what the Pentium MMX and the AMD K6 lack: the P6 additions
 # (conditional moves, fcomi, the long NOP 0F 1F, fxsave, sysenter, rdpmc), MMX and 3DNow! (any %mm register, emms),
-# and SSE onwards (any %xmm or %ymm register, their control and cache instructions).
+# and SSE onwards (any %xmm or %ymm register, their control and cache instructions, the later additions that work
+# on general registers).
 disasm=$("$OBJDUMP" -d --no-show-raw-insn "$exe" 2>/dev/null) || { bad "objdump cannot disassemble the exe"; disasm=; }
 insns=$(awk -F'\t' '/^ *[0-9a-f]+:\t/ { sub(/^ +/, "", $1); sub(/:$/, "", $1); print $1 "\t" $2 }' <<<"$disasm")
 [ -n "$insns" ] || bad "no instructions found (objdump output not understood?)"
@@ -322,13 +323,14 @@ CPU_RULES=(
     "cmov (P6)|^cmov"
     "fcmov (P6)|^fcmov"
     "fcomi/fucomi (P6)|^fu?comip?( |$)"
-    "long NOP 0F 1F (P6)|^nop[wl]? .*[(]"
+    "long NOP 0F 1F (P6)|(^| )nop[wl]? [^ ]"
     "fxsave/fxrstor (P6)|^fxsave|^fxrstor"
     "sysenter/sysexit (P6)|^sysenter|^sysexit"
     "rdpmc (P6)|^rdpmc"
     "MMX (an %mm register or emms)|%mm[0-7]|^f?emms"
     "SSE register|%[xyz]mm[0-9]"
     "SSE control or cache instruction|^(ldmxcsr|stmxcsr|sfence|lfence|mfence|clflush|movnti|prefetch)"
+    "later extension on general registers (SSE3 onwards)|^(fisttp|monitor|mwait|popcnt|lzcnt|tzcnt|movbe|crc32|andn|bextr|blsi|blsmsk|blsr|bzhi|pdep|pext|rorx|sarx|shlx|shrx|adcx|adox|rdrand|rdseed|xgetbv)( |$)"
 )
 cpu_bad=0
 for rule in "${CPU_RULES[@]}"; do
