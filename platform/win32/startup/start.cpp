@@ -1,5 +1,5 @@
-// The exe's entry point, in place of MinGW's crt2.o, which is built for the Pentium Pro: its start-up code uses
-// cmov, which the Pentium MMX and the AMD K6 that XP runs on do not have. Compiled for the i586 like the program.
+// The exe's entry point, in place of MinGW's crt2.o, whose start-up code uses cmov (built for the Pentium Pro),
+// which the Pentium MMX and the AMD K6 that XP runs on do not have; this one is compiled for the i586.
 #include <windows.h>
 
 #include <stdlib.h>
@@ -7,9 +7,10 @@
 extern "C" {
 // libmingw32, whose members used here hold no P6 instruction (scripts/check_pe.sh checks the whole exe).
 void __main();    // runs the C++ static constructors and registers their destructors with atexit
-void _fpreset();  // sets the x87 to 64-bit precision, as crt2.o does; the drag arithmetic is computed at it
+void _fpreset();  // sets the x87 to 64-bit precision, as crt2.o does, so floating-point results stay as they were
 // msvcrt.dll
 void __cdecl __set_app_type(int type);
+// the linker's: the start of the exe's image, which is its module handle
 extern IMAGE_DOS_HEADER __ImageBase;
 }
 
