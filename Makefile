@@ -1,5 +1,5 @@
 # Makefile — short names for the project's scripts; CMake presets do the building.
-.PHONY: run test bench screenshot e2e check-pe
+.PHONY: run test bench screenshot e2e check-pe package
 
 run:
 	bash scripts/run.sh
@@ -19,3 +19,7 @@ e2e:
 
 check-pe:
 	bash scripts/check_pe.sh
+
+# dist/Tarveil-XP-<version>.zip, then its check
+package:
+	bash scripts/package.sh && bash scripts/check_package.sh

@@ -60,7 +60,7 @@ LDFLAGS_PRODUCT=(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections -Wl,
     -s -mwindows)
 i686-w64-mingw32-g++-win32 "${CXXFLAGS_PRODUCT[@]}" -o "$BASE_EXE" "$ROOT/bench/baseline.cpp" "${LDFLAGS_PRODUCT[@]}" ||
     die "baseline build failed"
-printf '1 24 "%s"\n' "$ROOT/resources/Tarveil.manifest" >"$BENCH_BUILD/baseline6.rc"
+printf '1 24 "%s"\n' "$ROOT/build/win32/generated/Tarveil.manifest" >"$BENCH_BUILD/baseline6.rc"
 i686-w64-mingw32-windres "$BENCH_BUILD/baseline6.rc" -O coff -o "$BENCH_BUILD/baseline6.res" &&
     i686-w64-mingw32-g++-win32 "${CXXFLAGS_PRODUCT[@]}" -DBASELINE_CONTROLS6 -o "$BASE6_EXE" "$ROOT/bench/baseline.cpp" \
         "$BENCH_BUILD/baseline6.res" "${LDFLAGS_PRODUCT[@]}" -lcomctl32 || die "baseline6 build failed"

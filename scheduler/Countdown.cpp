@@ -5,6 +5,7 @@
 #include "power/Arret.h"
 #include "power/Reboot.h"
 #include "power/Veille.h"
+#include "resources/version.h"
 #include "scheduler/Form1.h"
 #include "scheduler/TimeText.h"
 
@@ -100,7 +101,7 @@ void Form1::Timer1_Timer() {
 
 void Form1::ReportPowerResult(const PowerResult& result) {
     // The action could not be carried out: say so rather than let the countdown end in silence.
-    if (const char* message = PowerFailureMessage(result)) host_.ShowMessage(message, "Tarveil XP", kMbOk | kMbIconError);
+    if (const char* message = PowerFailureMessage(result)) host_.ShowMessage(message, TARVEIL_TITLE, kMbOk | kMbIconError);
 }
 
 void Form1::RunSelectedAction() {

@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
-# scripts/check_pe.sh — checks that an exe will load on 32-bit Windows XP: PE32 i386, GUI, versions <= 5.01,
-# system DLLs only, and only functions XP has (a reviewed allow-list plus a deny-list of later additions).
+# scripts/check_pe.sh — checks that an exe will load and run on 32-bit Windows XP as XP's loader and CPUs see it, not
+# as Wine does: PE32 i386, GUI, versions <= 5.01, system DLLs only, only functions XP has (a reviewed allow-list,
+# each line with its evidence, plus a deny-list of later additions), the same for the functions the program looks up
+# at run time, no instruction the Pentium MMX or the AMD K6 lacks, a manifest XP's loader accepts, and icons it reads.
 #   check_pe.sh [EXE]          check (default: "build/win32/Tarveil XP.exe")
 #   check_pe.sh --list [EXE]   print the exe's imports as "dll function" lines, the allow-list's format
+# XP_IMPORTS names another allow-list and BOUND_FUNCTIONS another list of run-time names (the tests use both).
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
 ALLOW=${XP_IMPORTS:-$here/xp-imports.txt}
+BOUND=${BOUND_FUNCTIONS:-$root/platform/win32/bound_functions.h}
+WRESTOOL=${WRESTOOL:-wrestool}
+XMLLINT=${XMLLINT:-xmllint}
 
 list_only=0
 if [ "${1:-}" = --list ]; then list_only=1; shift; fi
 exe=${1:-$root/build/win32/Tarveil XP.exe}
 
 [ -f "$exe" ] || { echo "check_pe: $exe not found" >&2; exit 1; }
-command -v "$OBJDUMP" >/dev/null || { echo "check_pe: $OBJDUMP not found (binutils-mingw-w64-i686)" >&2; exit 1; }
+for tool in "$OBJDUMP|binutils-mingw-w64-i686" "$WRESTOOL|icoutils" "$XMLLINT|libxml2-utils" "od|coreutils" "iconv|libc-bin"; do
+    command -v "${tool%%|*}" >/dev/null || { echo "check_pe: ${tool%%|*} not found (package ${tool#*|})" >&2; exit 1; }
+done
 
 dump=$("$OBJDUMP" -p "$exe" 2>&1) || { echo "check_pe: objdump cannot read $exe" >&2; echo "$dump" >&2; exit 1; }
 
@@ -225,35 +233,235 @@ msvcrt.dll _gmtime64_s
 msvcrt.dll _localtime64_s
 msvcrt.dll _wctime64_s
 '
+# in_list LIST — the lines of stdin that are also lines of LIST (one awk, not one grep per function)
+in_list() { awk 'NR == FNR { seen[$0] = 1; next } $0 in seen' <(printf '%s\n' "$1") -; }
+not_in_list() { awk 'NR == FNR { seen[$0] = 1; next } NF && !($0 in seen)' <(printf '%s\n' "$1") -; }
+
 denied=0
-denied_list=
+denied_list=$(in_list "$DENY" <<<"$all")
 while read -r d f; do
     [ -z "$d" ] && continue
-    if grep -qxF "$d $f" <<<"$DENY"; then
-        bad "imports $d!$f, which Windows XP lacks"; denied=$((denied + 1)); denied_list+="$d $f"$'\n'
-    elif [ "$d" = msvcrt.dll ] && [[ $f == *_s ]]; then
-        # the bounds-checked CRT functions came to the system msvcrt.dll with Vista
-        bad "imports $d!$f, a bounds-checked CRT function XP's msvcrt.dll lacks"; denied=$((denied + 1))
-        denied_list+="$d $f"$'\n'
-    fi
-done <<<"$all"
+    bad "imports $d!$f, which Windows XP lacks"; denied=$((denied + 1))
+done <<<"$denied_list"
+# the bounds-checked CRT functions came to the system msvcrt.dll with Vista
+secure=$(awk '$1 == "msvcrt.dll" && $2 ~ /_s$/' <<<"$all" | not_in_list "$denied_list")
+while read -r d f; do
+    [ -z "$d" ] && continue
+    bad "imports $d!$f, a bounds-checked CRT function XP's msvcrt.dll lacks"; denied=$((denied + 1))
+done <<<"$secure"
+denied_list+=$'\n'$secure
 [ "$denied" = 0 ] && ok "no function from the list of post-XP additions"
 
-# Everything else must be on the reviewed list of functions known on XP.
+# --- The allow-list and its evidence ----------------------------------------------------------------------------------
+# Each line: "dll function evidence", the evidence being the earliest Windows the function's documentation names.
+# A line without it, or naming a later Windows, is refused with the rest of the list still used.
+EVIDENCE='^(NT 3\.1|NT 3\.5|NT 3\.51|NT 4\.0|Windows 95|Windows 98|Windows 2000|Windows XP)([ ,;:(]|$)'
+allowed=
 if [ -f "$ALLOW" ]; then
-    unknown=0
     allowed=$(grep -v '^[[:space:]]*#' "$ALLOW" | awk 'NF >= 2 { print tolower($1), $2 }')
-    while read -r d f; do
-        [ -z "$d" ] && continue
-        grep -qxF "$d $f" <<<"$denied_list" && continue
-        if ! grep -qxF "$d $f" <<<"$allowed"; then
-            bad "imports $d!$f, not on the list of functions known on XP ($(basename "$ALLOW")): check it exists on XP, then add it"
-            unknown=$((unknown + 1))
+    unproven=0
+    while IFS= read -r line; do
+        [[ $line =~ ^[[:space:]]*(#|$) ]] && continue
+        read -r d f evidence <<<"$line"
+        if ! [[ $evidence =~ $EVIDENCE ]] || [[ $evidence =~ (SP|Service Pack)[[:space:]]?[0-9] ]]; then
+            bad "allow-list line '$d $f' cites no evidence of a Windows up to XP (want e.g. 'Windows 2000 Professional')"
+            unproven=$((unproven + 1))
         fi
-    done <<<"$all"
-    [ "$unknown" = 0 ] && ok "all $(grep -c . <<<"$all") imported functions are on the XP list"
+    done <"$ALLOW"
+    [ "$unproven" = 0 ] && ok "every allow-list line cites its evidence"
 else
     bad "allow-list $ALLOW not found"
+fi
+
+# Everything else must be on the reviewed list of functions known on XP.
+if [ -n "$allowed" ]; then
+    unknown=0
+    while read -r d f; do
+        [ -z "$d" ] && continue
+        bad "imports $d!$f, not on the list of functions known on XP ($(basename "$ALLOW")): check it exists on XP, then add it"
+        unknown=$((unknown + 1))
+    done < <(not_in_list "$denied_list" <<<"$all" | not_in_list "$allowed")
+    [ "$unknown" = 0 ] && ok "all $(grep -c . <<<"$all") imported functions are on the XP list"
+fi
+
+# --- Functions looked up at run time ---------------------------------------------------------------------------------
+# GetProcAddress names never reach the import table; the program keeps them on one list, read here as text.
+if [ -f "$BOUND" ]; then
+    lines=$(grep -E 'TARVEIL_BOUND\(' "$BOUND")
+    bound=$(sed -nE 's/^[[:space:]]*TARVEIL_BOUND\([[:space:]]*[A-Za-z_][A-Za-z0-9_]*[[:space:]]*,[[:space:]]*"([^"]+)"[[:space:]]*,[[:space:]]*"([^"]+)"[[:space:]]*\)[[:space:]]*\\?[[:space:]]*$/\1 \2/p' <<<"$lines" |
+        awk '{ print tolower($1), $2 }')
+    if [ -z "$lines" ] || [ "$(grep -c . <<<"$lines")" != "$(grep -c . <<<"$bound")" ]; then
+        bad "cannot read every TARVEIL_BOUND line of $BOUND (want: TARVEIL_BOUND(id, \"library\", \"entry\") on one line)"
+    else
+        off=0
+        system_dlls=" $(echo $SYSTEM_DLLS) "
+        while read -r d f; do
+            [ -z "$d" ] && continue
+            if [[ $system_dlls != *" $d "* ]]; then
+                bad "looks up $d!$f at run time, and $d is not a Windows XP system DLL"
+            else
+                bad "looks up $d!$f at run time, not on the list of functions known on XP ($(basename "$ALLOW"))"
+            fi
+            off=$((off + 1))
+        done < <({ in_list "$DENY" <<<"$bound"; not_in_list "$allowed" <<<"$bound"; } | sort -u)
+        [ "$off" = 0 ] && ok "all $(grep -c . <<<"$bound") functions looked up at run time are on the XP list"
+    fi
+else
+    bad "list of functions looked up at run time $BOUND not found"
+fi
+
+# --- Instructions --------------------------------------------------------------------------------------------------
+# The whole code of the exe, runtime included, against what the Pentium MMX and the AMD K6 lack: the P6 additions
+# (conditional moves, fcomi, the long NOP 0F 1F, fxsave, sysenter, rdpmc), MMX and 3DNow! (any %mm register, emms),
+# and SSE onwards (any %xmm or %ymm register, their control and cache instructions, the later additions that work
+# on general registers).
+disasm=$("$OBJDUMP" -d --no-show-raw-insn "$exe" 2>/dev/null) || { bad "objdump cannot disassemble the exe"; disasm=; }
+insns=$(awk -F'\t' '/^ *[0-9a-f]+:\t/ { sub(/^ +/, "", $1); sub(/:$/, "", $1); print $1 "\t" $2 }' <<<"$disasm")
+[ -n "$insns" ] || bad "no instructions found (objdump output not understood?)"
+# what | regular expression on "mnemonic operands"
+CPU_RULES=(
+    "cmov (P6)|^cmov"
+    "fcmov (P6)|^fcmov"
+    "fcomi/fucomi (P6)|^fu?comip?( |$)"
+    "long NOP 0F 1F (P6)|(^| )nop[wl]? [^ ]"
+    "fxsave/fxrstor (P6)|^fxsave|^fxrstor"
+    "sysenter/sysexit (P6)|^sysenter|^sysexit"
+    "rdpmc (P6)|^rdpmc"
+    "MMX (an %mm register or emms)|%mm[0-7]|^f?emms"
+    "SSE register|%[xyz]mm[0-9]"
+    "SSE control or cache instruction|^(ldmxcsr|stmxcsr|sfence|lfence|mfence|clflush|movnti|prefetch)"
+    "later extension on general registers (SSE3 onwards)|^(fisttp|monitor|mwait|popcnt|lzcnt|tzcnt|movbe|crc32|andn|bextr|blsi|blsmsk|blsr|bzhi|pdep|pext|rorx|sarx|shlx|shrx|adcx|adox|rdrand|rdseed|xgetbv)( |$)"
+)
+cpu_bad=0
+for rule in "${CPU_RULES[@]}"; do
+    what=${rule%%|*}; re=${rule#*|}
+    hits=$(awk -F'\t' -v re="$re" '{ m = $2; gsub(/ +/, " ", m) } m ~ re { print $1 ": " m }' <<<"$insns")
+    if [ -n "$hits" ]; then
+        bad "$what at $(head -n1 <<<"$hits") ($(grep -c . <<<"$hits") in all): the Pentium MMX and the AMD K6 lack it"
+        cpu_bad=$((cpu_bad + 1))
+    fi
+done
+[ "$cpu_bad" = 0 ] && [ -n "$insns" ] && ok "no P6, MMX or SSE instruction in $(grep -c . <<<"$insns") instructions"
+
+# --- Resources -----------------------------------------------------------------------------------------------------
+work=$(mktemp -d "${TMPDIR:-/tmp}/check_pe.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+resources=$("$WRESTOOL" -l "$exe" 2>/dev/null)
+
+# --- Manifest: XP's loader refuses what Wine lets through ---------------------------------------------------------
+V1=urn:schemas-microsoft-com:asm.v1
+V3=urn:schemas-microsoft-com:asm.v3
+COMPAT=urn:schemas-microsoft-com:compatibility.v1
+# The elements XP's loader knows in asm.v1; anything else there makes it refuse the exe.
+XP_ELEMENTS='|assembly|assemblyIdentity|description|dependency|dependentAssembly|file|comClass|typelib|windowClass|comInterfaceExternalProxyStub|noInherit|noInheritable|clrClass|clrSurrogate|bindingRedirect|'
+xpath() { "$XMLLINT" --xpath "$1" "$2" 2>/dev/null; }
+
+check_manifest() {
+    local m=$1 n
+    if ! iconv -f UTF-8 -t UTF-8 "$m" >/dev/null 2>&1; then bad "manifest is not valid UTF-8"; return; fi
+    if ! "$XMLLINT" --noout "$m" 2>"$work/xmllint.log"; then
+        bad "manifest is not well-formed XML: $(head -n1 "$work/xmllint.log")"; return
+    fi
+    local enc; enc=$("$XMLLINT" --debug "$m" | awk -F= '/^encoding=/ { print $2; exit }')
+    if [ -n "$enc" ] && [ "${enc^^}" != UTF-8 ]; then bad "manifest declares encoding $enc, not UTF-8"; return; fi
+    ok "manifest is well-formed UTF-8 XML"
+
+    n=$(xpath "count(/*[local-name()='assembly' and namespace-uri()='$V1' and @manifestVersion='1.0'])" "$m")
+    [ "$n" = 1 ] || bad "manifest root is not <assembly manifestVersion=\"1.0\"> in $V1"
+
+    local unknown="//*[namespace-uri()='$V1' and not(contains('$XP_ELEMENTS', concat('|', local-name(), '|')))]"
+    n=$(xpath "count($unknown)" "$m")
+    if [ "$n" != 0 ]; then
+        bad "manifest: <$(xpath "local-name(($unknown)[1])" "$m")> in the default namespace $V1 is unknown to XP's loader, which then refuses the exe ($n such element(s)); put it in $V3"
+    fi
+    # Other namespaces are skipped by XP with everything inside them; only asm.v3 and compatibility are known to be.
+    local foreign="//*[namespace-uri()!='$V1' and not(ancestor-or-self::*[namespace-uri()='$V3' or namespace-uri()='$COMPAT'])]"
+    n=$(xpath "count($foreign)" "$m")
+    if [ "$n" != 0 ]; then
+        bad "manifest: <$(xpath "local-name(($foreign)[1])" "$m")> in namespace '$(xpath "namespace-uri(($foreign)[1])" "$m")' is neither known to XP's loader nor inside $V3 or $COMPAT"
+    fi
+    [ "$(xpath "count($unknown | $foreign)" "$m")" = 0 ] && ok "manifest elements are known to XP or in a namespace it skips"
+
+    # XP SP2's loader crashes on an element that declares more than one namespace.
+    local twice
+    twice=$("$XMLLINT" --debug "$m" | awk '
+        /^ *ELEMENT / { match($0, /^ */); depth = RLENGTH; cur = NR; names[cur] = substr($0, depth + 9); next }
+        cur && /^ *(default )?namespace / { match($0, /^ */); if (RLENGTH == depth + 2) count[cur]++ }
+        END { for (k in count) if (count[k] > 1) print names[k], count[k] }')
+    if [ -n "$twice" ]; then
+        read -r n k <<<"$twice"
+        bad "manifest: <$n> declares more than one namespace ($k), which crashes XP SP2's loader"
+    else
+        ok "no manifest element declares more than one namespace"
+    fi
+
+    local deps="/*[local-name()='assembly']/*[local-name()='dependency' and namespace-uri()='$V1']/*[local-name()='dependentAssembly' and namespace-uri()='$V1']/*[local-name()='assemblyIdentity' and namespace-uri()='$V1']"
+    local comctl="$deps[@type='win32' and @name='Microsoft.Windows.Common-Controls' and @version='6.0.0.0' and @processorArchitecture='x86' and @publicKeyToken='6595b64144ccf1df' and @language='*']"
+    if [ "$(xpath "count($comctl)" "$m")" = 1 ] && [ "$(xpath "count(//*[local-name()='dependentAssembly'])" "$m")" = 1 ]; then
+        ok "manifest depends on common controls 6.0.0.0 x86 6595b64144ccf1df, and on nothing else"
+    else
+        bad "manifest: the one dependency must be Microsoft.Windows.Common-Controls, version 6.0.0.0, type win32, processorArchitecture x86, publicKeyToken 6595b64144ccf1df, language *"
+    fi
+    local version
+    version=$(xpath "string(/*[local-name()='assembly']/*[local-name()='assemblyIdentity' and namespace-uri()='$V1']/@version)" "$m")
+    if [[ $version =~ ^[0-9]{1,5}(\.[0-9]{1,5}){3}$ ]]; then
+        ok "manifest's own identity has version $version"
+    else
+        bad "manifest's own assemblyIdentity has version '$version', not four numbers"
+    fi
+}
+
+manifests=$(grep -E -- '--type=24 ' <<<"$resources" | sed -E 's/ \[.*//')
+if [ -z "$manifests" ]; then
+    bad "no manifest (resource type 24): no common controls 6, and no checks on it"
+else
+    while read -r opts; do
+        # shellcheck disable=SC2086
+        "$WRESTOOL" -x --raw $opts "$exe" >"$work/manifest.xml" 2>/dev/null
+        check_manifest "$work/manifest.xml"
+    done <<<"$manifests"
+fi
+
+# --- Icons: XP reads only plain DIB images, and no 256 px entry --------------------------------------------------------
+# little-endian numbers out of the bytes of the icon file being read, held in B
+u8() { echo "${B[$1]:-0}"; }
+u16() { echo $(( ${B[$1]:-0} | ${B[$1 + 1]:-0} << 8 )); }
+u32() { echo $(( ${B[$1]:-0} | ${B[$1 + 1]:-0} << 8 | ${B[$1 + 2]:-0} << 16 | ${B[$1 + 3]:-0} << 24 )); }
+groups=$(grep -E -- '--type=14 ' <<<"$resources" | sed -E 's/ \[.*//')
+if [ -z "$groups" ]; then
+    bad "no icon group (resource type 14)"
+else
+    while read -r opts; do
+        ico="$work/group.ico"
+        # shellcheck disable=SC2086
+        "$WRESTOOL" -x $opts "$exe" >"$ico" 2>/dev/null
+        name=$(sed -E 's/.*--name=([^ ]+).*/\1/' <<<"$opts")
+        # shellcheck disable=SC2207
+        B=($(od -An -tu1 -v "$ico"))
+        count=$(u16 4)
+        if ! [[ $count =~ ^[0-9]+$ ]] || [ "$count" = 0 ]; then bad "icon group $name cannot be read"; continue; fi
+        sizes=' '; icon_bad=0
+        for ((i = 0; i < count; i++)); do
+            e=$((6 + 16 * i))
+            w=$(u8 "$e"); h=$(u8 $((e + 1))); off=$(u32 $((e + 12)))
+            [ "$w" = 0 ] && w=256
+            [ "$h" = 0 ] && h=256
+            sig="${B[*]:$off:8}"
+            if [ "$sig" = "137 80 78 71 13 10 26 10" ]; then
+                bad "icon group $name: the ${w} x ${h} image is PNG-compressed, which XP cannot read"; icon_bad=1
+            elif [ "$(u32 "$off")" != 40 ]; then
+                bad "icon group $name: the ${w} x ${h} image is not a plain DIB (BITMAPINFOHEADER)"; icon_bad=1
+            fi
+            if [ "$w" -ge 256 ] || [ "$h" -ge 256 ]; then
+                bad "icon group $name has a ${w} x ${h} entry, which XP cannot read"; icon_bad=1
+            fi
+            sizes+="${w}x${h} "
+        done
+        for s in 16x16 32x32 48x48; do
+            [[ $sizes == *" $s "* ]] || { bad "icon group $name has no $s image"; icon_bad=1; }
+        done
+        [ "$icon_bad" = 0 ] && ok "icon group $name: $count plain DIB images of$(tr ' ' '\n' <<<"$sizes" | sort -un | tr '\n' ' ' | sed 's/ $//')"
+    done <<<"$groups"
 fi
 
 if [ "$fails" -gt 0 ]; then

@@ -33,6 +33,14 @@ CHECKS=(
     "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a|libclang-rt-14-dev"
     "/usr/include/X11/Xlib.h|libx11-dev"
     "gcc|gcc"
+    "wrestool|icoutils"
+    "xmllint|libxml2-utils"
+    "iconv|libc-bin"
+    "git|git"
+    "zip|zip"
+    "unzip|unzip"
+    "zipinfo|unzip"
+    "sha256sum|coreutils"
 )
 
 # fills "missing" with the packages whose tools are absent; prints what is missing when asked to

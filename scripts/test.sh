@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# scripts/test.sh — every test layer in turn: host unit tests, a short fuzzing run, the release exe's XP checks, the
-# Win32 layer tests under Wine, then the end-to-end scripts. Ends with one total line; exits non-zero on any failure.
+# scripts/test.sh — every test layer in turn: host unit tests, a short fuzzing run, the release exe's XP checks, its
+# zip, two clean builds compared byte for byte, the Win32 layer tests under Wine, then the end-to-end scripts. Ends
+# with one total line; exits non-zero on any failure.
 set -u
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -128,6 +129,14 @@ if run_logged "$logdir/win32-configure.log" cmake --preset win32 >/dev/null &&
     [ "$p" -eq 0 ] && [ "$f" -eq 0 ] && f=1
     record "check_pe self-test" "$p" "$f"
     if bash scripts/check_pe.sh; then record "XP checks" 1 0; else record "XP checks" 0 1; fi
+    stage "release zip"
+    if run_logged "$logdir/package.log" bash scripts/package.sh --no-build; then
+        script_stage "release zip" check_package scripts/check_package.sh
+    else
+        record "release zip" 0 1
+    fi
+    stage "reproducible build"
+    script_stage "reproducible build" repro scripts/repro.sh
 else
     tail -n 60 "$logdir/win32-build.log"
     echo "release build failed"

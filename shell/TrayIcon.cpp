@@ -1,13 +1,15 @@
 // The notification-area icon: sending the window there, bringing it back, and the icon's callbacks.
 #include "shell/TrayIcon.h"
 
+#include "resources/version.h"
+
 void TrayIcon::SendToTray() {
     FillTrayRecordForAdd(IconeTray, host_.WindowHandle(), host_.IconHandle());
     if (!system_.Shell_NotifyIconA(kNimAdd, IconeTray.bytes)) {
         host_.ShowMessage(
             "L'icône n'a pas pu être placée dans la zone de notification : la fenêtre reste affichée.\n"
             "L'heure programmée reste valable.",
-            "Tarveil XP", kMbOk | kMbIconWarning);
+            TARVEIL_TITLE, kMbOk | kMbIconWarning);
         return;
     }
     inTray_ = true;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/rounding.h"
+#include "resources/version.h"
 
 void TrayRecord::SetU32(int offset, uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
@@ -31,7 +32,7 @@ void FillTrayRecordForAdd(TrayRecord& record, uint32_t window, uint32_t icon) {
     record.SetU32(TrayRecord::kOffsetFlags, kTrayFlags);
     record.SetU32(TrayRecord::kOffsetCallback, kTrayCallbackMessage);
     record.SetU32(TrayRecord::kOffsetIcon, icon);
-    record.SetTip("Tarveil XP");
+    record.SetTip(TARVEIL_TITLE);
 }
 
 void FillTrayRecordForDelete(TrayRecord& record, uint32_t window) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/win32/bound_functions.h"
 #include "platform/win32/text.h"
 
 namespace {
@@ -15,16 +16,8 @@ constexpr Colour kBlack = 0x000000;
 // Removes the visual style from a control, so that its colours show as set on every Windows version.
 void PlainStyle(HWND hwnd) {
     typedef HRESULT(WINAPI * SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
-    static SetWindowThemeFn setWindowTheme = nullptr;
-    static bool looked = false;
-    if (!looked) {
-        looked = true;
-        if (HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll")) {
-            setWindowTheme = reinterpret_cast<SetWindowThemeFn>(
-                reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
-        }
-    }
-    // Without themes (Windows 2000 look, or XP's classic style) there is nothing to remove.
+    auto setWindowTheme = reinterpret_cast<SetWindowThemeFn>(BoundFunctionAddress(kSetWindowTheme));
+    // Without the theme library there is no style to remove; a refusal leaves the themed look, colours aside.
     if (setWindowTheme != nullptr) (void)setWindowTheme(hwnd, L"", L"");
 }
 

@@ -4,11 +4,12 @@
 #include <windowsx.h>
 
 #include "resources/resource.h"
+#include "resources/version.h"
 
 namespace {
 
 const wchar_t kClassName[] = L"TarveilXPForm";
-const wchar_t kTitle[] = L"Tarveil XP";
+const wchar_t kTitle[] = L"" TARVEIL_TITLE;
 
 // The client area, in twips.
 constexpr int kClientWidth = 3630;
@@ -212,9 +213,9 @@ void Win32Form::ReportTimerRefused() {
     // Without its timer the program no longer watches the clock: the scheduled action would silently not happen.
     if (timerRefusalShown_) return;
     timerRefusalShown_ = true;
-    ShowMessage("Windows a refusé le minuteur de Tarveil XP : l'heure n'est plus surveillée et l'action programmée "
-                "n'aura pas lieu.",
-                "Tarveil XP", kMbOk | kMbIconError);
+    ShowMessage("Windows a refusé le minuteur de " TARVEIL_TITLE " : l'heure n'est plus surveillée et l'action "
+                "programmée n'aura pas lieu.",
+                TARVEIL_TITLE, kMbOk | kMbIconError);
 }
 
 LRESULT Win32Form::OnShowWindow(UINT msg, WPARAM shown, LPARAM status) {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "platform/win32/Win32Form.h"
+#include "resources/version.h"
 #include "platform/win32/lean_runtime.inc"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -12,7 +13,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     Win32Form window;
     if (!window.Create(instance)) {
-        MessageBoxW(nullptr, L"La fenêtre de Tarveil XP n'a pas pu être créée.", L"Tarveil XP", MB_ICONERROR);
+        MessageBoxW(nullptr, L"La fenêtre de " TARVEIL_TITLE L" n'a pas pu être créée.", L"" TARVEIL_TITLE, MB_ICONERROR);
         return 1;
     }
     MSG msg;

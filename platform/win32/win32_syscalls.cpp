@@ -52,66 +52,21 @@ uint32_t ToValue(T handle) {
 
 }  // namespace
 
-Win32SystemCalls::Win32SystemCalls()
-    : bindings_{
-          {"Shell_NotifyIconA", "shell32.dll", "Shell_NotifyIconA", nullptr, 0, false},
-          {"GetCurrentProcess", "kernel32.dll", "GetCurrentProcess", nullptr, 0, false},
-          {"CloseHandle", "kernel32.dll", "CloseHandle", nullptr, 0, false},
-          {"GetLastError", "kernel32.dll", "GetLastError", nullptr, 0, false},
-          {"SetSystemPowerState", "kernel32.dll", "SetSystemPowerState", nullptr, 0, false},
-          {"GetSystemDirectoryW", "kernel32.dll", "GetSystemDirectoryW", nullptr, 0, false},
-          {"CreateProcessW", "kernel32.dll", "CreateProcessW", nullptr, 0, false},
-          {"OpenProcessToken", "advapi32.dll", "OpenProcessToken", nullptr, 0, false},
-          {"LookupPrivilegeValueA", "advapi32.dll", "LookupPrivilegeValueA", nullptr, 0, false},
-          {"AdjustTokenPrivileges", "advapi32.dll", "AdjustTokenPrivileges", nullptr, 0, false},
-          {"ExitWindowsEx", "user32.dll", "ExitWindowsEx", nullptr, 0, false},
-          {"GetDesktopWindow", "user32.dll", "GetDesktopWindow", nullptr, 0, false},
-          {"GetDC", "user32.dll", "GetDC", nullptr, 0, false},
-          {"ReleaseDC", "user32.dll", "ReleaseDC", nullptr, 0, false},
-          {"BitBlt", "gdi32.dll", "BitBlt", nullptr, 0, false},
-      } {}
+Win32SystemCalls::Win32SystemCalls() {
+    for (int f = 0; f < kBoundFunctionCount; ++f) {
+        const BoundFunctionName& n = kBoundFunctionNames[f];
+        bindings_[f] = {n.entry, n.library, n.entry, nullptr, 0, false};
+    }
+}
 
-void* Win32SystemCalls::Bind(Function f) {
+void* Win32SystemCalls::Bind(BoundFunction f) {
     Binding& b = bindings_[f];
     if (!b.lookedUp) {
-        // Looking up must not disturb the error a previous call left for GetLastError to read.
-        const DWORD saved = ::GetLastError();
-        HMODULE module = ::GetModuleHandleA(b.library);
-        if (!module) module = ::LoadLibraryA(b.library);
-        b.proc = module ? reinterpret_cast<void*>(::GetProcAddress(module, b.entry)) : nullptr;
-        b.lookupError = b.proc ? 0 : (module ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
+        b.proc = LookUpSystemFunction(b.library, b.entry, &b.lookupError);
         b.lookedUp = true;
-        ::SetLastError(saved);
     }
     if (!b.proc) ::SetLastError(b.lookupError);
     return b.proc;
-}
-
-const Win32SystemCalls::Binding* Win32SystemCalls::Find(const char* name) const {
-    for (const Binding& b : bindings_) {
-        if (std::strcmp(b.name, name) == 0) return &b;
-    }
-    return nullptr;
-}
-
-bool Win32SystemCalls::RedirectEntry(const char* entry, const char* library, const char* replacementEntry) {
-    Binding* b = const_cast<Binding*>(Find(entry));
-    if (!b) return false;
-    b->library = library;
-    b->entry = replacementEntry;
-    b->proc = nullptr;
-    b->lookedUp = false;
-    return true;
-}
-
-bool Win32SystemCalls::IsLookedUp(const char* entry) const {
-    const Binding* b = Find(entry);
-    return b && b->lookedUp;
-}
-
-bool Win32SystemCalls::IsFound(const char* entry) const {
-    const Binding* b = Find(entry);
-    return b && b->proc;
 }
 
 #define TARVEIL_BIND(fn, api) reinterpret_cast<decltype(&::api)>(Bind(fn))

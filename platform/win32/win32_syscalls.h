@@ -1,5 +1,5 @@
-// SystemCalls for real: each function is looked up by library and entry name on first use, so a
-// function missing from the running Windows makes that call fail instead of the program not starting.
+// SystemCalls for real: each function is looked up by library and entry name (bound_functions.h) on first use,
+// so a function missing from the running Windows makes that call fail instead of the program not starting.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #undef CreateProcess
 
 #include "platform/syscalls.h"
+#include "platform/win32/bound_functions.h"
 
 class Win32SystemCalls : public SystemCalls {
 public:
@@ -36,34 +37,7 @@ public:
     bool BitBlt(uint32_t destDC, int x, int y, int width, int height, uint32_t srcDC, int srcX, int srcY,
                 uint32_t rop) override;
 
-    // Looks the function `entry` (as named in the list below) up as `replacementEntry` in `library`
-    // instead; lets the tests see how a function missing from the system behaves. Returns false for
-    // an unknown entry.
-    bool RedirectEntry(const char* entry, const char* library, const char* replacementEntry);
-    // Whether `entry` has been looked up yet, and whether it was found.
-    bool IsLookedUp(const char* entry) const;
-    bool IsFound(const char* entry) const;
-
-private:
-    enum Function {
-        kShellNotifyIconA,
-        kGetCurrentProcess,
-        kCloseHandle,
-        kGetLastError,
-        kSetSystemPowerState,
-        kGetSystemDirectoryW,
-        kCreateProcessW,
-        kOpenProcessToken,
-        kLookupPrivilegeValueA,
-        kAdjustTokenPrivileges,
-        kExitWindowsEx,
-        kGetDesktopWindow,
-        kGetDC,
-        kReleaseDC,
-        kBitBlt,
-        kFunctionCount
-    };
-
+protected:
     struct Binding {
         const char* name;      // the name callers know the function by
         const char* library;
@@ -73,9 +47,10 @@ private:
         bool lookedUp;
     };
 
-    // The function's address, or nullptr with the thread's last error set to why.
-    void* Bind(Function f);
-    const Binding* Find(const char* name) const;
+    // One for each function of the shared list (SetWindowTheme, bound here too, is never called through it).
+    Binding bindings_[kBoundFunctionCount];
 
-    Binding bindings_[kFunctionCount];
+private:
+    // The function's address, or nullptr with the thread's last error set to why.
+    void* Bind(BoundFunction f);
 };

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/bound_functions.h"
 #include "platform/win32/win32_syscalls.h"
 #include "power/TokenPrivileges.h"
 
@@ -18,48 +19,85 @@
 
 namespace {
 
-const char* const kAllEntries[] = {
-    "Shell_NotifyIconA", "GetCurrentProcess", "CloseHandle",      "GetLastError",          "SetSystemPowerState",
-    "GetSystemDirectoryW", "CreateProcessW",  "OpenProcessToken", "LookupPrivilegeValueA", "AdjustTokenPrivileges",
-    "ExitWindowsEx",     "GetDesktopWindow",  "GetDC",            "ReleaseDC",             "BitBlt",
+// The binding table opened up for the tests: which functions were looked up, and a function sent to another name.
+class InspectedSystemCalls : public Win32SystemCalls {
+public:
+    // Looks `entry` up as `replacementEntry` in `library` instead: how a function missing from the system behaves.
+    bool RedirectEntry(const char* entry, const char* library, const char* replacementEntry) {
+        Binding* b = Find(entry);
+        if (!b) return false;
+        b->library = library;
+        b->entry = replacementEntry;
+        b->proc = nullptr;
+        b->lookedUp = false;
+        return true;
+    }
+    bool IsLookedUp(const char* entry) { return Find(entry) && Find(entry)->lookedUp; }
+    bool IsFound(const char* entry) { return Find(entry) && Find(entry)->proc; }
+
+private:
+    Binding* Find(const char* name) {
+        for (Binding& b : bindings_) {
+            if (std::strcmp(b.name, name) == 0) return &b;
+        }
+        return nullptr;
+    }
 };
 
 // Calls that are harmless to make for real; ExitWindowsEx is left out on purpose: it would end the
 // Wine session the tests run in.
 struct SafeCall {
     const char* entry;
-    std::function<void(Win32SystemCalls&)> call;
+    std::function<void(InspectedSystemCalls&)> call;
 };
 
 const SafeCall kSafeCalls[] = {
-    {"GetCurrentProcess", [](Win32SystemCalls& s) { s.GetCurrentProcess(); }},
-    {"CloseHandle", [](Win32SystemCalls& s) { s.CloseHandle(0); }},
-    {"GetLastError", [](Win32SystemCalls& s) { s.GetLastError(); }},
-    {"GetSystemDirectoryW", [](Win32SystemCalls& s) { char b[MAX_PATH]; s.GetSystemDirectory(b, MAX_PATH); }},
-    {"GetDesktopWindow", [](Win32SystemCalls& s) { s.GetDesktopWindow(); }},
-    {"GetDC", [](Win32SystemCalls& s) { s.ReleaseDC(0, s.GetDC(0)); }},
-    {"LookupPrivilegeValueA", [](Win32SystemCalls& s) { uint64_t l; s.LookupPrivilegeValueA("", "SeShutdownPrivilege", &l); }},
+    {"GetCurrentProcess", [](InspectedSystemCalls& s) { s.GetCurrentProcess(); }},
+    {"CloseHandle", [](InspectedSystemCalls& s) { s.CloseHandle(0); }},
+    {"GetLastError", [](InspectedSystemCalls& s) { s.GetLastError(); }},
+    {"GetSystemDirectoryW", [](InspectedSystemCalls& s) { char b[MAX_PATH]; s.GetSystemDirectory(b, MAX_PATH); }},
+    {"GetDesktopWindow", [](InspectedSystemCalls& s) { s.GetDesktopWindow(); }},
+    {"GetDC", [](InspectedSystemCalls& s) { s.ReleaseDC(0, s.GetDC(0)); }},
+    {"LookupPrivilegeValueA", [](InspectedSystemCalls& s) { uint64_t l; s.LookupPrivilegeValueA("", "SeShutdownPrivilege", &l); }},
 };
 
 TEST(Win32SystemCalls, EachFunctionIsLookedUpOnFirstUseOnly) {
     for (const SafeCall& c : kSafeCalls) {
         SCOPED_TRACE(c.entry);
-        Win32SystemCalls sys;
-        for (const char* e : kAllEntries) ASSERT_FALSE(sys.IsLookedUp(e)) << e;
+        InspectedSystemCalls sys;
+        for (const BoundFunctionName& n : kBoundFunctionNames) ASSERT_FALSE(sys.IsLookedUp(n.entry)) << n.entry;
         c.call(sys);
         EXPECT_TRUE(sys.IsLookedUp(c.entry));
         EXPECT_TRUE(sys.IsFound(c.entry));
         // Nothing else was touched, and ExitWindowsEx least of all.
-        for (const char* e : kAllEntries) {
-            if (std::strcmp(e, c.entry) != 0 && std::strcmp(e, "ReleaseDC") != 0) {
-                EXPECT_FALSE(sys.IsLookedUp(e)) << e;
+        for (const BoundFunctionName& n : kBoundFunctionNames) {
+            if (std::strcmp(n.entry, c.entry) != 0 && std::strcmp(n.entry, "ReleaseDC") != 0) {
+                EXPECT_FALSE(sys.IsLookedUp(n.entry)) << n.entry;
             }
         }
     }
 }
 
+// Each listed function exists under its library and entry name, and the process-wide table gives the address
+// the system's own look-up gives, without touching the last error: a wrong library or a misspelt entry shows here.
+TEST(BoundFunctions, EachListedFunctionIsTheSystemsOwn) {
+    for (int f = 0; f < kBoundFunctionCount; ++f) {
+        const BoundFunctionName& n = kBoundFunctionNames[f];
+        SCOPED_TRACE(n.entry);
+        HMODULE module = ::LoadLibraryA(n.library);
+        ASSERT_NE(module, nullptr) << n.library;
+        void* expected = reinterpret_cast<void*>(::GetProcAddress(module, n.entry));
+        ASSERT_NE(expected, nullptr);
+        for (int call = 0; call < 2; ++call) {
+            ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
+            EXPECT_EQ(BoundFunctionAddress(static_cast<BoundFunction>(f)), expected);
+            EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_ALL_ASSIGNED));
+        }
+    }
+}
+
 TEST(Win32SystemCalls, BoundFunctionsGiveTheSystemsAnswers) {
-    Win32SystemCalls sys;
+    InspectedSystemCalls sys;
     EXPECT_EQ(sys.GetCurrentProcess(), 0xFFFFFFFFu);  // the process pseudo-handle
     EXPECT_EQ(sys.GetDesktopWindow(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(::GetDesktopWindow())));
     EXPECT_FALSE(sys.CloseHandle(0));
@@ -75,13 +113,13 @@ TEST(Win32SystemCalls, BoundFunctionsGiveTheSystemsAnswers) {
 TEST(Win32SystemCalls, LookingUpDoesNotDisturbTheLastError) {
     const DWORD errors[] = {ERROR_NOT_ALL_ASSIGNED, ERROR_SUCCESS, ERROR_ACCESS_DENIED};
     for (DWORD error : errors) {
-        Win32SystemCalls sys;
+        InspectedSystemCalls sys;
         ::SetLastError(error);
         EXPECT_EQ(sys.GetLastError(), error);  // its own first use looks GetLastError up
     }
     // A look-up that has to load its library (GetModuleHandleA fails first, leaving an error)
     // must leave the error as it was. _getpid takes nothing and sets no error, like GetCurrentProcess.
-    Win32SystemCalls sys;
+    InspectedSystemCalls sys;
     ASSERT_EQ(::GetModuleHandleA("crtdll.dll"), nullptr);
     ASSERT_TRUE(sys.RedirectEntry("GetCurrentProcess", "crtdll.dll", "_getpid"));
     ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
@@ -99,28 +137,28 @@ struct MissingCase {
 
 const MissingCase kMissing[] = {
     {"SetSystemPowerState", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](Win32SystemCalls& s) { return !s.SetSystemPowerState(false, false); }},
-    {"ExitWindowsEx", "user32.dll", ERROR_PROC_NOT_FOUND, [](Win32SystemCalls& s) { return !s.ExitWindowsEx(13, 0); }},
+     [](InspectedSystemCalls& s) { return !s.SetSystemPowerState(false, false); }},
+    {"ExitWindowsEx", "user32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) { return !s.ExitWindowsEx(13, 0); }},
     {"ExitWindowsEx", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
-     [](Win32SystemCalls& s) { return !s.ExitWindowsEx(13, 0); }},
-    {"GetCurrentProcess", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](Win32SystemCalls& s) { return s.GetCurrentProcess() == 0; }},
+     [](InspectedSystemCalls& s) { return !s.ExitWindowsEx(13, 0); }},
+    {"GetCurrentProcess", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) { return s.GetCurrentProcess() == 0; }},
     {"OpenProcessToken", "advapi32.dll", ERROR_PROC_NOT_FOUND,
-     [](Win32SystemCalls& s) { uint32_t t = 7; return !s.OpenProcessToken(s.GetCurrentProcess(), 0x28, &t); }},
+     [](InspectedSystemCalls& s) { uint32_t t = 7; return !s.OpenProcessToken(s.GetCurrentProcess(), 0x28, &t); }},
     {"GetSystemDirectoryW", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](Win32SystemCalls& s) { char b[MAX_PATH]; return s.GetSystemDirectory(b, MAX_PATH) == 0; }},
+     [](InspectedSystemCalls& s) { char b[MAX_PATH]; return s.GetSystemDirectory(b, MAX_PATH) == 0; }},
     {"CreateProcessW", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](Win32SystemCalls& s) { return !s.CreateProcess("C:\\windows\\system32\\cmd.exe", "cmd /c exit", 2); }},
+     [](InspectedSystemCalls& s) { return !s.CreateProcess("C:\\windows\\system32\\cmd.exe", "cmd /c exit", 2); }},
     {"Shell_NotifyIconA", "shell32.dll", ERROR_PROC_NOT_FOUND,
-     [](Win32SystemCalls& s) { uint8_t r[88] = {88}; return !s.Shell_NotifyIconA(0, r); }},
+     [](InspectedSystemCalls& s) { uint8_t r[88] = {88}; return !s.Shell_NotifyIconA(0, r); }},
     {"BitBlt", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
-     [](Win32SystemCalls& s) { return !s.BitBlt(0, 0, 0, 1, 1, 0, 0, 0, SRCCOPY); }},
-    {"ReleaseDC", "user32.dll", ERROR_PROC_NOT_FOUND, [](Win32SystemCalls& s) { return s.ReleaseDC(0, 0) == 0; }},
+     [](InspectedSystemCalls& s) { return !s.BitBlt(0, 0, 0, 1, 1, 0, 0, 0, SRCCOPY); }},
+    {"ReleaseDC", "user32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) { return s.ReleaseDC(0, 0) == 0; }},
 };
 
 TEST(Win32SystemCalls, AMissingFunctionFailsSoftlyWithAnError) {
     for (const MissingCase& c : kMissing) {
         SCOPED_TRACE(std::string(c.entry) + " in " + c.library);
-        Win32SystemCalls sys;
+        InspectedSystemCalls sys;
         ASSERT_TRUE(sys.RedirectEntry(c.entry, c.library, "TarveilNoSuchEntry"));
         EXPECT_TRUE(c.callFails(sys));
         EXPECT_TRUE(sys.IsLookedUp(c.entry));
@@ -130,12 +168,12 @@ TEST(Win32SystemCalls, AMissingFunctionFailsSoftlyWithAnError) {
         EXPECT_TRUE(c.callFails(sys));
         EXPECT_EQ(sys.GetLastError(), c.error);
     }
-    Win32SystemCalls sys;
+    InspectedSystemCalls sys;
     EXPECT_FALSE(sys.RedirectEntry("NotASystemCall", "kernel32.dll", "GetTickCount"));
 }
 
 TEST(Win32SystemCalls, GetSystemDirectoryGivesTheRealFolder) {
-    Win32SystemCalls sys;
+    InspectedSystemCalls sys;
     char dir[MAX_PATH];
     const uint32_t n = sys.GetSystemDirectory(dir, MAX_PATH);
     ASSERT_GT(n, 3u);
@@ -179,7 +217,7 @@ bool WaitForFile(const std::wstring& path) {
 }
 
 TEST(Win32SystemCalls, CreateProcessRunsTheNamedProgramWithTheUtf8CommandLine) {
-    Win32SystemCalls sys;
+    InspectedSystemCalls sys;
     char dir[MAX_PATH];
     ASSERT_GT(sys.GetSystemDirectory(dir, MAX_PATH), 0u);
     const std::string cmd = std::string(dir) + "\\cmd.exe";
@@ -198,7 +236,7 @@ TEST(Win32SystemCalls, CreateProcessRunsTheNamedProgramWithTheUtf8CommandLine) {
 
 // The core's byte record, handed over through the layer, really enables the privilege.
 TEST(Win32SystemCalls, TokenPrivilegesRecordEnablesTheShutdownPrivilege) {
-    Win32SystemCalls sys;
+    InspectedSystemCalls sys;
     uint32_t token = 0;
     ASSERT_TRUE(sys.OpenProcessToken(sys.GetCurrentProcess(), kTokenAdjustPrivileges | kTokenQuery, &token));
     ASSERT_NE(token, 0u);
@@ -239,7 +277,7 @@ TEST(Win32SystemCalls, TokenPrivilegesRecordEnablesTheShutdownPrivilege) {
 }
 
 TEST(Win32SystemCalls, BitBltCopiesBetweenDeviceContexts) {
-    Win32SystemCalls sys;
+    InspectedSystemCalls sys;
     const uint32_t screen = sys.GetDC(0);
     ASSERT_NE(screen, 0u);
     HDC screenDC = reinterpret_cast<HDC>(static_cast<uintptr_t>(screen));

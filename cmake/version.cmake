@@ -1,0 +1,51 @@
+# Reads the name and version from resources/version.h and writes the application manifest from its template.
+# In CMakeLists.txt: include() it, then tarveil_write_manifest(OUT). From a script, without a build tree:
+#   cmake -DTARVEIL_MANIFEST_OUT=/path/Tarveil.manifest -P cmake/version.cmake
+get_filename_component(TARVEIL_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(TARVEIL_VERSION_HEADER "${TARVEIL_ROOT}/resources/version.h")
+set(TARVEIL_MANIFEST_TEMPLATE "${TARVEIL_ROOT}/resources/Tarveil.manifest.in")
+
+# Sets TARVEIL_<NAME> for each "#define TARVEIL_<NAME> value" line of version.h (quotes taken off), and checks
+# that the texts say what the four numbers say.
+macro(tarveil_read_version)
+  file(STRINGS "${TARVEIL_VERSION_HEADER}" _tarveil_defines REGEX "^#define TARVEIL_[A-Z_]+ ")
+  foreach(_line IN LISTS _tarveil_defines)
+    if(_line MATCHES "^#define (TARVEIL_[A-Z_]+) \"([^\"]*)\"$")
+      set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+    elseif(_line MATCHES "^#define (TARVEIL_[A-Z_]+) ([0-9]+)$")
+      set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+    endif()
+  endforeach()
+  foreach(_name TITLE FILE_NAME VERSION_MAJOR VERSION_MINOR VERSION_PATCH VERSION_BUILD VERSION_DOTTED VERSION_TEXT)
+    if(NOT DEFINED TARVEIL_${_name})
+      message(FATAL_ERROR "${TARVEIL_VERSION_HEADER}: no readable #define TARVEIL_${_name}")
+    endif()
+  endforeach()
+  set(_dotted "${TARVEIL_VERSION_MAJOR}.${TARVEIL_VERSION_MINOR}.${TARVEIL_VERSION_PATCH}.${TARVEIL_VERSION_BUILD}")
+  if(NOT TARVEIL_VERSION_DOTTED STREQUAL _dotted)
+    message(FATAL_ERROR "version.h: TARVEIL_VERSION_DOTTED is ${TARVEIL_VERSION_DOTTED}, the numbers say ${_dotted}")
+  endif()
+  string(LENGTH "0${TARVEIL_VERSION_MINOR}" _len)
+  math(EXPR _start "${_len} - 2")
+  string(SUBSTRING "0${TARVEIL_VERSION_MINOR}" ${_start} 2 _minor2)
+  string(LENGTH "000${TARVEIL_VERSION_BUILD}" _len)
+  math(EXPR _start "${_len} - 4")
+  string(SUBSTRING "000${TARVEIL_VERSION_BUILD}" ${_start} 4 _build4)
+  set(_text "${TARVEIL_VERSION_MAJOR}.${_minor2}.${_build4}")
+  if(NOT TARVEIL_VERSION_TEXT STREQUAL _text)
+    message(FATAL_ERROR "version.h: TARVEIL_VERSION_TEXT is ${TARVEIL_VERSION_TEXT}, the numbers say ${_text}")
+  endif()
+endmacro()
+
+# Writes the manifest; the file is only touched when its text changes, and holds nothing from the build.
+function(tarveil_write_manifest out)
+  tarveil_read_version()
+  configure_file("${TARVEIL_MANIFEST_TEMPLATE}" "${out}" @ONLY NEWLINE_STYLE UNIX)
+endfunction()
+
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  if(NOT TARVEIL_MANIFEST_OUT)
+    message(FATAL_ERROR "usage: cmake -DTARVEIL_MANIFEST_OUT=FILE -P ${CMAKE_CURRENT_LIST_FILE}")
+  endif()
+  tarveil_write_manifest("${TARVEIL_MANIFEST_OUT}")
+endif()
