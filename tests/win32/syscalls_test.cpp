@@ -132,7 +132,7 @@ struct MissingCase {
     const char* entry;
     const char* library;
     DWORD error;
-    std::function<bool(Win32SystemCalls&)> callFails;
+    std::function<bool(InspectedSystemCalls&)> callFails;
 };
 
 const MissingCase kMissing[] = {
