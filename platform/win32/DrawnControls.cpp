@@ -156,7 +156,7 @@ void WindowlessControls::PaintPicture1(HDC dc) const {
     RECT box = s.PxRect(kPicture1);
     FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
     if (!strip_) return;
-    ScopedMemoryDC source(dc);
+    ScopedMemoryDC source(CreateCompatibleDC(dc));
     ScopedSelection stripSelected;
     BITMAP info;
     if (!source || !stripSelected.Select(source.Get(), strip_.Get()) || !GetObjectW(strip_.Get(), sizeof info, &info)) {

@@ -4,18 +4,18 @@
 
 #include <windows.h>
 
-// A GDI object (bitmap, brush, font, pen), deleted with DeleteObject. Stock objects must not be put in one.
-template <typename T>
-class ScopedGdiObject {
+// A handle freed by `Free` when the owner goes out of scope or takes another one.
+template <typename T, typename Free>
+class ScopedHandle {
 public:
-    ScopedGdiObject() = default;
-    explicit ScopedGdiObject(T handle) : handle_(handle) {}
-    ~ScopedGdiObject() { Reset(); }
-    ScopedGdiObject(const ScopedGdiObject&) = delete;
-    ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
+    ScopedHandle() = default;
+    explicit ScopedHandle(T handle) : handle_(handle) {}
+    ~ScopedHandle() { Reset(); }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
 
     void Reset(T handle = nullptr) {
-        if (handle_ != nullptr) DeleteObject(handle_);
+        if (handle_ != nullptr) Free()(handle_);
         handle_ = handle;
     }
     T Get() const { return handle_; }
@@ -25,30 +25,25 @@ private:
     T handle_ = nullptr;
 };
 
-using ScopedBitmap = ScopedGdiObject<HBITMAP>;
-using ScopedBrush = ScopedGdiObject<HBRUSH>;
-using ScopedFont = ScopedGdiObject<HFONT>;
-using ScopedPen = ScopedGdiObject<HPEN>;
-
-// A memory device context from CreateCompatibleDC, deleted with DeleteDC.
-class ScopedMemoryDC {
-public:
-    ScopedMemoryDC() = default;
-    explicit ScopedMemoryDC(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-    ~ScopedMemoryDC() { Reset(); }
-    ScopedMemoryDC(const ScopedMemoryDC&) = delete;
-    ScopedMemoryDC& operator=(const ScopedMemoryDC&) = delete;
-
-    void Reset(HDC dc = nullptr) {
-        if (dc_ != nullptr) DeleteDC(dc_);
-        dc_ = dc;
-    }
-    HDC Get() const { return dc_; }
-    explicit operator bool() const { return dc_ != nullptr; }
-
-private:
-    HDC dc_ = nullptr;
+struct DeleteGdiObject {
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };
+struct DeleteMemoryDC {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+struct DestroyIconHandle {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+
+// GDI objects (never stock ones), deleted with DeleteObject.
+using ScopedBitmap = ScopedHandle<HBITMAP, DeleteGdiObject>;
+using ScopedBrush = ScopedHandle<HBRUSH, DeleteGdiObject>;
+using ScopedFont = ScopedHandle<HFONT, DeleteGdiObject>;
+using ScopedPen = ScopedHandle<HPEN, DeleteGdiObject>;
+// A memory device context from CreateCompatibleDC, deleted with DeleteDC.
+using ScopedMemoryDC = ScopedHandle<HDC, DeleteMemoryDC>;
+// An icon from LoadImage (not shared), destroyed with DestroyIcon.
+using ScopedIcon = ScopedHandle<HICON, DestroyIconHandle>;
 
 // A window's device context from GetDC (null: the screen's), given back with ReleaseDC.
 class ScopedWindowDC {
@@ -96,22 +91,4 @@ public:
 private:
     HDC dc_ = nullptr;
     HGDIOBJ previous_ = nullptr;
-};
-
-// An icon from LoadImage (not shared), destroyed with DestroyIcon.
-class ScopedIcon {
-public:
-    ScopedIcon() = default;
-    ~ScopedIcon() { Reset(); }
-    ScopedIcon(const ScopedIcon&) = delete;
-    ScopedIcon& operator=(const ScopedIcon&) = delete;
-
-    void Reset(HICON icon = nullptr) {
-        if (icon_ != nullptr) DestroyIcon(icon_);
-        icon_ = icon;
-    }
-    HICON Get() const { return icon_; }
-
-private:
-    HICON icon_ = nullptr;
 };
