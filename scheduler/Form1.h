@@ -9,6 +9,7 @@
 #include "platform/host.h"
 #include "platform/syscalls.h"
 #include "power/PowerResult.h"
+#include "scheduler/Trigger.h"
 #include "shell/TrayRecord.h"
 
 // Booleans of the window state hold -1 for true and 0 for false.
@@ -92,14 +93,11 @@ private:
     void ReportPowerResult(const PowerResult& result);
     void Flash(OptionButton* button);
     void Flash(Label* label);
-    bool TargetReachedSince(int64_t nowSeconds, const char* target, size_t length) const;
 
     Form1Controls c_;
     FormHost& host_;
     const Clock& clock_;
     SystemCalls& system_;
     bool inTray_ = false;
-    // The clock reading of the previous trigger check, to catch a target second that no tick fell in.
-    bool havePreviousCheck_ = false;
-    int64_t previousCheckSeconds_ = 0;
+    Trigger trigger_;
 };

@@ -266,9 +266,3 @@ void Win32Timer::EndTick() {
         steady_ = true;
     }
 }
-
-ClockReading Win32Clock::Now() const {
-    SYSTEMTIME st;
-    LONGLONG seconds = LocalSecondsNow(&st);
-    return ClockReading{seconds, st.wMilliseconds};
-}

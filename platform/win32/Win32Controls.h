@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "platform/clock.h"
 #include "platform/controls.h"
 
 class Form1;
@@ -133,9 +132,4 @@ private:
     bool steady_ = false;  // running with a one-second period from a tick on time
     bool onTime_ = false;  // the current tick came early in its second
     LONGLONG lastTickSecond_ = -1;
-};
-
-class Win32Clock : public Clock {
-public:
-    ClockReading Now() const override;
 };

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/host.h"
+#include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32Controls.h"
 #include "platform/win32/win32_syscalls.h"
 #include "scheduler/Form1.h"
