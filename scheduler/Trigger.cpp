@@ -1,5 +1,4 @@
-// The trigger's rule: exact equality with the clock text, and the target seconds a late tick or a local clock moved
-// ahead (daylight saving starting, the zone moved east) passed over.
+// The trigger's rule: the clock text equal to the target, or its second passed over by a late tick or a jump ahead.
 #include "scheduler/Trigger.h"
 
 #include <cstring>

@@ -1,5 +1,4 @@
-// Whether a check of the clock reaches the time typed in the entry box, with the previous check kept to tell a late
-// tick or a local clock moved ahead from a clock set by hand.
+// Whether a check of the clock reaches the time typed in the entry box, judged against the check before it.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# tests/e2e/test_clock_changes.sh — the local clock moved under the release exe by a daylight-saving change a few
+# tests/e2e/test_clock_changes.sh — the local clock moved under the release exe by a daylight-saving change some
 # seconds ahead, made with a TZ rule built from the current date and time (the machine's clock is never touched):
 #   skip   armed for a time inside the hour the change skips: the countdown starts at the change, one action follows
 #   end    a countdown started two seconds before daylight time ends runs on to exactly one action
@@ -32,6 +32,8 @@ if [ -z "$CASE" ]; then
         bash "$0" "$c" >"$E2E_WORK/$c.out" 2>"$E2E_WORK/$c.err" &
         pids+=($!)
     done
+    # stopped from outside, each case still stops what it started
+    e2e_on_exit 'kill "${pids[@]}"'
     i=0
     for c in $CASES; do
         wait "${pids[$i]}"
@@ -171,9 +173,10 @@ fi
 sleep_until_ms $(( (FIRST_TICK + 11) * 1000 ))
 first=$(wall_ms "$RESTORE_RE") || first=
 action=$(wall_ms "$ACTION_RE") || action=
+when=$([ "$CASE" = skip ] && echo 'the change' || echo 'its time')
 if [ -n "$first" ]; then
     e2e_assert_range $((first - FIRST_TICK * 1000)) -300 1500 \
-        "countdown's first tick $((first - FIRST_TICK * 1000)) ms after $(local_text "$FIRST_TICK") ($( [ "$CASE" = skip ] && echo 'the change' || echo 'its time'))"
+        "countdown's first tick $((first - FIRST_TICK * 1000)) ms after $(local_text "$FIRST_TICK") ($when)"
 else
     e2e_fail "the countdown starts" "no icon removal in the trace"
 fi

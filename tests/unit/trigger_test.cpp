@@ -1,5 +1,4 @@
-// The trigger's rule on pairs of clock readings (UTC, local), and the window's countdown as the local clock jumps
-// ahead when daylight saving starts and back when it ends.
+// The trigger's rule on pairs of (UTC, local) clock readings, and the window's countdowns across daylight saving.
 #include <gtest/gtest.h>
 
 #include <cstring>

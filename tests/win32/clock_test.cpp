@@ -1,5 +1,4 @@
-// Win32Clock against the system's own readings: its local time is the one GetLocalTime shows (the clock box's), its UTC
-// time the one GetSystemTime shows. CTest runs this in a zone half an hour off the hour, so the two differ.
+// Win32Clock against the system's own readings: the local time GetLocalTime shows, the UTC time GetSystemTime shows.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -19,6 +18,7 @@ int64_t Seconds(const SYSTEMTIME& st) {
 
 }  // namespace
 
+// CTest runs this in a zone half an hour off UTC, so that the local and the UTC time differ.
 TEST(Win32Clock, GivesTheLocalTimeGetLocalTimeShowsAndTheUtcTimeOfTheSameInstant) {
     // Taken between two readings of each system clock that fall in one second, so all must name that second.
     for (int attempt = 0; attempt < 50; ++attempt) {
