@@ -221,9 +221,13 @@ inline bool OracleFires(const std::string& target, const Instant* previous, Inst
     if (previous == nullptr) return false;
     const int64_t utcMoved = now.utc - previous->utc;
     if (utcMoved < 0 || utcMoved > 60) return false;
-    if (now.local - previous->local > utcMoved + 26 * 3600) return false;
-    for (int64_t k = previous->local + 1; k <= now.local; ++k) {
-        if ((k % 86400 + 86400) % 86400 == second) return true;
+    const int64_t span = now.local - previous->local;
+    if (span > utcMoved + 26 * 3600) return false;
+    // Walked a second at a time from the previous check; a day's walk has met every time of day.
+    int64_t shown = (previous->local % 86400 + 86400) % 86400;
+    for (int64_t k = 0; k < span && k < 86400; ++k) {
+        if (++shown == 86400) shown = 0;
+        if (shown == second) return true;
     }
     return false;
 }
