@@ -1,6 +1,5 @@
 // The trigger, the countdown that follows it, the choice of the power action, and its cancellation.
 #include <cstdlib>
-#include <cstring>
 
 #include "power/Arret.h"
 #include "power/Reboot.h"
@@ -10,10 +9,6 @@
 #include "scheduler/TimeText.h"
 
 namespace {
-
-// Two clock refreshes further apart than this are a jump of the clock (resume, manual change), not a late
-// tick: a target time skipped by such a jump is not fired.
-constexpr int64_t kLongestLateTick = 60;
 
 // Writes a whole number as plain decimal text, without the C library's formatted output.
 void FormatWholeNumber(long value, char out[24]) {
@@ -38,32 +33,12 @@ void Flash(Control* control) {
 
 }  // namespace
 
-bool Form1::TargetReachedSince(int64_t nowSeconds, const char* target, size_t length) const {
-    if (!havePreviousCheck_) return false;
-    const int64_t elapsed = nowSeconds - previousCheckSeconds_;
-    if (elapsed <= 0 || elapsed > kLongestLateTick) return false;
-    int targetSecond = 0;
-    if (!ParseTimeText(target, length, &targetSecond)) return false;
-    // Seconds from the previous check forward to the target, across midnight if need be.
-    const int previousSecond = static_cast<int>(((previousCheckSeconds_ % 86400) + 86400) % 86400);
-    const int ahead = ((targetSecond - previousSecond) % 86400 + 86400) % 86400;
-    return ahead > 0 && ahead <= elapsed;
-}
-
 void Form1::TxtHeure_Change() {
     char target[kTimeTextLength + 2];
     const size_t length = c_.TxTChoix->GetText(target, sizeof target);
-    const ClockReading now = clock_.Now();
-    char clockText[kTimeTextLength + 1];
-    FormatTimeText(now.SecondOfDay(), clockText);
-
-    // A tick that came late still fires a target second it passed over.
-    const bool exact = length == kTimeTextLength && std::memcmp(target, clockText, kTimeTextLength) == 0;
-    if (exact || TargetReachedSince(now.seconds, target, length)) Declenche = kTrue;
-    havePreviousCheck_ = true;
-    previousCheckSeconds_ = now.seconds;
+    // A late tick, or a local clock that jumped ahead as daylight saving started, still fires a target it passed over.
+    if (trigger_.Fires(target, length, clock_.Now())) Declenche = kTrue;
 }
-
 
 void Form1::Timer1_Timer() {
     RefreshClock();

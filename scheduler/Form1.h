@@ -11,6 +11,7 @@
 #include "platform/host.h"
 #include "platform/syscalls.h"
 #include "power/PowerResult.h"
+#include "scheduler/Trigger.h"
 #include "shell/Drag.h"
 #include "shell/TrayIcon.h"
 
@@ -78,13 +79,10 @@ public:
 private:
     void TextChanged() override { TxtHeure_Change(); }
     void ReportPowerResult(const PowerResult& result);
-    bool TargetReachedSince(int64_t nowSeconds, const char* target, size_t length) const;
 
     Form1Controls c_;
     FormHost& host_;
     const Clock& clock_;
     SystemCalls& system_;
-    // The clock reading of the previous trigger check, to catch a target second that no tick fell in.
-    bool havePreviousCheck_ = false;
-    int64_t previousCheckSeconds_ = 0;
+    Trigger trigger_;
 };

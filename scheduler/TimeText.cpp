@@ -1,6 +1,8 @@
 // Formatting and strict parsing of "hh:mm:ss" texts, independent of the user's regional settings.
 #include "scheduler/TimeText.h"
 
+#include "platform/clock.h"
+
 namespace {
 
 void TwoDigits(int value, char* out) {
@@ -17,7 +19,7 @@ bool ReadTwoDigits(const char* text, int limit, int* value) {
 }  // namespace
 
 void FormatTimeText(int secondOfDay, char out[kTimeTextLength + 1]) {
-    secondOfDay = ((secondOfDay % 86400) + 86400) % 86400;
+    secondOfDay = SecondOfDay(secondOfDay);
     TwoDigits(secondOfDay / 3600, out);
     out[2] = ':';
     TwoDigits(secondOfDay / 60 % 60, out + 3);

@@ -1,4 +1,4 @@
-// The system clock on Win32.
+// The system clock on Win32: one reading of the UTC time and of its conversion to the local time.
 #pragma once
 
 #include "platform/clock.h"

@@ -275,7 +275,8 @@ e2e_prefix() {
         if [ ! -f "$tpl/.e2e-ready" ]; then
             rm -rf "$tpl"
             export WINEPREFIX="$tpl"
-            _e2e_wineboot || exit 1
+            # without the lock's descriptor: Wine's services outlive wineboot and would hold the lock for minutes
+            _e2e_wineboot 9>&- || exit 1
             touch "$tpl/.e2e-ready"
         fi
     ) 9>"$E2E_BUILD/prefix.lock" || return 1

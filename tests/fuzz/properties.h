@@ -205,15 +205,29 @@ inline std::string TrayProperty(const uint8_t* data, size_t size) {
 
 // --- The trigger ----------------------------------------------------------------------------------------------------
 
-// The rule: a clock check fires when its time of day is the target, or when the one before it was at most 60 s
-// earlier and the target second lies after it and no later than this one. Counted second by second here.
-inline bool OracleFires(const std::string& target, bool havePrevious, int64_t previous, int64_t now) {
+// A check of the clock as the oracle sees it: the UTC and the local time, in seconds.
+struct Instant {
+    int64_t utc, local;
+};
+
+// The rule: a clock check fires when its local time of day is the target; or when, since the check before it, the
+// UTC clock moved on by 0 to 60 s, the local clock moved no further ahead than that plus the 26 h between the zones
+// furthest apart (UTC-12, UTC+14), and one of the local seconds after the previous check up to this one is the
+// target. Counted second by second here.
+inline bool OracleFires(const std::string& target, const Instant* previous, Instant now) {
     int second = 0;
     if (!OracleTimeText(target, &second)) return false;
-    if ((now % 86400 + 86400) % 86400 == second) return true;
-    if (!havePrevious || now <= previous || now - previous > 60) return false;
-    for (int64_t k = previous + 1; k <= now; ++k) {
-        if ((k % 86400 + 86400) % 86400 == second) return true;
+    if ((now.local % 86400 + 86400) % 86400 == second) return true;
+    if (previous == nullptr) return false;
+    const int64_t utcMoved = now.utc - previous->utc;
+    if (utcMoved < 0 || utcMoved > 60) return false;
+    const int64_t span = now.local - previous->local;
+    if (span > utcMoved + 26 * 3600) return false;
+    // Walked a second at a time from the previous check; a day's walk has met every time of day.
+    int64_t shown = (previous->local % 86400 + 86400) % 86400;
+    for (int64_t k = 0; k < span && k < 86400; ++k) {
+        if (++shown == 86400) shown = 0;
+        if (shown == second) return true;
     }
     return false;
 }
@@ -230,36 +244,52 @@ inline std::string RandomTarget(Bytes& in, int64_t now) {
     return s;
 }
 
-// Random clock sequences: steps of 1..70 s, now and then a jump forward by hours or back by minutes. After each
-// firing the countdown is either cancelled at once or run out to its action and then cancelled, as a user would.
+// Random clock sequences: steps of 1..70 s, now and then a jump forward by hours or back by minutes, or the local
+// clock moved alone within a tick (daylight saving either way, any change of zone, the widest one's edge, an absurd
+// one). After each firing the countdown is either cancelled at once or run out to its action and then cancelled, as
+// a user would.
 inline std::string TriggerProperty(const uint8_t* data, size_t size) {
     Bytes in(data, size);
     FormFixture f;
     f.clock.SetTimeOfDay(0, 0, 0);
     f.clock.Advance(in.U32() % 86400);
+    auto reading = [&f] { return Instant{f.clock.seconds - f.clock.zoneOffset, f.clock.seconds}; };
     f.form->Form_Load();
-    int64_t previous = f.clock.seconds;  // Form_Load wrote the clock: the first check
+    Instant previous = reading();  // Form_Load wrote the clock: the first check
     f.TxTChoix.text = RandomTarget(in, f.clock.seconds);
     size_t actions = 0;
+    constexpr int64_t kWidest = 26 * 3600;
 
     for (int step = 0; step < 200 && !in.Empty(); ++step) {
         const uint8_t kind = in.U8();
-        int64_t by;
-        if (kind < 200) by = 1 + kind % 70;
-        else if (kind < 215) by = 3600 * (1 + in.U8() % 12) + in.U8() % 60;  // forward by hours
-        else if (kind < 235) by = -60 * (1 + in.U8() % 30) - in.U8() % 60;   // back by minutes
-        else if (kind < 245) by = 61 + in.U8();                               // just too late to count
-        else {
+        int64_t by = 0, zone = 0;
+        if (kind < 180) by = 1 + kind % 70;
+        else if (kind < 194) by = 3600 * (1 + in.U8() % 12) + in.U8() % 60;  // forward by hours
+        else if (kind < 212) by = -60 * (1 + in.U8() % 30) - in.U8() % 60;   // back by minutes
+        else if (kind < 221) by = 61 + in.U8();                               // just too late to count
+        else if (kind < 245) {
+            by = in.U8() % 71;
+            switch (in.U8() % 5) {
+            case 0: zone = 3600; break;
+            case 1: zone = -3600; break;
+            case 2: zone = static_cast<int64_t>(in.U32() % (2 * kWidest + 1)) - kWidest; break;
+            case 3: zone = kWidest - 2 + in.U8() % 5; break;
+            default: zone = kWidest + 1 + in.U16(); break;
+            }
+        } else {
             f.TxTChoix.text = RandomTarget(in, f.clock.seconds);
             continue;
         }
         f.clock.Advance(by);
-        const bool due = OracleFires(f.TxTChoix.text, true, previous, f.clock.seconds);
+        f.clock.ShiftZone(zone);
+        const Instant now = reading();
+        const bool due = OracleFires(f.TxTChoix.text, &previous, now);
         f.Tick();
-        previous = f.clock.seconds;
+        previous = now;
         if ((f.form->Declenche == kTrue) != due)
             return std::string(due ? "missed" : "fired for") + " target '" + f.TxTChoix.text + "' at " +
-                   f.TxtHeure.text + " after a step of " + std::to_string(by) + " s";
+                   f.TxtHeure.text + " after a step of " + std::to_string(by) + " s, the zone moved " +
+                   std::to_string(zone) + " s";
         if (!due) {
             if (f.LblDecompte.caption != "6" || f.LblDecompte.visible) return "countdown shown without a firing";
             continue;
@@ -270,7 +300,7 @@ inline std::string TriggerProperty(const uint8_t* data, size_t size) {
             for (int i = 0; i < 5; ++i) {
                 f.clock.Advance(1);
                 f.Tick();
-                previous = f.clock.seconds;
+                previous = reading();
             }
             ++actions;
             if (f.Timer1.enabled) return "timer still running after the action";

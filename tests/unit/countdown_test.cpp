@@ -413,52 +413,6 @@ TEST(Trigger, TextsThatAreNotAValidTimeNeverFire) {
     }
 }
 
-TEST(Trigger, ALateTickStillFiresATargetItPassedOverWithinAMinute) {
-    struct Case {
-        const char* target;
-        int h, m, s;         // the previous check
-        int64_t gap;         // seconds to the next one
-        bool fires;
-    } cases[] = {
-        {"10:00:00", 9, 59, 59, 2, true},     // T-1 -> T+1
-        {"10:00:00", 9, 59, 58, 7, true},     // T-2 -> T+5
-        {"10:00:00", 9, 59, 59, 60, true},    // T-1 -> T+59: the longest gap that still counts
-        {"10:00:00", 9, 59, 0, 60, true},     // T-60 -> T
-        {"10:00:00", 9, 59, 30, 60, true},    // T-30 -> T+30
-        {"10:00:00", 9, 59, 59, 61, false},   // T-1 -> T+60: a jump, not a late tick
-        {"10:00:00", 9, 59, 0, 61, false},    // T-60 -> T+1
-        {"10:00:00", 9, 59, 50, 9, false},    // not reached yet: T-10 -> T-1
-        {"10:00:00", 10, 0, 1, 3, false},     // already behind: T+1 -> T+4
-        {"00:00:01", 23, 59, 59, 3, true},    // across midnight
-        {"00:00:00", 23, 59, 58, 3, true},
-        {"23:59:59", 23, 59, 58, 3, true},
-        {"00:00:03", 23, 59, 59, 3, false},
-        {"00:00:30", 23, 59, 59, 61, false},
-        {"10:00:00", 7, 0, 0, 3 * 3600 + 5, false},  // clock set forward by hours past the target
-        {"10:00:00", 9, 59, 59, 86400 + 2, false},   // a day and two seconds: still a jump
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.target) + " after " + std::to_string(c.gap) + " s from " + std::to_string(c.h) +
-                     ":" + std::to_string(c.m) + ":" + std::to_string(c.s));
-        Countdown t;
-        t.f.clock.SetTimeOfDay(c.h, c.m, c.s);
-        t.f.form->Form_Load();
-        t.f.TxTChoix.text = c.target;
-        t.f.form->Activer_Click();
-        ASSERT_EQ(kFalse, t.f.form->Declenche);
-        t.f.clock.Advance(c.gap);
-        t.f.Tick();
-        EXPECT_EQ(c.fires ? kTrue : kFalse, t.f.form->Declenche);
-        EXPECT_EQ(c.fires ? "5" : "6", t.f.LblDecompte.caption);
-        EXPECT_EQ(c.fires, t.f.host.visible);
-        if (!c.fires) continue;
-        // A fired late tick starts an ordinary countdown: five more ticks to the action.
-        t.RunOut();
-        EXPECT_EQ(1u, t.f.system.Count("ExitWindowsEx"));
-        EXPECT_EQ(5, t.f.host.beeps);
-    }
-}
-
 TEST(Trigger, ExactEqualityFiresAfterAJumpAndAfterSettingTheClockBack) {
     struct Case {
         int h, m, s;

@@ -103,17 +103,24 @@ private:
     const FakeSystemCalls& system_;
 };
 
-// A clock the test sets by hand: local seconds since 1601, and helpers for a time of day.
+// A clock the test sets by hand: the local time in seconds since 1601, and how far the zone puts it ahead of UTC.
 class FakeClock : public Clock {
 public:
     // 2026-12-07 00:00:00 counted from 1601-01-01, a whole number of days.
     static constexpr int64_t kMidnight = 13441075200LL;
-    int64_t seconds = kMidnight;
+    int64_t seconds = kMidnight;  // local
+    int64_t zoneOffset = 0;       // local minus UTC
     int millis = 5;
 
-    ClockReading Now() const override { return ClockReading{seconds, millis}; }
+    ClockReading Now() const override { return ClockReading{seconds - zoneOffset, seconds, millis}; }
     void SetTimeOfDay(int h, int m, int s) { seconds = kMidnight + h * 3600 + m * 60 + s; }
+    // Time passing, or the clock set by hand: the UTC and the local clock move together.
     void Advance(int64_t by) { seconds += by; }
+    // Daylight saving or a new zone: only the local clock moves.
+    void ShiftZone(int64_t by) {
+        seconds += by;
+        zoneOffset += by;
+    }
 };
 
 // Records what the window object asks of its window. Each entry notes how many system calls had been

@@ -75,9 +75,17 @@ TEST(Oracles, AgreeWithHandPickedCases) {
     EXPECT_EQ(512, props::OracleTrayMessage(7687.5f, 15.0f));  // 512.5: to the even side
     EXPECT_EQ(514, props::OracleTrayMessage(7717.5f, 15.0f));  // 513.5
     EXPECT_EQ(0, props::OracleTrayMessage(1e30f, 15.0f));
-    EXPECT_TRUE(props::OracleFires("10:00:00", true, 35999, 36001));
-    EXPECT_FALSE(props::OracleFires("10:00:00", true, 35999, 36060));
-    EXPECT_TRUE(props::OracleFires("10:00:00", false, 0, 36000 + 86400));
+    const props::Instant before{35999, 35999};
+    EXPECT_TRUE(props::OracleFires("10:00:00", &before, {36001, 36001}));
+    EXPECT_FALSE(props::OracleFires("10:00:00", &before, {36060, 36060}));
+    EXPECT_TRUE(props::OracleFires("10:00:00", nullptr, {36000 + 86400, 36000 + 86400}));
+    // 01:59:59 to 03:00:00 in one tick as daylight saving starts; then the local clock back an hour as it ends.
+    const props::Instant beforeSkip{7199 - 3600, 7199};
+    EXPECT_TRUE(props::OracleFires("02:30:00", &beforeSkip, {7200 - 3600, 10800}));
+    EXPECT_FALSE(props::OracleFires("02:30:00", &beforeSkip, {7200 - 3600 + 61, 10800 + 61}));
+    const props::Instant beforeEnd{10799 - 7200, 10799};
+    EXPECT_FALSE(props::OracleFires("02:30:00", &beforeEnd, {10800 - 7200, 7200}));
+    EXPECT_FALSE(props::OracleFires("12:00:00", &before, {36001, 36001 + 27 * 3600}));
 }
 
 // Steps of one second each, to walk the clock.

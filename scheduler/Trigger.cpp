@@ -1,0 +1,45 @@
+// The trigger's rule: the clock text equal to the target, or its second passed over by a late tick or a jump ahead.
+#include "scheduler/Trigger.h"
+
+#include <cstring>
+
+#include "scheduler/TimeText.h"
+
+namespace {
+
+// Two checks further apart than this by the UTC clock are a resume, a stopped process or a clock set by hand, not a
+// late tick: a target such a jump skipped is not fired.
+constexpr int64_t kLongestLateTick = 60;
+
+// Zones run from UTC-12 to UTC+14, so a change of zone or of daylight saving puts the local clock at most 26 hours
+// further ahead. A larger lead is no zone change, and what it skipped is not fired.
+constexpr int64_t kLargestZoneShift = 26 * 3600;
+
+}  // namespace
+
+bool Trigger::Fires(const char* target, size_t length, const ClockReading& now) {
+    char clockText[kTimeTextLength + 1];
+    FormatTimeText(SecondOfDay(now.local), clockText);
+    const bool exact = length == kTimeTextLength && std::memcmp(target, clockText, kTimeTextLength) == 0;
+    const bool fires = exact || PassedOver(target, length, now);
+    havePrevious_ = true;
+    previous_ = now;
+    return fires;
+}
+
+bool Trigger::PassedOver(const char* target, size_t length, const ClockReading& now) const {
+    if (!havePrevious_) return false;
+    const int64_t elapsed = now.utc - previous_.utc;
+    if (elapsed < 0 || elapsed > kLongestLateTick) return false;
+    // On a late tick the local clock moved as far as the UTC clock; further when it jumped ahead. Moved back
+    // (daylight saving ended, the zone moved west), it passed over nothing: the repeated times match as shown.
+    const int64_t passed = now.local - previous_.local;
+    if (passed <= 0 || passed > elapsed + kLargestZoneShift) return false;
+    int targetSecond = 0;
+    if (!ParseTimeText(target, length, &targetSecond)) return false;
+    // Seconds from the previous check forward to the target's next passage, across midnight if need be; the
+    // previous check's own second comes round again only a day later.
+    int64_t ahead = SecondOfDay(targetSecond - SecondOfDay(previous_.local));
+    if (ahead == 0) ahead = kSecondsPerDay;
+    return ahead <= passed;
+}

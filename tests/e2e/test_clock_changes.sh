@@ -1,0 +1,191 @@
+#!/usr/bin/env bash
+# tests/e2e/test_clock_changes.sh — the local clock moved under the release exe by a daylight-saving change some
+# seconds ahead, made with a TZ rule built from the current date and time (the machine's clock is never touched):
+#   skip   armed for a time inside the hour the change skips: the countdown starts at the change, one action follows
+#   end    a countdown started two seconds before daylight time ends runs on to exactly one action
+#   after  armed for a time four seconds after the change: it fires at that time, not at the change
+# The three run side by side, each as its own run of this script with its own Xvfb, prefix and program.
+#
+# Wine takes the zone from TZ in each process on its own: ntdll converts the UTC time with the bias the C library gives
+# for the present instant under that process's TZ, at every reading, so the change shows at its very second. The
+# wineserver's own TZ does not reach a program's GetLocalTime (a server started in UTC+3 served programs that showed
+# UTC with no TZ and UTC+5 with TZ set to it), so the server and the desktop process start in the machine's zone and
+# only the program gets the case's rule.
+CASE=${1:-}
+E2E_NAME=test_clock_changes${CASE:+-$CASE}
+source "$(dirname "$0")/lib.sh"
+
+CASES="skip end after"
+LEAD=${E2E_CLOCK_LEAD:-20}      # seconds from the window being up to the change, on a quiet machine
+ENTRY_XY="120 68"
+OK_XY="204 126"
+VEILLE_XY="110 120"
+RELAY_FUNCS="shell32.Shell_NotifyIconA;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx;KERNEL32.CreateProcessW"
+ACTION_RE='Call (KERNEL32\.SetSystemPowerState|user32\.ExitWindowsEx|KERNEL32\.CreateProcessW)\('
+RESTORE_RE='Call shell32\.Shell_NotifyIconA\(00000002,'
+
+# --- The parent: start the cases, then add up what they report ------------------------------------------------------
+if [ -z "$CASE" ]; then
+    e2e_require_exe
+    pids=()
+    for c in $CASES; do
+        bash "$0" "$c" >"$E2E_WORK/$c.out" 2>"$E2E_WORK/$c.err" &
+        pids+=($!)
+    done
+    # stopped from outside, each case still stops what it started
+    e2e_on_exit 'kill "${pids[@]}"'
+    i=0
+    for c in $CASES; do
+        wait "${pids[$i]}"
+        status=$?
+        i=$((i + 1))
+        grep -E '^(PASS|FAIL|SKIP): ' "$E2E_WORK/$c.out" | sed "s/^\([A-Z]*\): /\1: $c: /"
+        summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$E2E_WORK/$c.out" | tail -n1)
+        if [[ $summary =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
+            E2E_PASSED=$((E2E_PASSED + BASH_REMATCH[1])); E2E_FAILED=$((E2E_FAILED + BASH_REMATCH[2]))
+        fi
+        if [ "$status" -ne 0 ] && [ -z "$(grep -E '^FAIL: ' "$E2E_WORK/$c.out")" ]; then
+            e2e_fail "$c: the case ran to its end" "status $status, see $E2E_WORK/$c.err"
+        fi
+        e2e_log "$c: ${summary:-no summary} (status $status)"
+    done
+    e2e_finish
+fi
+
+# --- One case ---------------------------------------------------------------------------------------------------------
+
+now_ms() { date +%s%3N; }
+sleep_until_ms() {
+    local d=$(($1 - $(now_ms)))
+    [ "$d" -gt 0 ] && sleep "$(printf '%d.%03d' $((d / 1000)) $((d % 1000)))"
+    return 0
+}
+
+# "M<month>.<week>.<weekday>/<hh:mm:ss>" of a wall-clock time given as epoch seconds read as UTC: week 5 is the
+# last of the month, and any day past the 28th is the last of its weekday.
+posix_date() {
+    local m d wd
+    read -r m d wd <<<"$(date -u -d "@$1" '+%-m %-d %w')"
+    echo "M$m.$(( (d - 1) / 7 + 1 )).$wd/$(date -u -d "@$1" +%H:%M:%S)"
+}
+
+# make_rule KIND CHANGE_EPOCH — sets TZ_RULE and OFFSET (standard time minus UTC, seconds). The standard offset puts
+# the change near local noon, whatever the hour in UTC, so no rule date has to cross midnight or a new year. "start":
+# daylight time starts at the change and ends two weeks later. "end": it started two weeks ago and ends at the change.
+# POSIX writes a start in standard time, an end in daylight time, and an offset as the hours to add to reach UTC.
+make_rule() {
+    local kind=$1 change=$2 h
+    h=$(( (12 - $(date -u -d "@$change" +%-H) + 36) % 24 - 12 ))   # -12..11
+    OFFSET=$((h * 3600))
+    local std=$((change + OFFSET))
+    if [ "$kind" = start ]; then
+        TZ_RULE="XST$((-h))XDT,$(posix_date "$std"),$(posix_date $((std + 14 * 86400)))"
+    else
+        TZ_RULE="XST$((-h))XDT,$(posix_date $((std - 14 * 86400))),$(posix_date $((std + 3600)))"
+    fi
+}
+
+# Wine's +timestamp counts CLOCK_MONOTONIC_RAW in milliseconds; this helper gives that clock and the wall clock at one
+# instant, so the trace's times can be put on the wall clock the change is set on.
+CLOCKS=$E2E_WORK/clocks
+clocks_helper() {
+    cat >"$CLOCKS.c" <<'EOF'
+#include <stdio.h>
+#include <time.h>
+int main(void) {
+    struct timespec r, m;
+    clock_gettime(CLOCK_REALTIME, &r);
+    clock_gettime(CLOCK_MONOTONIC_RAW, &m);
+    printf("%lld %lld\n", (long long)r.tv_sec * 1000 + r.tv_nsec / 1000000, (long long)m.tv_sec * 1000 + m.tv_nsec / 1000000);
+    return 0;
+}
+EOF
+    gcc -O1 -o "$CLOCKS" "$CLOCKS.c" 2>"$E2E_WORK/clocks-cc.log"
+}
+
+APP_TID=
+app_calls() { grep -a -E "^[0-9]+\.[0-9]+:${APP_TID:-xxxx}:Call " "$E2E_RELAY_LOG" 2>/dev/null; }
+count_calls() { app_calls | grep -a -c -E -- "$1"; }
+# wall_ms REGEX [N] — wall-clock time (epoch ms) of the Nth call matching REGEX, from its trace time.
+wall_ms() {
+    local ts; ts=$(app_calls | grep -a -E -- "$1" | sed -n "${2:-1}p" | cut -d: -f1)
+    [ -n "$ts" ] || return 1
+    awk -v t="$ts" -v w="$WALL0" -v m="$MONO0" 'BEGIN { printf "%.0f\n", t * 1000 - m + w }'
+}
+
+e2e_require_exe
+clocks_helper || { e2e_fail "build the clock helper" "$(head -c 300 "$E2E_WORK/clocks-cc.log")"; e2e_finish; }
+
+e2e_setup
+e2e_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N || e2e_fail "set unmanaged windows"
+e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
+timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
+# The wineserver and the desktop process start again with the settings above; how long that takes (a second or
+# two natively, twenty and more with three Wine runs side by side under emulation) says how far ahead to put the change.
+t0=$(now_ms)
+WINEDEBUG=-all timeout 60 wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1
+restart_s=$(( ($(now_ms) - t0 + 999) / 1000 ))
+
+# The change falls LEAD seconds after the program's window is up, give or take its start-up.
+CHANGE=$(( $(date +%s) + LEAD + 3 * restart_s ))
+case $CASE in
+    skip|after) make_rule start "$CHANGE" ;;
+    end) make_rule end "$CHANGE" ;;
+    *) e2e_fail "known case '$CASE'"; e2e_finish ;;
+esac
+export TZ=$TZ_RULE
+local_text() { date -d "@$1" +%H:%M:%S; }
+case $CASE in
+    skip) TARGET=$(date -u -d "@$((CHANGE + OFFSET + 1800))" +%H:%M:%S); FIRST_TICK=$CHANGE ;;  # never shown
+    after) TARGET=$(local_text $((CHANGE + 4))); FIRST_TICK=$((CHANGE + 4)) ;;
+    end) TARGET=$(local_text $((CHANGE - 2))); FIRST_TICK=$((CHANGE - 2)) ;;
+esac
+e2e_log "TZ=$TZ_RULE; change at $(date -u -d "@$CHANGE" +%T) UTC: $(local_text $((CHANGE - 1))) then $(local_text "$CHANGE"); target $TARGET"
+# The rule as the C library reads it moves the local clock by an hour at the change.
+before=$(date -u -d "$(date -d "@$((CHANGE - 1))" '+%F %T')" +%s)
+after=$(date -u -d "$(date -d "@$CHANGE" '+%F %T')" +%s)
+expected_jump=$([ "$CASE" = end ] && echo -3599 || echo 3601)
+e2e_assert_eq "$expected_jump" $((after - before)) "the rule moves the local clock by an hour at the change (seconds)"
+
+read -r WALL0 MONO0 <<<"$("$CLOCKS")"
+_e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG"
+wid=$(e2e_wait_window "$E2E_WINDOW_NAME" $((CHANGE - $(date +%s)))) || { e2e_fail "the window appears before the change"; e2e_finish; }
+left=$(( CHANGE * 1000 - $(now_ms) ))
+if [ "$left" -lt 8000 ]; then
+    e2e_fail "the program is up 8 s before the change" "only $left ms left (E2E_CLOCK_LEAD=$LEAD)"
+    e2e_finish
+fi
+e2e_log "window up $left ms before the change"
+
+read -r ex ey <<<"$ENTRY_XY"; e2e_click "$wid" "$ex" "$ey"
+e2e_type "$wid" "$TARGET"
+read -r vx vy <<<"$VEILLE_XY"; e2e_click "$wid" "$vx" "$vy"
+read -r kx ky <<<"$OK_XY"; e2e_click "$wid" "$kx" "$ky"
+if e2e_relay_wait 'Call shell32\.Shell_NotifyIconA\(00000000,' 10; then
+    APP_TID=$(grep -a -E 'Call shell32\.Shell_NotifyIconA\(00000000,' "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
+    e2e_pass "armed for $TARGET: 'OK' adds the icon"
+else
+    e2e_fail "armed for $TARGET: 'OK' adds the icon"
+fi
+[ "$(( CHANGE * 1000 - $(now_ms) ))" -gt 1500 ] || e2e_fail "armed before the change" "too late: raise E2E_CLOCK_LEAD"
+
+# Everything is over 8 s after the first countdown tick; 3 s more shows that nothing follows.
+sleep_until_ms $(( (FIRST_TICK + 11) * 1000 ))
+first=$(wall_ms "$RESTORE_RE") || first=
+action=$(wall_ms "$ACTION_RE") || action=
+when=$([ "$CASE" = skip ] && echo 'the change' || echo 'its time')
+if [ -n "$first" ]; then
+    e2e_assert_range $((first - FIRST_TICK * 1000)) -300 1500 \
+        "countdown's first tick $((first - FIRST_TICK * 1000)) ms after $(local_text "$FIRST_TICK") ($when)"
+else
+    e2e_fail "the countdown starts" "no icon removal in the trace"
+fi
+if [ -n "$action" ] && [ -n "$first" ]; then
+    e2e_assert_range $((action - first)) 4600 5500 "hibernation requested $((action - first)) ms after the first tick"
+else
+    e2e_fail "the action's call comes"
+fi
+e2e_assert_eq 1 "$(count_calls 'Call KERNEL32\.SetSystemPowerState\(00000000,00000000\)')" "hibernation requested once"
+e2e_assert_eq 1 "$(count_calls "$ACTION_RE")" "one action call in all"
+e2e_assert_eq 6 "$(count_calls "$RESTORE_RE")" "six countdown ticks, none after the action"
+e2e_finish

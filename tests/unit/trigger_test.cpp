@@ -1,0 +1,158 @@
+// The trigger's rule on pairs of (UTC, local) clock readings, and the window's countdowns across daylight saving.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fake_form.h"
+#include "scheduler/Trigger.h"
+#include "scheduler/TimeText.h"
+
+namespace {
+
+constexpr int64_t D = 86400;
+constexpr int64_t kBase = FakeClock::kMidnight;
+
+// "hh:mm:ss" as seconds since 1601, on the base day.
+int64_t S(const char* text) {
+    int second = 0;
+    EXPECT_TRUE(ParseTimeText(text, std::strlen(text), &second)) << text;
+    return kBase + second;
+}
+
+struct Pair {
+    int64_t utc, local;
+};
+
+}  // namespace
+
+TEST(TriggerRule, FiresByTheLocalClockWhatTheUtcClockSaysWasOneTickAway) {
+    struct Row {
+        const char* name;
+        const char* target;
+        Pair previous, now;
+        bool fires;
+    } rows[] = {
+        // A late tick: both clocks move the same, up to 60 s.
+        {"late tick over it", "10:00:00", {S("09:59:59"), S("09:59:59")}, {S("10:00:01"), S("10:00:01")}, true},
+        {"late tick of 60 s", "10:00:00", {S("09:59:59"), S("09:59:59")}, {S("10:00:59"), S("10:00:59")}, true},
+        {"late tick of 60 s ending on it", "10:00:00", {S("09:59:00"), S("09:59:00")}, {S("10:00:00"), S("10:00:00")}, true},
+        {"61 s: a jump", "10:00:00", {S("09:59:59"), S("09:59:59")}, {S("10:01:00"), S("10:01:00")}, false},
+        {"61 s from a minute before", "10:00:00", {S("09:59:00"), S("09:59:00")}, {S("10:00:01"), S("10:00:01")}, false},
+        {"not reached yet", "10:00:00", {S("09:59:50"), S("09:59:50")}, {S("09:59:59"), S("09:59:59")}, false},
+        {"already behind", "10:00:00", {S("10:00:01"), S("10:00:01")}, {S("10:00:04"), S("10:00:04")}, false},
+        {"late tick across midnight", "00:00:01", {S("23:59:59"), S("23:59:59")}, {S("00:00:02") + D, S("00:00:02") + D}, true},
+        {"late tick to just before it across midnight", "00:00:03", {S("23:59:59"), S("23:59:59")},
+         {S("00:00:02") + D, S("00:00:02") + D}, false},
+        {"the clock set forward by hours", "10:00:00", {S("07:00:00"), S("07:00:00")}, {S("10:00:05"), S("10:00:05")}, false},
+        {"a day and two seconds later", "10:00:00", {S("09:59:59"), S("09:59:59")}, {S("10:00:01") + D, S("10:00:01") + D}, false},
+        {"the clock set back by hand over it", "10:00:00", {S("10:00:30"), S("10:00:30")}, {S("09:59:00"), S("09:59:00")}, false},
+        {"the clock set back by hand onto it", "10:00:00", {S("10:00:30"), S("10:00:30")}, {S("10:00:00"), S("10:00:00")}, true},
+        // Daylight saving starts, UTC+1 to UTC+2: the local clock goes from 01:59:59 to 03:00:00 in one tick.
+        {"inside the skipped hour", "02:30:00", {S("00:59:59"), S("01:59:59")}, {S("01:00:00"), S("03:00:00")}, true},
+        {"first skipped second", "02:00:00", {S("00:59:59"), S("01:59:59")}, {S("01:00:00"), S("03:00:00")}, true},
+        {"last skipped second", "02:59:59", {S("00:59:59"), S("01:59:59")}, {S("01:00:00"), S("03:00:00")}, true},
+        {"the second after the change", "03:00:01", {S("00:59:59"), S("01:59:59")}, {S("01:00:00"), S("03:00:00")}, false},
+        {"the second before the change, already checked", "01:59:59", {S("00:59:59"), S("01:59:59")},
+         {S("01:00:00"), S("03:00:00")}, false},
+        {"a late tick over the change", "03:00:03", {S("00:59:50"), S("01:59:50")}, {S("01:00:05"), S("03:00:05")}, true},
+        {"a resume over the change", "02:30:00", {S("00:59:00"), S("01:59:00")}, {S("01:01:01"), S("03:01:01")}, false},
+        // The zone moved east: within the same UTC second, across midnight, and by a whole day (UTC-10 to UTC+14).
+        {"a new zone set within the second", "12:00:00", {S("10:00:00"), S("10:00:00")}, {S("10:00:00"), S("15:30:00")}, true},
+        {"daylight saving starting at midnight", "00:30:00", {S("03:59:59") + D, S("23:59:59")},
+         {S("04:00:00") + D, S("01:00:00") + D}, true},
+        {"UTC-5 to UTC+3 at 23:30, after midnight", "01:00:00", {S("04:29:59") + D, S("23:29:59")},
+         {S("04:30:00") + D, S("07:30:00") + D}, true},
+        {"UTC-5 to UTC+3 at 23:30, before it", "23:00:00", {S("04:29:59") + D, S("23:29:59")},
+         {S("04:30:00") + D, S("07:30:00") + D}, false},
+        {"UTC-5 to UTC+3 at 23:30, past the new time", "08:00:00", {S("04:29:59") + D, S("23:29:59")},
+         {S("04:30:00") + D, S("07:30:00") + D}, false},
+        {"a whole day skipped", "23:59:59", {S("09:59:59") + D, S("23:59:59")}, {S("10:00:00") + D, S("00:00:00") + 2 * D}, true},
+        {"26 hours ahead, the most a zone can move", "12:00:00", {S("10:00:00"), S("10:00:00")},
+         {S("10:00:01"), S("12:00:01") + D}, true},
+        {"an absurd lead of 27 hours", "12:00:00", {S("10:00:00"), S("10:00:00")}, {S("10:00:01"), S("13:00:01") + D}, false},
+        // Daylight saving ends, UTC+2 to UTC+1: 02:59:59 is followed by 02:00:00 again.
+        {"repeated hour, matched as shown", "02:00:00", {S("00:59:59"), S("02:59:59")}, {S("01:00:00"), S("02:00:00")}, true},
+        {"repeated hour, nothing extra", "02:30:00", {S("00:59:59"), S("02:59:59")}, {S("01:00:00"), S("02:00:00")}, false},
+        {"a late tick over the end: nothing caught up", "02:00:01", {S("00:59:58"), S("02:59:58")},
+         {S("01:00:03"), S("02:00:03")}, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.name) + ", target " + r.target);
+        Trigger trigger;
+        const size_t length = std::strlen(r.target);
+        // The first check has nothing before it: only equality can fire there (the "already checked" row does).
+        trigger.Fires(r.target, length, ClockReading{r.previous.utc, r.previous.local, 0});
+        EXPECT_EQ(r.fires, trigger.Fires(r.target, length, ClockReading{r.now.utc, r.now.local, 0}));
+    }
+}
+
+namespace {
+
+// One tick after the clocks moved: the UTC clock (and the local with it) by `by`, then the local clock alone by
+// `zone`.
+struct Step {
+    int64_t by, zone;
+};
+
+std::vector<Step> Seconds(int n) { return std::vector<Step>(static_cast<size_t>(n), Step{1, 0}); }
+
+std::vector<Step> Then(std::vector<Step> a, const std::vector<Step>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+// Armed with "OK", the window waits; each firing either runs the countdown out on the ticks that follow or is
+// cancelled at once.
+TEST(TriggerRule, DaylightSavingOnTheWindowsClockStartsEachCountdownOnceAndActsOnce) {
+    struct Case {
+        const char* name;
+        const char* start;  // the local time at load
+        const char* target;
+        std::vector<Step> steps;
+        bool cancelAtOnce;
+        std::vector<std::string> firedAt;  // the clock box at each start of a countdown
+        size_t actions;
+    } cases[] = {
+        {"a time of the skipped hour fires at the change", "01:59:56", "02:30:00",
+         Then(Then(Seconds(3), {{1, 3600}}), Seconds(8)), false, {"03:00:00"}, 1},
+        {"a time just after the skipped hour fires at its time", "01:59:56", "03:00:04",
+         Then(Then(Seconds(3), {{1, 3600}}), Seconds(12)), false, {"03:00:04"}, 1},
+        {"the countdown runs on to one action as daylight saving ends", "02:59:55", "02:59:58",
+         Then(Then(Seconds(4), {{1, -3600}}), Seconds(3600)), false, {"02:59:58"}, 1},
+        {"after a cancel the repeated hour fires again", "02:09:58", "02:10:00",
+         Then(Then(Seconds(3001), {{1, -3600}}), Seconds(700)), true, {"02:10:00", "02:10:00"}, 0},
+        {"a resume across the change fires nothing skipped", "01:59:56", "02:30:00",
+         Then(Then(Seconds(3), {{90, 3600}}), Seconds(5)), true, {}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FormFixture f;
+        f.clock.seconds = S(c.start);
+        f.clock.zoneOffset = 3600;
+        f.form->Form_Load();
+        f.TxTChoix.text = c.target;
+        f.form->Activer_Click();
+        ASSERT_TRUE(f.form->Tray.InTray());
+        std::vector<std::string> firedAt;
+        for (const Step& s : c.steps) {
+            const bool wasCounting = f.form->Declenche == kTrue;
+            f.clock.Advance(s.by);
+            f.clock.ShiftZone(s.zone);
+            f.Tick();
+            if (wasCounting || f.form->Declenche != kTrue) continue;
+            firedAt.push_back(f.TxtHeure.text);
+            EXPECT_EQ("5", f.LblDecompte.caption);
+            EXPECT_TRUE(f.host.visible);
+            if (c.cancelAtOnce) f.form->cmdCancel_Click();
+        }
+        EXPECT_EQ(c.firedAt, firedAt);
+        EXPECT_EQ(c.actions, f.system.Count("ExitWindowsEx"));
+        if (c.actions != 0) EXPECT_EQ("0", f.LblDecompte.caption);
+        // One beep per countdown cancelled on its first tick; five before each action.
+        EXPECT_EQ(static_cast<int>(c.cancelAtOnce ? firedAt.size() : 5 * c.actions), f.host.beeps);
+    }
+}
