@@ -77,8 +77,10 @@ int main(void) {
     return 0;
 }
 EOF
+# Both are GUI programs: a console program started by the window gets a console window of its own, which can take
+# the keyboard from the window the script types into next.
 for h in shell marker; do
-    if ! "$CC_WIN" -O1 -s -o "$TMP/helpers/$h.exe" "$TMP/helpers/$h.c" 2>"$E2E_WORK/$h-cc.log"; then
+    if ! "$CC_WIN" -O1 -s -mwindows -o "$TMP/helpers/$h.exe" "$TMP/helpers/$h.c" 2>"$E2E_WORK/$h-cc.log"; then
         e2e_fail "build helper $h.exe" "$(head -c 400 "$E2E_WORK/$h-cc.log")"; e2e_finish
     fi
 done
