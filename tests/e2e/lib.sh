@@ -251,8 +251,8 @@ e2e_wallpaper() {
 _e2e_wine_env() {
     export WINEARCH=win32
     export WINEDEBUG=$E2E_WINEDEBUG
-    # no prompts to fetch Mono or Gecko
-    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+    # no prompts to fetch Mono or Gecko, and no menu entries or file associations written under $HOME by wineboot
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 }
 
 # e2e_prefix [fresh] — sets WINEPREFIX to this script's own prefix, deleted at exit, so that scripts run side by side
