@@ -79,29 +79,6 @@ script_stage() {
     record "$name" "$p" "$f"
 }
 
-# A private Xvfb for the Win32 layer tests, which create windows.
-XVFB_PID=
-start_xvfb() {
-    local n
-    for n in $(seq 70 89); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >"$logdir/xvfb.log" 2>&1 &
-        XVFB_PID=$!
-        local i
-        for i in $(seq 1 100); do
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            if DISPLAY=":$n" timeout 5 xdpyinfo >/dev/null 2>&1; then export DISPLAY=":$n"; return 0; fi
-            sleep 0.1
-        done
-        kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=
-    done
-    return 1
-}
-cleanup() {
-    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then timeout 20 wineserver -k >/dev/null 2>&1; fi
-    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; fi
-}
-trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
@@ -144,26 +121,8 @@ else
 fi
 
 stage "Win32 layer tests under Wine"
-export WINEPREFIX="$root/build/win32-tests/wineprefix" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES=mscoree,mshtml=
-unset DISPLAY
-if start_xvfb; then
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        mkdir -p "$(dirname "$WINEPREFIX")"
-        rm -rf "$WINEPREFIX"
-        env -u DISPLAY timeout 300 wineboot -i >"$logdir/wineboot.log" 2>&1 || echo "wineboot failed (see $logdir/wineboot.log)"
-        timeout 60 wineserver -w
-    fi
-    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-    [ -d /usr/share/wine/fonts ] && cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
-    ctest_stage "Win32 layer tests" win32-tests
-    timeout 20 wineserver -k >/dev/null 2>&1
-    kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=
-else
-    echo "could not start Xvfb"
-    record "Win32 layer tests" 0 1
-fi
-unset WINEPREFIX DISPLAY
+# CTest runs them through tests/win32/under_wine.sh, which brings its own Xvfb and Wine prefix.
+ctest_stage "Win32 layer tests" win32-tests
 
 stage "end-to-end"
 script_stage "end-to-end" e2e tests/e2e/run_all.sh

@@ -198,7 +198,8 @@ e2e_start_display() {
 e2e_start_wm() {
     [ "$E2E_WM" = none ] && return 0
     command -v openbox >/dev/null || { echo "e2e: openbox not found (package openbox)" >&2; return 1; }
-    openbox --sm-disable >"$E2E_WORK/openbox.log" 2>&1 &
+    # its own log goes with this script's files, not under $HOME/.cache
+    XDG_CACHE_HOME="$E2E_WORK" openbox --sm-disable >"$E2E_WORK/openbox.log" 2>&1 &
     E2E_WM_PID=$!
     local i
     for i in $(seq 1 100); do
@@ -251,8 +252,8 @@ e2e_wallpaper() {
 _e2e_wine_env() {
     export WINEARCH=win32
     export WINEDEBUG=$E2E_WINEDEBUG
-    # no prompts to fetch Mono or Gecko
-    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+    # no prompts to fetch Mono or Gecko, and no menu entries or file associations written under $HOME by wineboot
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 }
 
 # e2e_prefix [fresh] — sets WINEPREFIX to this script's own prefix, deleted at exit, so that scripts run side by side

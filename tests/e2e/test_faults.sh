@@ -95,7 +95,7 @@ e2e_setup
 SYSTEM32=$WINEPREFIX/drive_c/windows/system32
 # The native shutdown.exe only, so that a missing file is really missing.
 e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
-export WINEDLLOVERRIDES="mscoree,mshtml=;shutdown.exe=n"
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;shutdown.exe=n"
 rm -f "$SYSTEM32/shutdown.exe"   # a hard link into the template: removed, never written through
 timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
 WINEDEBUG=-all timeout 60 wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1

@@ -57,7 +57,7 @@ fi
 
 e2e_prefix fresh || { e2e_fail "create wine prefix"; e2e_finish; }
 SYSTEM32=$WINEPREFIX/drive_c/windows/system32
-export WINEDLLOVERRIDES="mscoree,mshtml=;shutdown.exe=n"   # the real file in system32, not Wine's built-in
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;shutdown.exe=n"   # the real file in system32, not Wine's built-in
 
 cp "$PROBE" "$TMP/app/power_probe.exe"
 cp "$TMP/marker.exe" "$TMP/app/Shutdown.exe"

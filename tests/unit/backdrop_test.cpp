@@ -26,8 +26,8 @@ TEST(Backdrop, StepsRunInOrderWithTheCopyBetweenHideAndShow) {
     const Colour white = kWhite;
     MakeTranslucent(f.host, f.system, &white);
     EXPECT_EQ(FullSequence("0xffffff", "DrawBox(0,0,3630,2670)"), f.host.Journal());
-    EXPECT_EQ("GetDC(0x10010)", f.system.Find("GetDC")->Text());
-    EXPECT_EQ("ReleaseDC(0x10010, 0x1000)", f.system.Find("ReleaseDC")->Text());
+    EXPECT_EQ("GetDC(0x10010)", f.system.FirstText("GetDC"));
+    EXPECT_EQ("ReleaseDC(0x10010, 0x1000)", f.system.FirstText("ReleaseDC"));
     EXPECT_TRUE(f.host.autoRedraw);
     EXPECT_TRUE(f.host.visible);
     EXPECT_EQ(9, f.host.drawMode);

@@ -104,12 +104,8 @@ TEST(Countdown, SixTicksFromTheTargetSecondFlashBeepAndEndInTheAction) {
         EXPECT_EQ(static_cast<long>(callsBefore + 1), t.f.Timer1.callsWhenStopped);
         EXPECT_EQ("GetCurrentProcess", t.f.system.calls[callsBefore + 1].name);
         EXPECT_EQ("ExitWindowsEx(0xd, 0x0)", t.f.system.calls.back().Text());
-        // No beep on the last tick: the journal ends with the restore and the action, nothing after it.
-        const auto journal = t.f.host.Journal();
-        EXPECT_EQ("ExitWindowsEx", journal.back());
-        EXPECT_EQ("Show", *std::find(journal.rbegin(), journal.rend(), "Show"));
-        const auto lastShow = std::find(journal.rbegin(), journal.rend(), "Show").base();
-        EXPECT_EQ(journal.end(), std::find(lastShow, journal.end(), "Beep"));
+        // Nothing follows the action on the last tick (that it has no beep is in the beeps column).
+        EXPECT_EQ("ExitWindowsEx", t.f.host.Journal().back());
     }
     EXPECT_EQ(1u, t.f.system.Count("ExitWindowsEx"));
 

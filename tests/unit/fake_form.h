@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -142,6 +143,8 @@ public:
     std::vector<Message> messages;
     // The entry box, so a message box can note what it held while it was up.
     const FakeTextBox* entryBox = nullptr;
+    // Runs inside Show: a message the window handles before the show has returned.
+    std::function<void()> whileShowing;
 
     bool visible = false;
     bool inFront = false;
@@ -157,7 +160,11 @@ public:
     uint32_t imageDC = 0x2000;
 
     void Hide() override { Note("Hide"); visible = false; }
-    void Show() override { Note("Show"); visible = true; }
+    void Show() override {
+        Note("Show");
+        visible = true;
+        if (whileShowing) whileShowing();
+    }
     void SetInFront(bool on) override { Note(on ? "InFront(true)" : "InFront(false)"); inFront = on; }
     bool Visible() const override { return visible; }
     void SetTaskVisible(bool v) override { Note(v ? "TaskVisible(true)" : "TaskVisible(false)"); taskVisible = v; }

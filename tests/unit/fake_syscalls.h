@@ -83,6 +83,11 @@ public:
         }
         return nullptr;
     }
+    // The first call of `name` as text, or a text saying there was none: a check on it fails instead of crashing.
+    std::string FirstText(const std::string& name) const {
+        const FakeCall* c = Find(name);
+        return c ? c->Text() : "no call of " + name;
+    }
 
     static std::string Hex(uint64_t v) {
         char buf[24];

@@ -162,17 +162,24 @@ TEST(Tray, OtherMouseMessagesOfTheIconDoNothing) {
     }
 }
 
-TEST(Tray, ABusyDecoderOnlyNotesTheMessage) {
+TEST(Tray, CallbacksArrivingWhileTheWindowIsRestoredOnlyNoteTheirMessage) {
     Loaded f;
     f.Arm();
     f.Forget();
-    f.form->Tray.TrayBusy = kTrue;
+    // The button's release, then a second press (a double-click), come in before the first press's show is over.
+    std::vector<int32_t> noted;
+    int shows = 0;
+    f.host.whileShowing = [&] {
+        if (shows++ > 0) return;  // a second show, which the busy flag exists to prevent, runs no more callbacks
+        for (int message : {514, 513}) {
+            f.Callback(message);
+            noted.push_back(f.form->Tray.TrayMessage);
+        }
+    };
     f.Callback(513);
-    EXPECT_TRUE(f.host.log.empty());
-    EXPECT_TRUE(f.system.calls.empty());
-    EXPECT_EQ(513, f.form->Tray.TrayMessage);
-    EXPECT_EQ(kTrue, f.form->Tray.TrayBusy);
-    EXPECT_FALSE(f.host.visible);
+    EXPECT_EQ((std::vector<int32_t>{514, 513}), noted);
+    EXPECT_EQ((std::vector<std::string>{"Shell_NotifyIconA", "Show"}), f.host.Journal());
+    EXPECT_EQ(kFalse, f.form->Tray.TrayBusy);
 }
 
 TEST(Tray, CallbackPixelsAreRoundedHalfToEven) {
