@@ -22,7 +22,7 @@ exe="$root/build/win32/Tarveil XP.exe"
 if [ -n "${DISPLAY:-}" ]; then
     # a prefix of its own, so a 64-bit ~/.wine is never touched
     export WINEPREFIX="$root/build/wineprefix" WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
-    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "run: creating $WINEPREFIX"
         wineboot -i >/dev/null 2>&1 || { echo "run: wineboot failed" >&2; exit 1; }

@@ -14,7 +14,8 @@ total_pass=0
 total_fail=0
 failed_stages=()
 
-stage() { echo; echo "==== $*"; }
+# each stage says when it starts, so a slow run shows where its time went
+stage() { echo; echo "==== $* (at $SECONDS s)"; }
 
 # record NAME PASSED FAILED
 record() {
@@ -129,5 +130,6 @@ script_stage "end-to-end" e2e tests/e2e/run_all.sh
 
 echo
 [ ${#failed_stages[@]} -gt 0 ] && echo "failed: ${failed_stages[*]}"
+echo "all stages done at $SECONDS s"
 echo "$total_pass passed, $total_fail failed"
 [ "$total_fail" -eq 0 ]
