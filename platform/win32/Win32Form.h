@@ -101,7 +101,12 @@ private:
 
     DrawSurface surface_;
     WindowedControls controls_;
+
+protected:
+    // Open to subclasses, as form_ is, so the window tests can read the drawn controls' states.
     WindowlessControls drawn_{surface_};
+
+private:
     Win32Keyboard keyboard_{controls_};
     Win32Timer timer_;
     Win32Clock clock_;

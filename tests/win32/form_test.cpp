@@ -115,6 +115,13 @@ TEST_F(WindowTest, ControlsStandAtTheirPlacesWithTheirTextsAndStates) {
     EXPECT_EQ(BST_CHECKED, SendMessageW(ChildByText(hwnd_, L"Arrêter"), BM_GETCHECK, 0, 0));
     EXPECT_EQ(BST_UNCHECKED, SendMessageW(ChildByText(hwnd_, L"Redémarrer"), BM_GETCHECK, 0, 0));
     EXPECT_EQ(BST_UNCHECKED, SendMessageW(ChildByText(hwnd_, L"Mettre en veille"), BM_GETCHECK, 0, 0));
+    // The countdown's drawn pieces wait hidden, the digit box holding "6" for the first tick.
+    const WindowlessControls& drawn = window_.Drawn();
+    char digit[8] = {};
+    drawn.LblDecompte.GetCaption(digit, sizeof digit);
+    EXPECT_STREQ("6", digit);
+    EXPECT_FALSE(drawn.LblDecompte.Visible());
+    for (const DrawnLine* line : {&drawn.Line8, &drawn.Line9, &drawn.Line10}) EXPECT_FALSE(line->Visible());
 }
 
 TEST_F(WindowTest, ClockBoxShowsTheTimeAtOnceAndCannotBeTypedInto) {

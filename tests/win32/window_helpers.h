@@ -12,6 +12,7 @@
 class TestWindow : public Win32Form {
 public:
     Form1& Form() { return form_; }
+    const WindowlessControls& Drawn() const { return drawn_; }
 };
 
 // Runs the thread's messages for a while, as the program's loop would.
