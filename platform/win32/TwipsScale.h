@@ -16,6 +16,8 @@ struct TwipsScale {
 
     int PxX(double twips) const { return static_cast<int>(std::nearbyint(twips / x)); }
     int PxY(double twips) const { return static_cast<int>(std::nearbyint(twips / y)); }
+    float TwipsX(int px) const { return static_cast<float>(px) * x; }
+    float TwipsY(int px) const { return static_cast<float>(px) * y; }
     // The far edges are the near ones plus the size converted, so that equal sizes stay equal in pixels.
     RECT PxRect(const TwipsRect& r) const {
         RECT px;

@@ -239,8 +239,7 @@ LRESULT Win32Form::OnButtonDown(int16_t button, LPARAM position) {
     }
     surfacePressed_ = true;
     SetCapture(hwnd_);
-    form_.Form_MouseDown(button, KeyShift(), static_cast<float>(x) * surface_.scale.x,
-                         static_cast<float>(y) * surface_.scale.y);
+    form_.Form_MouseDown(button, KeyShift(), surface_.scale.TwipsX(x), surface_.scale.TwipsY(y));
     return 0;
 }
 
@@ -248,8 +247,7 @@ LRESULT Win32Form::OnMouseMove(WPARAM buttons, LPARAM position) {
     const int x = GET_X_LPARAM(position), y = GET_Y_LPARAM(position);
     if (pressedLabel_ != nullptr) return 0;
     if (!surfacePressed_ && drawn_.LabelAt(x, y) != nullptr) return 0;
-    form_.Form_MouseMove(ButtonsHeld(buttons), KeyShift(), static_cast<float>(x) * surface_.scale.x,
-                         static_cast<float>(y) * surface_.scale.y);
+    form_.Form_MouseMove(ButtonsHeld(buttons), KeyShift(), surface_.scale.TwipsX(x), surface_.scale.TwipsY(y));
     return 0;
 }
 
@@ -270,8 +268,7 @@ LRESULT Win32Form::OnButtonUp(int16_t button, WPARAM buttons, LPARAM position) {
         surfacePressed_ = false;
         ReleaseCapture();
     }
-    form_.Form_MouseUp(button, KeyShift(), static_cast<float>(x) * surface_.scale.x,
-                       static_cast<float>(y) * surface_.scale.y);
+    form_.Form_MouseUp(button, KeyShift(), surface_.scale.TwipsX(x), surface_.scale.TwipsY(y));
     return 0;
 }
 

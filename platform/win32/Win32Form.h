@@ -48,8 +48,8 @@ public:
     float Top() const override;
     void SetLeft(float twips) override;
     void SetTop(float twips) override;
-    float ScaleWidth() const override { return static_cast<float>(clientWidthPx_) * surface_.scale.x; }
-    float ScaleHeight() const override { return static_cast<float>(clientHeightPx_) * surface_.scale.y; }
+    float ScaleWidth() const override { return surface_.scale.TwipsX(clientWidthPx_); }
+    float ScaleHeight() const override { return surface_.scale.TwipsY(clientHeightPx_); }
     void SetAutoRedraw(bool on) override;
     uint32_t ImageDC() override;
     void ImageToPicture() override;

@@ -98,13 +98,13 @@ uint32_t Win32Form::IconHandle() const {
 float Win32Form::Left() const {
     RECT r;
     GetWindowRect(hwnd_, &r);
-    return static_cast<float>(r.left) * surface_.scale.x;
+    return surface_.scale.TwipsX(r.left);
 }
 
 float Win32Form::Top() const {
     RECT r;
     GetWindowRect(hwnd_, &r);
-    return static_cast<float>(r.top) * surface_.scale.y;
+    return surface_.scale.TwipsY(r.top);
 }
 
 void Win32Form::SetLeft(float twips) {
