@@ -126,6 +126,9 @@ t0=$(now_ms)
 WINEDEBUG=-all timeout 60 wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1
 restart_s=$(( ($(now_ms) - t0 + 999) / 1000 ))
 
+# local_text EPOCH — the wall-clock time under the case's rule
+local_text() { TZ=$TZ_RULE date -d "@$1" +%H:%M:%S; }
+
 # plan_change LEAD_S — puts the change LEAD_S seconds from now and sets the rule, the target and the first tick.
 plan_change() {
     CHANGE=$(( $(date +%s) + $1 ))
@@ -135,8 +138,8 @@ plan_change() {
     esac
     case $CASE in
         skip) TARGET=$(date -u -d "@$((CHANGE + OFFSET + 1800))" +%H:%M:%S); FIRST_TICK=$CHANGE ;;  # never shown
-        after) TARGET=$(TZ=$TZ_RULE date -d "@$((CHANGE + 4))" +%H:%M:%S); FIRST_TICK=$((CHANGE + 4)) ;;
-        end) TARGET=$(TZ=$TZ_RULE date -d "@$((CHANGE - 2))" +%H:%M:%S); FIRST_TICK=$((CHANGE - 2)) ;;
+        after) TARGET=$(local_text $((CHANGE + 4))); FIRST_TICK=$((CHANGE + 4)) ;;
+        end) TARGET=$(local_text $((CHANGE - 2))); FIRST_TICK=$((CHANGE - 2)) ;;
     esac
 }
 case $CASE in
@@ -150,7 +153,7 @@ esac
 lead=$(( LEAD + 3 * restart_s ))
 for attempt in 1 2 3; do
     plan_change "$lead"
-    e2e_log "TZ=$TZ_RULE; change at $(date -u -d "@$CHANGE" +%T) UTC: $(TZ=$TZ_RULE date -d "@$((CHANGE - 1))" +%T) then $(TZ=$TZ_RULE date -d "@$CHANGE" +%T); target $TARGET"
+    e2e_log "TZ=$TZ_RULE; change at $(date -u -d "@$CHANGE" +%T) UTC: $(local_text $((CHANGE - 1))) then $(local_text "$CHANGE"); target $TARGET"
     read -r WALL0 MONO0 <<<"$("$CLOCKS")"
     started=$(now_ms)
     TZ=$TZ_RULE _e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG"
@@ -171,7 +174,6 @@ if [ -z "$wid" ]; then
 fi
 e2e_log "window up $left ms before the change (attempt $attempt)"
 export TZ=$TZ_RULE
-local_text() { date -d "@$1" +%H:%M:%S; }
 
 # The rule as the C library reads it moves the local clock by an hour at the change.
 before=$(date -u -d "$(date -d "@$((CHANGE - 1))" '+%F %T')" +%s)
