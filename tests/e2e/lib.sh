@@ -52,7 +52,9 @@ mkdir -p "$E2E_BUILD" "$E2E_WORK"
 # ---------------------------------------------------------------------------------------------------------------
 # Logging and assertions
 
-e2e_log() { printf '[%s %s] %s\n' "$E2E_NAME" "$(date +%H:%M:%S)" "$*" >&2; }
+# The log's times are the machine's, even where a script runs the program, or itself, under a zone of its own.
+if [ -n "${TZ+set}" ]; then _E2E_LOG_TZ=(env "TZ=$TZ"); else _E2E_LOG_TZ=(env -u TZ); fi
+e2e_log() { printf '[%s %s] %s\n' "$E2E_NAME" "$("${_E2E_LOG_TZ[@]}" date +%H:%M:%S)" "$*" >&2; }
 
 e2e_pass() { E2E_PASSED=$((E2E_PASSED + 1)); printf 'PASS: %s\n' "$1"; }
 
