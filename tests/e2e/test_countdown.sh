@@ -2,10 +2,9 @@
 # tests/e2e/test_countdown.sh — a time typed a few seconds ahead, "OK", the window back at that second with the
 # flashing countdown, and the chosen power action about five seconds later; "ANNULER !" and the close glyph.
 #
-# Runs in its own prefix: power-off ends the Wine session, and the relay filter and window settings below must
-# not reach other scripts. One program run goes through restart, hibernation, a cancelled countdown and a close
-# during a countdown; a second run ends with power-off.
-E2E_FRESH_PREFIX=1
+# Like every script it has a prefix of its own (a copy of the template whose registry is its own), so power-off ending
+# the Wine session, the relay filter and the window settings below reach no other script. One program run goes
+# through restart, hibernation, a cancelled countdown and a close during a countdown; a second run ends with power-off.
 source "$(dirname "$0")/lib.sh"
 
 # Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.

@@ -2,7 +2,6 @@
 # tests/e2e/test_keyboard_front.sh — Windows' keyboard and window rules on a desktop with a window manager: Tab
 # round the whole window changes no action, and a window minimised through the window manager comes back in
 # front of the program in use, without its focus, when the countdown starts.
-E2E_FRESH_PREFIX=1
 source "$(dirname "$0")/lib.sh"
 
 # Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.

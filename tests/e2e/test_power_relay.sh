@@ -3,7 +3,6 @@
 # action, and that a planted Shutdown.exe next to the program or in the current folder never runs.
 # Expects the win32-tests build (cmake --preset win32-tests && cmake --build --preset win32-tests).
 
-E2E_FRESH_PREFIX=1   # system32\shutdown.exe is replaced below, and power-off ends the session
 source "$(dirname "$0")/lib.sh"
 
 PROBE=${PROBE:-$E2E_ROOT/build/win32-tests/power_probe.exe}
@@ -55,7 +54,7 @@ if ! "$CC_WIN" -O1 -s -o "$TMP/marker.exe" "$TMP/marker.c" 2>"$E2E_WORK/marker-c
     e2e_finish
 fi
 
-e2e_prefix fresh || { e2e_fail "create wine prefix"; e2e_finish; }
+e2e_prefix || { e2e_fail "create wine prefix"; e2e_finish; }
 SYSTEM32=$WINEPREFIX/drive_c/windows/system32
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;shutdown.exe=n"   # the real file in system32, not Wine's built-in
 
@@ -63,6 +62,7 @@ cp "$PROBE" "$TMP/app/power_probe.exe"
 cp "$TMP/marker.exe" "$TMP/app/Shutdown.exe"
 cp "$TMP/marker.exe" "$TMP/cwd/Shutdown.exe"
 cp "$TMP/marker.exe" "$TMP/control/Shutdown.exe"
+rm -f "$SYSTEM32/shutdown.exe"   # a hard link into the template: removed, never written through
 cp "$TMP/marker.exe" "$SYSTEM32/shutdown.exe"
 rm -f "$SYSTEM32/$MARKER"
 
