@@ -272,6 +272,13 @@ e2e_prefix() {
         _e2e_wineboot
         return
     fi
+    e2e_prefix_template || return 1
+    _e2e_clone_prefix "$E2E_BUILD/prefix-template" "$WINEPREFIX"
+}
+
+# e2e_prefix_template — makes the template once; a caller that finds it being made waits for it.
+e2e_prefix_template() {
+    _e2e_wine_env
     local tpl="$E2E_BUILD/prefix-template"
     (
         flock -w 600 9 || exit 1
@@ -282,8 +289,7 @@ e2e_prefix() {
             _e2e_wineboot 9>&- || exit 1
             touch "$tpl/.e2e-ready"
         fi
-    ) 9>"$E2E_BUILD/prefix.lock" || return 1
-    _e2e_clone_prefix "$tpl" "$WINEPREFIX"
+    ) 9>"$E2E_BUILD/prefix.lock"
 }
 
 # Hard links make the copy instant; the files Wine may rewrite in place are copied for real so the template stays

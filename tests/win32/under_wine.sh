@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # tests/win32/under_wine.sh PREFIX PROGRAM [ARGS...] — how CTest runs a Win32 layer test program: under Wine, in PREFIX
 # (made here the first time), on a private Xvfb of its own, so that it needs no desktop and writes nothing to $HOME.
+# With PREFIX alone it only makes the prefix (scripts/test.sh does so ahead of time, in the background).
 set -u
 
-prefix=$1 program=$2
-shift 2
+prefix=$1 program=${2:-}
+shift $(( $# < 2 ? $# : 2 ))
 
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
 # No prompt to fetch Mono or Gecko, and no menu entries or file associations written under $HOME by wineboot.
@@ -29,6 +30,8 @@ mkdir -p "$logdir"
     [ -d /usr/share/wine/fonts ] && cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
     [ -f "$prefix/system.reg" ]
 ) 9>"$prefix.lock" || exit 1
+
+[ -n "$program" ] || exit 0
 
 # A bare X server, never the desktop's display: the windows under test stay off the user's screen, and with a window
 # manager on the display one of the focus checks would not hold.
