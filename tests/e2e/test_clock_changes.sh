@@ -22,6 +22,7 @@ OK_XY="204 126"
 VEILLE_XY="110 120"
 RELAY_FUNCS="shell32.Shell_NotifyIconA;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx;KERNEL32.CreateProcessW"
 ACTION_RE='Call (KERNEL32\.SetSystemPowerState|user32\.ExitWindowsEx|KERNEL32\.CreateProcessW)\('
+ADD_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
 RESTORE_RE='Call shell32\.Shell_NotifyIconA\(00000002,'
 
 # --- The parent: start the cases, then add up what they report ------------------------------------------------------
@@ -139,13 +140,10 @@ local_text() { TZ=$TZ_RULE date -d "@$1" +%H:%M:%S; }
 plan_change() {
     CHANGE=$(( $(date +%s) + $1 ))
     case $CASE in
-        skip|after) make_rule start "$CHANGE" ;;
-        end) make_rule end "$CHANGE" ;;
-    esac
-    case $CASE in
-        skip) TARGET=$(date -u -d "@$((CHANGE + OFFSET + 1800))" +%H:%M:%S); FIRST_TICK=$CHANGE ;;  # never shown
-        after) TARGET=$(local_text $((CHANGE + 4))); FIRST_TICK=$((CHANGE + 4)) ;;
-        end) TARGET=$(local_text $((CHANGE - 2))); FIRST_TICK=$((CHANGE - 2)) ;;
+        skip) make_rule start "$CHANGE"   # a time never shown
+              TARGET=$(date -u -d "@$((CHANGE + OFFSET + 1800))" +%H:%M:%S); FIRST_TICK=$CHANGE ;;
+        after) make_rule start "$CHANGE"; TARGET=$(local_text $((CHANGE + 4))); FIRST_TICK=$((CHANGE + 4)) ;;
+        end) make_rule end "$CHANGE"; TARGET=$(local_text $((CHANGE - 2))); FIRST_TICK=$((CHANGE - 2)) ;;
     esac
 }
 case $CASE in
@@ -162,7 +160,7 @@ arm() {
     read -r kx ky <<<"$OK_XY"; e2e_click "$wid" "$kx" "$ky"
     e2e_log "typed $TARGET and clicked 'OK' in $(( $(now_ms) - clicks )) ms; $(( armed_by - $(now_ms) )) ms left to arm"
     local wait_s=$(( (armed_by - $(now_ms)) / 1000 ))
-    if [ "$wait_s" -gt 0 ] && e2e_relay_wait 'Call shell32\.Shell_NotifyIconA\(00000000,' "$wait_s" \
+    if [ "$wait_s" -gt 0 ] && e2e_relay_wait "$ADD_RE" "$wait_s" \
         && [ "$(now_ms)" -lt "$armed_by" ]; then
         e2e_log "icon added $(( armed_by - $(now_ms) )) ms before the deadline"
         return 0
@@ -206,7 +204,7 @@ if [ -z "$armed" ]; then
     e2e_fail "armed a second before the change and the target" "three attempts missed it (E2E_CLOCK_LEAD=$LEAD)"
     e2e_finish
 fi
-APP_TID=$(grep -a -E 'Call shell32\.Shell_NotifyIconA\(00000000,' "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
+APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
 e2e_pass "armed for $TARGET: 'OK' adds the icon"
 export TZ=$TZ_RULE
 
