@@ -1,7 +1,7 @@
 // Enabling the shutdown privilege of the program's own token, which power-off and hibernation both need.
 #pragma once
 
-#include "platform/syscalls.h"
+#include "platform/SystemCalls.h"
 #include "power/PowerResult.h"
 
 // Enables SeShutdownPrivilege on the process token. Returns PowerStep::None when the privilege is enabled,

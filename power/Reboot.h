@@ -1,7 +1,7 @@
 // Restarting the computer through the system's own shutdown.exe.
 #pragma once
 
-#include "platform/syscalls.h"
+#include "platform/SystemCalls.h"
 #include "power/PowerResult.h"
 
 // The exact command line given to shutdown.exe.

@@ -1,7 +1,7 @@
 // Hibernation.
 #pragma once
 
-#include "platform/syscalls.h"
+#include "platform/SystemCalls.h"
 #include "power/PowerResult.h"
 
 // Hibernates the computer (SetSystemPowerState with suspend FALSE, force FALSE).

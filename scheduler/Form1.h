@@ -6,13 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/clock.h"
-#include "platform/controls.h"
-#include "platform/host.h"
-#include "platform/syscalls.h"
+#include "platform/Clock.h"
+#include "platform/Controls.h"
+#include "platform/FormHost.h"
+#include "platform/SystemCalls.h"
 #include "power/PowerResult.h"
 #include "scheduler/Trigger.h"
-#include "shell/Drag.h"
+#include "shell/WindowDrag.h"
 #include "shell/TrayIcon.h"
 
 // How a close came about, as the query-unload event is told.

@@ -1,7 +1,7 @@
 // Formatting and strict parsing of "hh:mm:ss" texts, independent of the user's regional settings.
 #include "scheduler/TimeText.h"
 
-#include "platform/clock.h"
+#include "platform/Clock.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "platform/clock.h"
+#include "platform/Clock.h"
 
 class Trigger {
 public:

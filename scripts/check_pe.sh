@@ -12,7 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
 ALLOW=${XP_IMPORTS:-$here/xp-imports.txt}
-BOUND=${BOUND_FUNCTIONS:-$root/platform/win32/bound_functions.h}
+BOUND=${BOUND_FUNCTIONS:-$root/win32/BoundFunctions.h}
 WRESTOOL=${WRESTOOL:-wrestool}
 XMLLINT=${XMLLINT:-xmllint}
 
@@ -308,6 +308,28 @@ if [ -f "$BOUND" ]; then
     fi
 else
     bad "list of functions looked up at run time $BOUND not found"
+fi
+
+# --- Start-up work the program's own entry point does not do ------------------------------------------------------
+# win32/startup/start.cpp runs the C++ constructors (__main) and nothing of the C runtime's tables: a function put in
+# .CRT$XI* or .CRT$XC* (the initializers crt2.o would run) or .CRT$XL* (TLS callbacks) would silently never run,
+# and a TLS directory asks for start-up work (thread data, callbacks) this program does not do. The linker merges
+# them all into .CRT, and a stripped exe keeps no subsection names: any pointer there that is not 0 (the tables'
+# end markers are) is refused.
+crt=$("$OBJDUMP" -s -j .CRT "$exe" 2>/dev/null |
+    awk '/^ [0-9a-f]+ / { for (i = 2; i <= 5 && i <= NF; i++) if ($i ~ /^[0-9a-f]+$/ && $i !~ /^0+$/) n++ } END { print n + 0 }')
+if [ "$crt" != 0 ]; then
+    bad "holds $crt start-up function pointer(s) in .CRT (C runtime initializers or TLS callbacks), which the program's own entry point never runs"
+else
+    ok "no C runtime initializer or TLS callback in .CRT"
+fi
+tls=$(awk '$1 == "Entry" && $2 == 9 { print $3, $4; exit }' <<<"$dump")
+if [ -z "$tls" ]; then
+    bad "cannot read the TLS directory entry (objdump output not understood?)"
+elif [ "$tls" != "00000000 00000000" ]; then
+    bad "has a TLS directory (at ${tls% *}, ${tls#* } bytes), whose thread data and callbacks need start-up work the program's own entry point does not do"
+else
+    ok "no TLS directory"
 fi
 
 # --- Instructions --------------------------------------------------------------------------------------------------

@@ -1,7 +1,7 @@
 // The window's background: a copy of the screen area that lies under it.
 #include "shell/Backdrop.h"
 
-#include "platform/rounding.h"
+#include "shell/Rounding.h"
 
 namespace {
 

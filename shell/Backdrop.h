@@ -1,9 +1,9 @@
 // The window's background: a copy of the screen area that lies under it.
 #pragma once
 
-#include "platform/controls.h"
-#include "platform/host.h"
-#include "platform/syscalls.h"
+#include "platform/Controls.h"
+#include "platform/FormHost.h"
+#include "platform/SystemCalls.h"
 
 // Hides the window, copies the screen under it into its persistent image, shows it again and draws the tint
 // over the copy with a mask pen. tColor may be null (no colour given); null or 0 means the default tint

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "platform/controls.h"
-#include "platform/host.h"
-#include "platform/syscalls.h"
+#include "platform/Controls.h"
+#include "platform/FormHost.h"
+#include "platform/SystemCalls.h"
 #include "shell/TrayRecord.h"
 
 class TrayIcon {

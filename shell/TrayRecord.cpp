@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/rounding.h"
+#include "shell/Rounding.h"
 #include "resources/version.h"
 
 void TrayRecord::SetU32(int offset, uint32_t value) {

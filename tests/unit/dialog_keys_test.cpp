@@ -2,7 +2,7 @@
 // focus would click it), the arrows go round all three options, Enter clicks only a focused button.
 #include <gtest/gtest.h>
 
-#include "platform/dialog_keys.h"
+#include "win32/DialogKeys.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "fake_syscalls.h"
-#include "platform/clock.h"
-#include "platform/controls.h"
-#include "platform/host.h"
+#include "fake_system_calls.h"
+#include "platform/Clock.h"
+#include "platform/Controls.h"
+#include "platform/FormHost.h"
 #include "scheduler/Form1.h"
 
 class FakeTextBox : public TextBox {

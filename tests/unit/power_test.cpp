@@ -10,7 +10,7 @@
 #include "power/Privilege.h"
 #include "power/Reboot.h"
 #include "power/Veille.h"
-#include "tests/unit/fake_syscalls.h"
+#include "tests/unit/fake_system_calls.h"
 
 namespace {
 
@@ -124,7 +124,9 @@ TEST(PowerPrivilegedActions, EachFailingStepIsReportedWithoutPowerRequest) {
             EXPECT_STREQ(PowerFailureMessage(result), PowerFailureMessage(a.action));
             EXPECT_EQ(PowerRequests(fake), c.requestsPower ? 1u : 0u);
             EXPECT_EQ(fake.Count("CloseHandle"), c.closesToken ? 1u : 0u);
-            if (c.closesToken) EXPECT_EQ(fake.FirstText("CloseHandle"), "CloseHandle(0x31)");
+            if (c.closesToken) {
+                EXPECT_EQ(fake.FirstText("CloseHandle"), "CloseHandle(0x31)");
+            }
         }
     }
 }

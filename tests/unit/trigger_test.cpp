@@ -151,7 +151,9 @@ TEST(TriggerRule, DaylightSavingOnTheWindowsClockStartsEachCountdownOnceAndActsO
         }
         EXPECT_EQ(c.firedAt, firedAt);
         EXPECT_EQ(c.actions, f.system.Count("ExitWindowsEx"));
-        if (c.actions != 0) EXPECT_EQ("0", f.LblDecompte.caption);
+        if (c.actions != 0) {
+            EXPECT_EQ("0", f.LblDecompte.caption);
+        }
         // One beep per countdown cancelled on its first tick; five before each action.
         EXPECT_EQ(static_cast<int>(c.cancelAtOnce ? firedAt.size() : 5 * c.actions), f.host.beeps);
     }

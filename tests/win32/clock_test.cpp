@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "platform/win32/Win32Clock.h"
+#include "win32/Win32Clock.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/win32/window_helpers.h"
-#include "platform/win32/text.h"
+#include "win32/WideText.h"
 
 namespace {
 

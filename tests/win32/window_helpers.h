@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/win32/Win32Form.h"
+#include "win32/Win32Form.h"
 
 // The window with its window object in reach, as only a test needs it.
 class TestWindow : public Win32Form {

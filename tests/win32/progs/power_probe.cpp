@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/win32/win32_syscalls.h"
+#include "win32/Win32SystemCalls.h"
 #include "power/Arret.h"
 #include "power/Reboot.h"
 #include "power/Veille.h"

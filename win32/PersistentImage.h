@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "platform/controls.h"
-#include "platform/win32/ScopedWin.h"
+#include "platform/Controls.h"
+#include "win32/ScopedWin.h"
 
 class PersistentImage {
 public:

@@ -1,6 +1,6 @@
 // SystemCalls bound at run time through LoadLibraryA + GetProcAddress, with the byte layouts the
 // portable core uses checked against <windows.h>.
-#include "platform/win32/win32_syscalls.h"
+#include "win32/Win32SystemCalls.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -12,8 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/win32/text.h"
+#include "win32/WideText.h"
 #include "power/TokenPrivileges.h"
+#include "shell/TrayRecord.h"
 
 // The core hands handles and records over as 32-bit values and raw bytes; these hold on the target.
 static_assert(sizeof(HANDLE) == 4 && sizeof(HWND) == 4 && sizeof(HDC) == 4, "32-bit Windows only");
@@ -31,12 +32,21 @@ static_assert(SE_PRIVILEGE_ENABLED == kSePrivilegeEnabled, "SE_PRIVILEGE_ENABLED
 static_assert(ERROR_NOT_ALL_ASSIGNED == kErrorNotAllAssigned, "ERROR_NOT_ALL_ASSIGNED");
 static_assert((EWX_SHUTDOWN | EWX_FORCE | EWX_POWEROFF) == 13, "power-off flags");
 static_assert(SW_SHOWMINIMIZED == 2 && MAX_PATH == 260, "show style and path size");
-static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "NOTIFYICONDATAA v1 size");
-static_assert(offsetof(NOTIFYICONDATAA, cbSize) == 0 && offsetof(NOTIFYICONDATAA, hWnd) == 4 &&
-                  offsetof(NOTIFYICONDATAA, uID) == 8 && offsetof(NOTIFYICONDATAA, uFlags) == 12 &&
-                  offsetof(NOTIFYICONDATAA, uCallbackMessage) == 16 && offsetof(NOTIFYICONDATAA, hIcon) == 20 &&
-                  offsetof(NOTIFYICONDATAA, szTip) == 24 && NOTIFYICONDATAA_V1_SIZE == 24 + 64,
+static_assert(NOTIFYICONDATAA_V1_SIZE == TrayRecord::kSize, "NOTIFYICONDATAA v1 size");
+static_assert(offsetof(NOTIFYICONDATAA, cbSize) == TrayRecord::kOffsetSize &&
+                  offsetof(NOTIFYICONDATAA, hWnd) == TrayRecord::kOffsetWnd &&
+                  offsetof(NOTIFYICONDATAA, uID) == TrayRecord::kOffsetId &&
+                  offsetof(NOTIFYICONDATAA, uFlags) == TrayRecord::kOffsetFlags &&
+                  offsetof(NOTIFYICONDATAA, uCallbackMessage) == TrayRecord::kOffsetCallback &&
+                  offsetof(NOTIFYICONDATAA, hIcon) == TrayRecord::kOffsetIcon &&
+                  offsetof(NOTIFYICONDATAA, szTip) == TrayRecord::kOffsetTip &&
+                  sizeof(NOTIFYICONDATAA::szTip) >= TrayRecord::kTipSize &&
+                  NOTIFYICONDATAA_V1_SIZE == TrayRecord::kOffsetTip + TrayRecord::kTipSize,
               "NOTIFYICONDATAA v1 offsets");
+static_assert(NIM_ADD == kNimAdd && NIM_DELETE == kNimDelete, "icon messages");
+static_assert((NIF_MESSAGE | NIF_ICON | NIF_TIP) == kTrayFlags && WM_MOUSEMOVE == kTrayCallbackMessage &&
+                  WM_LBUTTONDOWN == kWmLButtonDown,
+              "icon flags and callback messages");
 
 namespace {
 
@@ -52,24 +62,7 @@ uint32_t ToValue(T handle) {
 
 }  // namespace
 
-Win32SystemCalls::Win32SystemCalls() {
-    for (int f = 0; f < kBoundFunctionCount; ++f) {
-        const BoundFunctionName& n = kBoundFunctionNames[f];
-        bindings_[f] = {n.entry, n.library, n.entry, nullptr, 0, false};
-    }
-}
-
-void* Win32SystemCalls::Bind(BoundFunction f) {
-    Binding& b = bindings_[f];
-    if (!b.lookedUp) {
-        b.proc = LookUpSystemFunction(b.library, b.entry, &b.lookupError);
-        b.lookedUp = true;
-    }
-    if (!b.proc) ::SetLastError(b.lookupError);
-    return b.proc;
-}
-
-#define TARVEIL_BIND(fn, api) reinterpret_cast<decltype(&::api)>(Bind(fn))
+#define TARVEIL_BIND(fn, api) reinterpret_cast<decltype(&::api)>(table_.Address(fn))
 
 bool Win32SystemCalls::Shell_NotifyIconA(uint32_t message, const uint8_t* data) {
     auto fn = TARVEIL_BIND(kShellNotifyIconA, Shell_NotifyIconA);

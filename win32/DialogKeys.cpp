@@ -1,5 +1,5 @@
 // The dialog keyboard rules: tab stops, the option group, Enter and Escape.
-#include "platform/dialog_keys.h"
+#include "win32/DialogKeys.h"
 
 namespace {
 

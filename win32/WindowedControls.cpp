@@ -1,11 +1,11 @@
 // The window's child controls on Win32.
-#include "platform/win32/Win32Controls.h"
+#include "win32/WindowedControls.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/win32/bound_functions.h"
-#include "platform/win32/text.h"
+#include "win32/BoundFunctions.h"
+#include "win32/WideText.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The window's keyboard on Win32: Tab, the arrows, Enter and Escape run through the window's own dialog
-// rules (platform/dialog_keys.h), and the keyboard focus is kept on a control that may have it.
+// rules (win32/DialogKeys.h), and the keyboard focus is kept on a control that may have it.
 #pragma once
 
 #include <windows.h>
 
-#include "platform/dialog_keys.h"
-#include "platform/win32/Win32Controls.h"
+#include "win32/DialogKeys.h"
+#include "win32/WindowedControls.h"
 
 class Win32Keyboard : public FocusHandOff {
 public:

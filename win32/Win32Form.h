@@ -4,15 +4,15 @@
 
 #include <windows.h>
 
-#include "platform/host.h"
-#include "platform/win32/DrawnControls.h"
-#include "platform/win32/PersistentImage.h"
-#include "platform/win32/ScopedWin.h"
-#include "platform/win32/Win32Clock.h"
-#include "platform/win32/Win32Controls.h"
-#include "platform/win32/Win32Keyboard.h"
-#include "platform/win32/Win32Timer.h"
-#include "platform/win32/win32_syscalls.h"
+#include "platform/FormHost.h"
+#include "win32/WindowlessControls.h"
+#include "win32/PersistentImage.h"
+#include "win32/ScopedWin.h"
+#include "win32/Win32Clock.h"
+#include "win32/WindowedControls.h"
+#include "win32/Win32Keyboard.h"
+#include "win32/Win32Timer.h"
+#include "win32/Win32SystemCalls.h"
 #include "scheduler/Form1.h"
 
 class Win32Form : public FormHost, private ClickListener {
@@ -101,12 +101,7 @@ private:
 
     DrawSurface surface_;
     WindowedControls controls_;
-
-protected:
-    // Open to subclasses, as form_ is, so the window tests can read the drawn controls' states.
     WindowlessControls drawn_{surface_};
-
-private:
     Win32Keyboard keyboard_{controls_};
     Win32Timer timer_;
     Win32Clock clock_;
@@ -117,7 +112,9 @@ private:
     DrawnLabel* pressedLabel_ = nullptr;
     bool surfacePressed_ = false;
 
-protected:
     // Built last, on the parts above.
     Form1 form_;
+
+    // The window tests' way in: the window object and the drawn controls, which nothing else outside needs.
+    friend class TestWindow;
 };

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/controls.h"
+#include "platform/Controls.h"
 
 // Mouse buttons as the window's mouse events report them (a move reports the sum of those held).
 constexpr int16_t kLeftButton = 1;

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "platform/controls.h"
-#include "platform/host.h"
+#include "platform/Controls.h"
+#include "platform/FormHost.h"
 
 class WindowDrag {
 public:

@@ -1,4 +1,4 @@
-// SystemCalls for real: each function is looked up by library and entry name (bound_functions.h) on first use,
+// SystemCalls for real: each function is looked up by library and entry name (BoundFunctions.h) on first use,
 // so a function missing from the running Windows makes that call fail instead of the program not starting.
 #pragma once
 
@@ -8,12 +8,15 @@
 #undef GetSystemDirectory
 #undef CreateProcess
 
-#include "platform/syscalls.h"
-#include "platform/win32/bound_functions.h"
+#include "platform/SystemCalls.h"
+#include "win32/BoundFunctions.h"
 
 class Win32SystemCalls : public SystemCalls {
 public:
-    Win32SystemCalls();
+    // Binds through `table`: the program's own (SystemFunctions()), or one a test made with other names.
+    explicit Win32SystemCalls(BoundFunctionTable& table = SystemFunctions()) : table_(table) {}
+    Win32SystemCalls(const Win32SystemCalls&) = delete;
+    Win32SystemCalls& operator=(const Win32SystemCalls&) = delete;
 
     bool Shell_NotifyIconA(uint32_t message, const uint8_t* data) override;
 
@@ -37,20 +40,6 @@ public:
     bool BitBlt(uint32_t destDC, int x, int y, int width, int height, uint32_t srcDC, int srcX, int srcY,
                 uint32_t rop) override;
 
-protected:
-    struct Binding {
-        const char* name;      // the name callers know the function by
-        const char* library;
-        const char* entry;     // the export looked up
-        void* proc;
-        uint32_t lookupError;  // error left by a failed look-up, given again by every call
-        bool lookedUp;
-    };
-
-    // One for each function of the shared list (SetWindowTheme, bound here too, is never called through it).
-    Binding bindings_[kBoundFunctionCount];
-
 private:
-    // The function's address, or nullptr with the thread's last error set to why.
-    void* Bind(BoundFunction f);
+    BoundFunctionTable& table_;
 };

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-#include "platform/controls.h"
-#include "platform/win32/ScopedWin.h"
-#include "platform/win32/TwipsScale.h"
+#include "platform/Controls.h"
+#include "win32/ScopedWin.h"
+#include "win32/TwipsScale.h"
 
 // The window a drawn control lies on: where to ask for a repaint, and its scale.
 struct DrawSurface {

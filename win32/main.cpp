@@ -2,9 +2,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "platform/win32/Win32Form.h"
+#include "win32/Win32Form.h"
 #include "resources/version.h"
-#include "platform/win32/lean_runtime.inc"
+#include "win32/lean_runtime.inc"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};

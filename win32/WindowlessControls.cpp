@@ -1,10 +1,10 @@
 // The labels, lines and caption strip picture the window draws itself.
-#include "platform/win32/DrawnControls.h"
+#include "win32/WindowlessControls.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/win32/text.h"
+#include "win32/WideText.h"
 
 namespace {
 

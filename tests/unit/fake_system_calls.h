@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/syscalls.h"
+#include "platform/SystemCalls.h"
 
 struct FakeCall {
     std::string name;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/bound_functions.h"
-#include "platform/win32/win32_syscalls.h"
+#include "win32/BoundFunctions.h"
+#include "win32/Win32SystemCalls.h"
 #include "power/TokenPrivileges.h"
 
 // <windows.h> maps these to their A/W forms; in this file they are SystemCalls methods.
@@ -19,28 +19,43 @@
 
 namespace {
 
-// The binding table opened up for the tests: which functions were looked up, and a function sent to another name.
-class InspectedSystemCalls : public Win32SystemCalls {
+// System calls bound through a table of their own, whose names a test may change: which functions were looked up,
+// and a function looked up under another name, which is how one missing from the system behaves.
+struct OwnTable {
+    OwnTable() {
+        for (int f = 0; f < kBoundFunctionCount; ++f) ownNames[f] = kBoundFunctionNames[f];
+    }
+    BoundFunctionName ownNames[kBoundFunctionCount];
+    BoundFunctionTable ownTable{ownNames};
+};
+
+// A base listed first is made first: the table exists before the calls bind through it.
+class InspectedSystemCalls : private OwnTable, public Win32SystemCalls {
 public:
-    // Looks `entry` up as `replacementEntry` in `library` instead: how a function missing from the system behaves.
+    InspectedSystemCalls() : Win32SystemCalls(ownTable) {}
+    // Looks `entry` up as `replacementEntry` in `library` instead; false when no listed function has that name.
+    // Only before the function's first use: the table keeps what it found.
     bool RedirectEntry(const char* entry, const char* library, const char* replacementEntry) {
-        Binding* b = Find(entry);
-        if (!b) return false;
-        b->library = library;
-        b->entry = replacementEntry;
-        b->proc = nullptr;
-        b->lookedUp = false;
+        const int f = Find(entry);
+        if (f < 0 || ownTable.LookedUp(static_cast<BoundFunction>(f))) return false;
+        ownNames[f] = {library, replacementEntry};
         return true;
     }
-    bool IsLookedUp(const char* entry) { return Find(entry) && Find(entry)->lookedUp; }
-    bool IsFound(const char* entry) { return Find(entry) && Find(entry)->proc; }
+    bool IsLookedUp(const char* entry) const {
+        const int f = Find(entry);
+        return f >= 0 && ownTable.LookedUp(static_cast<BoundFunction>(f));
+    }
+    bool IsFound(const char* entry) {
+        const int f = Find(entry);
+        return IsLookedUp(entry) && ownTable.Address(static_cast<BoundFunction>(f)) != nullptr;
+    }
 
 private:
-    Binding* Find(const char* name) {
-        for (Binding& b : bindings_) {
-            if (std::strcmp(b.name, name) == 0) return &b;
+    static int Find(const char* entry) {
+        for (int f = 0; f < kBoundFunctionCount; ++f) {
+            if (std::strcmp(kBoundFunctionNames[f].entry, entry) == 0) return f;
         }
-        return nullptr;
+        return -1;
     }
 };
 

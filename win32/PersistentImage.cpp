@@ -1,5 +1,5 @@
 // The window's persistent image and its paint buffer.
-#include "platform/win32/PersistentImage.h"
+#include "win32/PersistentImage.h"
 
 bool PersistentImage::Surface::Create(HDC compatibleWith, int width, int height) {
     bitmap.Reset(CreateCompatibleBitmap(compatibleWith, width, height));

@@ -1,7 +1,7 @@
 // Moving the caption-less window with the mouse.
-#include "shell/Drag.h"
+#include "shell/WindowDrag.h"
 
-#include "platform/rounding.h"
+#include "shell/Rounding.h"
 
 void WindowDrag::MouseDown(float X, float Y) {
     Deplacement = kTrue;

@@ -1,5 +1,5 @@
 // The system clock on Win32, read once per call so that the UTC and the local time are the same instant.
-#include "platform/win32/Win32Clock.h"
+#include "win32/Win32Clock.h"
 
 #include <windows.h>
 

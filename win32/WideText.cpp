@@ -1,5 +1,5 @@
 // UTF-8 <-> UTF-16 conversion for the window's texts.
-#include "platform/win32/text.h"
+#include "win32/WideText.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,5 +1,5 @@
 // Timer1 on Win32, lined up on the start of each second.
-#include "platform/win32/Win32Timer.h"
+#include "win32/Win32Timer.h"
 
 namespace {
 

@@ -44,7 +44,35 @@ extern const BoundFunctionName kBoundFunctionNames[kBoundFunctionCount];
 // was either way, so a look-up never hides the error of the call made before it.
 void* LookUpSystemFunction(const char* library, const char* entry, uint32_t* error);
 
-// The address of a listed function in the running Windows, looked up on first use and kept for the life of the
-// process; nullptr, with the thread's last error set to why, when this Windows lacks it. Cast it to the
-// function's own type, e.g. reinterpret_cast<decltype(&::SetWindowTheme)>(BoundFunctionAddress(kSetWindowTheme)).
+// The listed functions' addresses, each looked up by its names on first use and kept: a function this Windows
+// lacks is looked up once, and every call of it then fails the same way. Static storage, nothing allocated.
+class BoundFunctionTable {
+public:
+    // The names to look each function up by: the program's own list, or another one (a test's, to see how a
+    // missing function behaves).
+    explicit constexpr BoundFunctionTable(const BoundFunctionName* names = kBoundFunctionNames) : names_(names) {}
+    BoundFunctionTable(const BoundFunctionTable&) = delete;
+    BoundFunctionTable& operator=(const BoundFunctionTable&) = delete;
+
+    // The function's address, or nullptr with the thread's last error set to why.
+    void* Address(BoundFunction function);
+    // Whether the function has been looked up yet.
+    bool LookedUp(BoundFunction function) const;
+
+private:
+    struct Entry {
+        void* proc;
+        uint32_t error;  // left by a failed look-up, given again by every call
+        bool lookedUp;
+    };
+
+    const BoundFunctionName* names_;
+    Entry entries_[kBoundFunctionCount] = {};
+};
+
+// The table the whole program binds through, kept for the life of the process.
+BoundFunctionTable& SystemFunctions();
+
+// SystemFunctions().Address(function). Cast it to the function's own type, e.g.
+// reinterpret_cast<decltype(&::SetWindowTheme)>(BoundFunctionAddress(kSetWindowTheme)).
 void* BoundFunctionAddress(BoundFunction function);

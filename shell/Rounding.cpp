@@ -1,5 +1,5 @@
 // Rounding half to even into fixed-width integers.
-#include "platform/rounding.h"
+#include "shell/Rounding.h"
 
 #include <cmath>
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "platform/controls.h"
+#include "platform/Controls.h"
 
 class Win32Timer : public Timer {
 public:

@@ -1,8 +1,8 @@
 // The main window as the window object's host: showing and hiding, geometry in twips, the persistent image,
 // and the few services the object asks of the system.
-#include "platform/win32/Win32Form.h"
+#include "win32/Win32Form.h"
 
-#include "platform/win32/text.h"
+#include "win32/WideText.h"
 
 void Win32Form::Hide() {
     EndMouseTracking(hwnd_);

@@ -1,5 +1,5 @@
 // The window's dialog keys and keyboard focus on Win32.
-#include "platform/win32/Win32Keyboard.h"
+#include "win32/Win32Keyboard.h"
 
 namespace {
 

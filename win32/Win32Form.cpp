@@ -1,5 +1,5 @@
 // The main window on Win32: class, creation, and the routing of window messages.
-#include "platform/win32/Win32Form.h"
+#include "win32/Win32Form.h"
 
 #include <windowsx.h>
 

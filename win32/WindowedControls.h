@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-#include "platform/controls.h"
-#include "platform/win32/ScopedWin.h"
-#include "platform/win32/TwipsScale.h"
+#include "platform/Controls.h"
+#include "win32/ScopedWin.h"
+#include "win32/TwipsScale.h"
 
 // Ends the pointer tracking of WITHIN or of any control in it, telling the tracked control that the pointer
 // has left. Called before hiding the window: a control hidden under a still pointer is never told it left
