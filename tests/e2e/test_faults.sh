@@ -129,14 +129,19 @@ tray_has_icon() {
         [ $(( 400 - $(e2e_count_color "$E2E_WORK/tray.png" $TRAY_ICON_AREA FFFFFF 8) )) -ge 40 ]
 }
 no_tray() { [ -z "$(e2e_window_ids "$TRAY_RE")" ]; }
-# close_box — Enter on the program's message box (the one window named "Tarveil XP" that is not the main one).
+# close_box — Enter on the program's message box (the one window named "Tarveil XP" that is not the main one), once
+# it is on screen (the relay shows the call before the box is mapped), and until it is gone.
+other_box() { e2e_window_ids '^Tarveil XP$' | grep -vx "$wid" | head -n1; }
+box_shown() { [ -n "$(other_box)" ]; }
+box_gone() { [ -z "$(other_box)" ]; }
 close_box() {
-    local b
-    for b in $(e2e_window_ids '^Tarveil XP$'); do
-        [ "$b" = "$wid" ] && continue
+    local b n
+    e2e_wait_until 10 box_shown || return 1
+    for n in 1 2 3; do
+        b=$(other_box)
+        [ -z "$b" ] && return 0
         timeout 10 xdotool windowfocus --sync "$b" >/dev/null 2>&1; timeout 10 xdotool key Return
-        sleep 0.5
-        return 0
+        e2e_wait_until 3 box_gone && return 0
     done
     return 1
 }
@@ -175,7 +180,7 @@ APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
 e2e_assert_eq 1 "$(count_after "$from" 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000000')" "icon refused: the shell said no"
 e2e_assert_eq 1 "$(count_after "$from" "$ICON_BOX_RE")" "icon refused: the user is told, in French, under the program's name"
 e2e_check "icon refused: the window stays shown" mapped
-close_box
+e2e_check "icon refused: the message closes" close_box
 e2e_check "icon refused: the window stays shown after the message" mapped
 e2e_check "icon refused: the clock keeps running" clock_runs
 shell_helper del
@@ -236,7 +241,7 @@ e2e_assert_eq 1 "$(count_after "$from" 'Call KERNEL32\.CreateProcessW\([0-9a-f]+
     "no shutdown.exe: the system's is the one asked for, by full path"
 e2e_assert_eq 1 "$(count_after "$from" 'Ret  KERNEL32\.CreateProcessW\(\) retval=00000000')" "no shutdown.exe: starting it fails"
 e2e_assert_eq 1 "$(count_after "$from" "$RESTART_BOX_RE")" "no shutdown.exe: one French report under the program's name"
-close_box
+e2e_check "no shutdown.exe: the message closes" close_box
 sleep 1
 e2e_check "no shutdown.exe: the planted Shutdown.exe beside the program never ran" test ! -e "$TMP/app/$MARKER"
 e2e_check "no shutdown.exe: the planted Shutdown.exe in the current folder never ran" test ! -e "$TMP/cwd/$MARKER"
