@@ -105,7 +105,8 @@ Switch MeaningOf(const char* word, size_t length) {
     char folded[kCommandWordCap];
     FoldCase(word + 1, length - 1, folded);
     for (const KnownSwitch& known : kSwitches) {
-        if (std::strcmp(folded, known.name) == 0) return known.meaning;
+        if (std::strlen(known.name) == length - 1 && std::memcmp(folded, known.name, length - 1) == 0)
+            return known.meaning;
     }
     return Switch::Unknown;
 }
