@@ -35,32 +35,20 @@ public:
     Writer(char* out, size_t cap) : out_(out), cap_(cap) {}
     void Put(char c) {
         if (length_ + 1 < cap_) out_[length_] = c;
-        if (length_ + 1 == cap_) firstDropped_ = c;
         ++length_;
     }
     void Put(const char* text) {
         while (*text != '\0') Put(*text++);
     }
     size_t Length() const { return length_; }
-    // NUL-terminates what fits; a UTF-8 character cut in two is left out whole.
     void Finish() {
-        if (cap_ == 0) return;
-        size_t end = length_;
-        if (length_ >= cap_) {
-            end = cap_ - 1;
-            if (IsContinuation(firstDropped_)) {
-                while (end > 0 && IsContinuation(out_[end - 1])) --end;
-                if (end > 0) --end;
-            }
-        }
-        out_[end] = '\0';
+        if (cap_ > 0) out_[length_ < cap_ ? length_ : cap_ - 1] = '\0';
     }
 
 private:
     char* out_;
     size_t cap_;
     size_t length_ = 0;
-    char firstDropped_ = 0;
 };
 
 // Lower case for ASCII and for the Latin-1 capitals, À to Þ but ×: the accented capitals a French keyboard gives

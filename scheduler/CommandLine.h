@@ -52,5 +52,5 @@ bool ReadCommandWord(const char** cursor, char* out, size_t cap, size_t* length)
 CommandRequest ReadCommandLine(const char* line);
 
 // Writes the usage box's text for a Help or Refused request: for a refused line, the first thing that was wrong
-// comes first. NUL-terminated, cut on a character boundary; returns the whole text's length.
+// comes first. NUL-terminated, cut to cap - 1 bytes (kUsageTextCap holds every text); returns its whole length.
 size_t FormatUsage(const CommandRequest& request, char* out, size_t cap);
