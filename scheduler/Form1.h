@@ -11,6 +11,7 @@
 #include "platform/FormHost.h"
 #include "platform/SystemCalls.h"
 #include "power/PowerResult.h"
+#include "scheduler/CommandLine.h"
 #include "scheduler/Trigger.h"
 #include "shell/WindowDrag.h"
 #include "shell/TrayIcon.h"
@@ -69,6 +70,9 @@ public:
     void RefreshClock();
     void CheckTimeFormat();
     void RunSelectedAction();
+    // A command line that arms, on the loaded window: the calls a user's click on the option (none for the time
+    // alone), typing the time into the entry box and a click on "OK" make, so arming checks and tells the same.
+    void ArmFromCommandLine(const CommandRequest& request);
 
     // Window state, all zero when the window is created.
     int16_t HeureValide = kFalse;

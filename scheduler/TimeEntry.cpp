@@ -1,4 +1,5 @@
-// Time entry and arming: clearing the entry box, checking its text, and "OK" / the minimise glyph.
+// Time entry and arming: clearing the entry box, checking its text, "OK" / the minimise glyph, and arming from
+// the command line as they would.
 #include "scheduler/Form1.h"
 
 #include "scheduler/TimeText.h"
@@ -26,5 +27,20 @@ void Form1::Activer_Click() {
 }
 
 void Form1::SysReduc_Click() {
+    Activer_Click();
+}
+
+void Form1::ArmFromCommandLine(const CommandRequest& request) {
+    if (request.verdict != CommandVerdict::Arm) return;
+    OptionButton* option = nullptr;
+    switch (request.action) {
+    case CommandAction::Arreter: option = c_.ChkArreter; break;
+    case CommandAction::Redemarrer: option = c_.ChkReboot; break;
+    case CommandAction::Veille: option = c_.ChkVeille; break;
+    case CommandAction::StartOption: break;
+    }
+    // A click on an option selects it and clears the others of the group.
+    if (option != nullptr) option->SetValue(true);
+    c_.TxTChoix->SetText(request.time);
     Activer_Click();
 }

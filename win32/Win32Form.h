@@ -29,6 +29,8 @@ public:
     // The message loop's look at each message before it is dispatched: true when the window's keyboard rules
     // used it.
     bool PreTranslate(const MSG& msg) { return keyboard_.PreTranslate(msg, hwnd_); }
+    // After Create: a command line that arms does so on the loaded window as the user's clicks and typing would.
+    void ArmFromCommandLine(const CommandRequest& request) { form_.ArmFromCommandLine(request); }
 
     // FormHost
     void Hide() override;

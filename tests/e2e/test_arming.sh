@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tests/e2e/test_arming.sh — typing a time and arming: the entry box clearing, the message box for a bad time and
 # the example text after it, "OK" and the minimise glyph sending the window to the notification area, a left click
-# on the icon bringing it back, and the icon calls seen in a relay trace.
+# on the icon bringing it back, and the icon calls seen in a relay trace. Then the same from the command line: a time
+# and /veille arming at once, the usage box and the exit codes of a refused line and of /?.
 source "$(dirname "$0")/lib.sh"
 
 # Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
@@ -30,7 +31,7 @@ TRAY_ICON_AREA="0 0 19 19"
 
 e2e_require_exe
 e2e_setup
-e2e_relay_include "user32.MessageBoxW;user32.SetWindowTextW;shell32.Shell_NotifyIconA"
+e2e_relay_include "user32.MessageBoxW;user32.SetWindowTextW;shell32.Shell_NotifyIconA;user32.CreateWindowExW;kernel32.SetSystemPowerState"
 e2e_start_app_traced
 wid=$(e2e_wait_window) || { e2e_fail "the window appears" "none within ${E2E_TIMEOUT}s"; e2e_finish; }
 e2e_pass "the window appears"
@@ -135,5 +136,69 @@ good_time "minimise glyph" "$MINIMISE_CLICK" 2
 e2e_click "$wid" $CLOSE_CLICK
 if e2e_wait_app_exit 20; then e2e_pass "the close glyph ends the program"; else e2e_fail "the close glyph ends the program"; fi
 e2e_assert_eq 3 "$(e2e_relay_count "$DELETE_CALL_RE")" "closing asks the shell to remove the icon"
+
+# --- From the command line ---------------------------------------------------------------------------------------
+# Each run has a trace of its own. The program's window class is TarveilXPForm.
+start_with() {
+    local name=$1; shift
+    E2E_RELAY_LOG=$E2E_WORK/relay-$name.log
+    e2e_start_app_traced "$@"
+}
+now_ms() { date +%s%3N; }
+FORM_CALL_RE='Call user32\.CreateWindowExW\([0-9a-f]+,[0-9a-f]+ L"TarveilXPForm"'
+HIBERNATE_CALL_RE='Call kernel32\.SetSystemPowerState\(00000000,00000000\)'
+CMD_LEAD=12   # seconds from the start to the time on the line: a loaded machine took six to arm
+
+# A time and /veille: the window goes to the notification area at once, and hibernation follows five seconds after
+# the time, as after a click on "OK".
+t=$(( $(date +%s) + CMD_LEAD ))
+T_MS=$((t * 1000))
+start_with veille "$(date -d "@$t" +%H:%M:%S)" /veille
+if e2e_relay_wait "$ADD_CALL_RE" $((CMD_LEAD - 1)); then
+    spare=$((T_MS - $(now_ms)))
+    e2e_assert_ge "$spare" 500 "command line: armed ${spare} ms before the time"
+    e2e_assert_eq 1 "$(e2e_relay_count "$FORM_CALL_RE")" "command line: one window made"
+    if e2e_wait_no_window "$E2E_WINDOW_NAME" 5; then e2e_pass "command line: the window goes to the notification area"; else
+        e2e_fail "command line: the window goes to the notification area"; fi
+    if e2e_wait_window "$TRAY_RE" 10 >/dev/null; then e2e_pass "command line: the icon shows"; else e2e_fail "command line: the icon shows"; fi
+    e2e_assert_eq 0 "$(e2e_relay_count 'Call user32\.MessageBoxW')" "command line: no message box"
+    if e2e_relay_wait "$HIBERNATE_CALL_RE" $((CMD_LEAD + 10)); then
+        seen=$(( $(now_ms) - T_MS ))
+        e2e_assert_range "$seen" 4800 6700 "command line: hibernation seen ${seen} ms after the time"
+    else
+        e2e_fail "command line: SetSystemPowerState(FALSE, FALSE) comes"
+    fi
+    if wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 10); then
+        e2e_click "$wid" $CLOSE_CLICK
+        e2e_wait_app_exit 20
+        e2e_assert_eq 0 "$?" "command line: closed after the action, the program ends with 0"
+    else
+        e2e_fail "command line: the window is back after the action"
+    fi
+else
+    e2e_fail "command line: the icon is added before the time"
+fi
+e2e_stop_app
+
+# usage_box LABEL PROMPT_RE STYLE STATUS — the usage box comes up alone, with no window made and no icon; Enter
+# closes it and the program ends with STATUS.
+usage_box() {
+    local label=$1 prompt=$2 style=$3 status=$4 box
+    if ! e2e_relay_wait "Call user32\.MessageBoxW\(00000000,[0-9a-f]+ L\"$prompt" 30; then
+        e2e_fail "$label: the usage box comes"; return
+    fi
+    e2e_assert_eq 1 "$(e2e_relay_count "Call user32\.MessageBoxW\(00000000,[0-9a-f]+ L\"$prompt.*,[0-9a-f]+ L\"Tarveil XP\",$style\)")" \
+        "$label: one usage box, its text, title and icon"
+    box=$(e2e_wait_window "$E2E_WINDOW_NAME" 10) || { e2e_fail "$label: the box shows"; return; }
+    e2e_assert_eq 0 "$(e2e_relay_count "$FORM_CALL_RE")" "$label: no window is made"
+    e2e_assert_eq 0 "$(e2e_relay_count "$ADD_CALL_RE")" "$label: no icon is added"
+    press_key "$box" Return
+    e2e_wait_app_exit 20
+    e2e_assert_eq "$status" "$?" "$label: Enter closes it and the program ends with $status"
+}
+start_with bad-time 25:00:00 /veille
+usage_box "command line 25:00:00" 'Heure refus\\00e9e : \\"25:00:00\\"\.\\n\\nUtilisation : ' 00000030 2
+start_with help "/?"
+usage_box "command line /?" 'Utilisation : \\"Tarveil XP\.exe\\" hh:mm:ss \[action\]\\n' 00000040 0
 
 e2e_finish

@@ -4,6 +4,8 @@
 
 #include <stdlib.h>
 
+#include "scheduler/CommandLine.h"
+
 extern "C" {
 // libmingw32, whose members used here hold no P6 instruction (scripts/check_pe.sh checks the whole exe).
 void __main();    // runs the C++ static constructors and registers their destructors with atexit
@@ -18,17 +20,12 @@ namespace {
 
 constexpr int kGuiApp = 2;  // _GUI_APP: msvcrt reports its run-time errors in a message box, not on a console
 
-// WinMain's command line: what follows the program's name, as crt2.o gives it. Bytes above 0x7F are part of
-// the name (crt2.o compares them as signed chars and stops at the first accented letter).
+// WinMain's command line: what follows the program's name and the blanks after it, the name read by the rule of
+// CommandLineToArgvW (to the closing quote when it opens with one, else to the first space or tab), the rule the
+// program reads the wide line's words by, so that an empty tail and no words go together. (crt2.o read the name by
+// rules of its own.) Bytes above 0x7F are part of the name.
 char* CommandTail() {
-    unsigned char* p = reinterpret_cast<unsigned char*>(GetCommandLineA());
-    bool quoted = false;
-    while (*p > ' ' || (*p != '\0' && quoted)) {
-        if (*p == '"') quoted = !quoted;
-        ++p;
-    }
-    while (*p != '\0' && *p <= ' ') ++p;
-    return reinterpret_cast<char*>(p);
+    return const_cast<char*>(SkipProgramName(GetCommandLineA()));
 }
 
 }  // namespace
