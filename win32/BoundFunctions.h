@@ -12,11 +12,14 @@
     TARVEIL_BOUND(kCloseHandle, "kernel32.dll", "CloseHandle")                     \
     TARVEIL_BOUND(kGetLastError, "kernel32.dll", "GetLastError")                   \
     TARVEIL_BOUND(kSetSystemPowerState, "kernel32.dll", "SetSystemPowerState")     \
+    TARVEIL_BOUND(kSetThreadExecutionState, "kernel32.dll", "SetThreadExecutionState") \
     TARVEIL_BOUND(kGetSystemDirectoryW, "kernel32.dll", "GetSystemDirectoryW")     \
     TARVEIL_BOUND(kCreateProcessW, "kernel32.dll", "CreateProcessW")               \
     TARVEIL_BOUND(kOpenProcessToken, "advapi32.dll", "OpenProcessToken")           \
     TARVEIL_BOUND(kLookupPrivilegeValueA, "advapi32.dll", "LookupPrivilegeValueA") \
     TARVEIL_BOUND(kAdjustTokenPrivileges, "advapi32.dll", "AdjustTokenPrivileges") \
+    TARVEIL_BOUND(kGetTokenInformation, "advapi32.dll", "GetTokenInformation")     \
+    TARVEIL_BOUND(kIsPwrHibernateAllowed, "powrprof.dll", "IsPwrHibernateAllowed") \
     TARVEIL_BOUND(kExitWindowsEx, "user32.dll", "ExitWindowsEx")                   \
     TARVEIL_BOUND(kGetDesktopWindow, "user32.dll", "GetDesktopWindow")             \
     TARVEIL_BOUND(kGetDC, "user32.dll", "GetDC")                                   \

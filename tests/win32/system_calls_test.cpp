@@ -74,6 +74,9 @@ const SafeCall kSafeCalls[] = {
     {"GetDesktopWindow", [](InspectedSystemCalls& s) { s.GetDesktopWindow(); }},
     {"GetDC", [](InspectedSystemCalls& s) { s.ReleaseDC(0, s.GetDC(0)); }},
     {"LookupPrivilegeValueA", [](InspectedSystemCalls& s) { uint64_t l; s.LookupPrivilegeValueA("", "SeShutdownPrivilege", &l); }},
+    {"SetThreadExecutionState", [](InspectedSystemCalls& s) { s.SetThreadExecutionState(kEsContinuous); }},
+    {"GetTokenInformation", [](InspectedSystemCalls& s) { uint32_t n; s.GetTokenInformation(0, kTokenPrivilegesClass, nullptr, 0, &n); }},
+    {"IsPwrHibernateAllowed", [](InspectedSystemCalls& s) { bool b; s.IsPwrHibernateAllowed(&b); }},
 };
 
 TEST(Win32SystemCalls, EachFunctionIsLookedUpOnFirstUseOnly) {
@@ -168,6 +171,15 @@ const MissingCase kMissing[] = {
     {"BitBlt", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
      [](InspectedSystemCalls& s) { return !s.BitBlt(0, 0, 0, 1, 1, 0, 0, 0, SRCCOPY); }},
     {"ReleaseDC", "user32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) { return s.ReleaseDC(0, 0) == 0; }},
+    {"SetThreadExecutionState", "kernel32.dll", ERROR_PROC_NOT_FOUND,
+     [](InspectedSystemCalls& s) { return s.SetThreadExecutionState(kEsContinuous) == 0; }},
+    {"GetTokenInformation", "advapi32.dll", ERROR_PROC_NOT_FOUND,
+     [](InspectedSystemCalls& s) { alignas(4) uint8_t r[64]; uint32_t n; return !s.GetTokenInformation(0, 3, r, sizeof r, &n); }},
+    // Cannot be had: said as "not asked", the answer left as it was, for the core to decide.
+    {"IsPwrHibernateAllowed", "powrprof.dll", ERROR_PROC_NOT_FOUND,
+     [](InspectedSystemCalls& s) { bool b = true; return !s.IsPwrHibernateAllowed(&b) && b; }},
+    {"IsPwrHibernateAllowed", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
+     [](InspectedSystemCalls& s) { bool b = false; return !s.IsPwrHibernateAllowed(&b) && !b; }},
 };
 
 TEST(Win32SystemCalls, AMissingFunctionFailsSoftlyWithAnError) {
@@ -317,6 +329,44 @@ TEST(Win32SystemCalls, BitBltCopiesBetweenDeviceContexts) {
     ::DeleteDC(src);
     ::DeleteDC(dst);
     EXPECT_EQ(sys.ReleaseDC(0, screen), 1);
+}
+
+// What the arming checks read, through the layer: the token's privileges as the core's byte record, whether
+// hibernation is allowed, and the thread's execution state.
+TEST(Win32SystemCalls, ArmingChecksGetTheSystemsAnswers) {
+    InspectedSystemCalls sys;
+    uint32_t token = 0;
+    ASSERT_TRUE(sys.OpenProcessToken(sys.GetCurrentProcess(), kTokenQuery, &token));
+    HANDLE t = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(token));
+    alignas(4) uint8_t record[TokenPrivilegesLength(64)] = {};
+    uint32_t length = 0;
+    ASSERT_TRUE(sys.GetTokenInformation(token, kTokenPrivilegesClass, record, sizeof record, &length));
+    alignas(4) uint8_t real[sizeof record] = {};
+    DWORD realLength = 0;
+    ASSERT_TRUE(::GetTokenInformation(t, TokenPrivileges, real, sizeof real, &realLength));
+    ASSERT_EQ(length, realLength);
+    EXPECT_EQ(0, std::memcmp(record, real, length));
+    const uint32_t count = GetU32(record);
+    EXPECT_EQ(TokenPrivilegesLength(count), length);
+    // Too small a buffer: refused, with the size needed.
+    alignas(4) uint8_t small[8] = {};
+    EXPECT_FALSE(sys.GetTokenInformation(token, kTokenPrivilegesClass, small, sizeof small, &length));
+    EXPECT_EQ(sys.GetLastError(), static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(length, realLength);
+    EXPECT_TRUE(sys.CloseHandle(token));
+
+    using HibernateAllowed = BOOLEAN(WINAPI*)();
+    void* own = reinterpret_cast<void*>(::GetProcAddress(::LoadLibraryA("powrprof.dll"), "IsPwrHibernateAllowed"));
+    ASSERT_NE(own, nullptr);
+    const bool answer = reinterpret_cast<HibernateAllowed>(own)() != FALSE;
+    bool allowed = !answer;
+    ASSERT_TRUE(sys.IsPwrHibernateAllowed(&allowed));
+    EXPECT_EQ(allowed, answer);
+
+    // Each call gives back the state the one before it set.
+    sys.SetThreadExecutionState(kEsContinuous);
+    EXPECT_EQ(sys.SetThreadExecutionState(kEsContinuous | kEsSystemRequired), kEsContinuous);
+    EXPECT_EQ(sys.SetThreadExecutionState(kEsContinuous), kEsContinuous | kEsSystemRequired);
 }
 
 }  // namespace
