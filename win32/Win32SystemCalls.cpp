@@ -1,4 +1,4 @@
-// SystemCalls bound at run time through LoadLibraryA + GetProcAddress, with the byte layouts the
+// SystemCalls bound at run time (from the system folder, through BoundFunctions), with the byte layouts the
 // portable core uses checked against <windows.h>.
 #include "win32/Win32SystemCalls.h"
 

@@ -135,8 +135,8 @@ TEST(Win32SystemCalls, LookingUpDoesNotDisturbTheLastError) {
         ::SetLastError(error);
         EXPECT_EQ(sys.GetLastError(), error);  // its own first use looks GetLastError up
     }
-    // A look-up that has to load its library (GetModuleHandleA fails first, leaving an error)
-    // must leave the error as it was. _getpid takes nothing and sets no error, like GetCurrentProcess.
+    // A look-up that has to load its library must leave the error as it was. _getpid takes nothing and sets no
+    // error, like GetCurrentProcess.
     InspectedSystemCalls sys;
     ASSERT_EQ(::GetModuleHandleA("crtdll.dll"), nullptr);
     ASSERT_TRUE(sys.RedirectEntry("GetCurrentProcess", "crtdll.dll", "_getpid"));
@@ -367,6 +367,56 @@ TEST(Win32SystemCalls, ArmingChecksGetTheSystemsAnswers) {
     sys.SetThreadExecutionState(kEsContinuous);
     EXPECT_EQ(sys.SetThreadExecutionState(kEsContinuous | kEsSystemRequired), kEsContinuous);
     EXPECT_EQ(sys.SetThreadExecutionState(kEsContinuous), kEsContinuous | kEsSystemRequired);
+}
+
+std::wstring ModuleFolder(HMODULE module) {
+    wchar_t path[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameW(module, path, MAX_PATH);
+    std::wstring p(path, n);
+    return p.substr(0, p.find_last_of(L'\\'));
+}
+
+bool SameFolder(std::wstring a, std::wstring b) {
+    return ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
+}
+
+// Every library is the system folder's: a listed function lives in a module loaded from there, and a library beside
+// the program (tarveil_planted.dll, built next to this test) is never used, not even once the process holds it.
+TEST(BoundFunctions, LibrariesComeFromTheSystemFolderOnly) {
+    wchar_t system[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    for (int f = 0; f < kBoundFunctionCount; ++f) {
+        SCOPED_TRACE(kBoundFunctionNames[f].entry);
+        void* address = BoundFunctionAddress(static_cast<BoundFunction>(f));
+        ASSERT_NE(address, nullptr);
+        HMODULE module = nullptr;
+        ASSERT_TRUE(::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                         static_cast<LPCWSTR>(address), &module));
+        EXPECT_TRUE(SameFolder(ModuleFolder(module), std::wstring(system, n)));
+    }
+
+    const wchar_t planted[] = L"tarveil_planted.dll";
+    ASSERT_EQ(::GetModuleHandleW(planted), nullptr);
+    for (bool heldByTheProcess : {false, true}) {
+        SCOPED_TRACE(heldByTheProcess ? "planted library already loaded" : "planted library not loaded");
+        HMODULE held = nullptr;
+        if (heldByTheProcess) {
+            // By bare name it is found, beside the program: the plant is within a bare name's reach.
+            held = ::LoadLibraryW(planted);
+            ASSERT_NE(held, nullptr);
+            ASSERT_NE(::GetProcAddress(held, "IsPwrHibernateAllowed"), nullptr);
+        }
+        InspectedSystemCalls sys;
+        ASSERT_TRUE(sys.RedirectEntry("IsPwrHibernateAllowed", "tarveil_planted.dll", "IsPwrHibernateAllowed"));
+        bool allowed = true;
+        EXPECT_FALSE(sys.IsPwrHibernateAllowed(&allowed));
+        EXPECT_TRUE(allowed);
+        EXPECT_EQ(sys.GetLastError(), static_cast<uint32_t>(ERROR_MOD_NOT_FOUND));
+        EXPECT_EQ(::GetModuleHandleW(planted), held);
+        if (held) ::FreeLibrary(held);
+    }
+    EXPECT_EQ(::GetModuleHandleW(planted), nullptr);
 }
 
 }  // namespace
