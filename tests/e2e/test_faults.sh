@@ -160,16 +160,21 @@ tray_has_icon() {
         [ $(( 400 - $(e2e_count_color "$E2E_WORK/tray.png" $TRAY_ICON_AREA FFFFFF 8) )) -ge 40 ]
 }
 no_tray() { [ -z "$(e2e_window_ids "$TRAY_RE")" ]; }
-# close_box — Enter on the program's message box (the one window named "Tarveil XP" that is not the main one).
-close_box() {
+# close_box — Enter on the program's message box (the one window named "Tarveil XP" that is not the main one), waited
+# for: the relay shows the call to MessageBoxW before the box is on screen.
+box_id() {
     local b
     for b in $(e2e_window_ids '^Tarveil XP$'); do
-        [ "$b" = "$wid" ] && continue
-        timeout 10 xdotool windowfocus --sync "$b" >/dev/null 2>&1; timeout 10 xdotool key Return
-        sleep 0.5
-        return 0
+        [ "$b" = "$wid" ] || { echo "$b"; return 0; }
     done
     return 1
+}
+close_box() {
+    e2e_wait_until 10 box_id >/dev/null || return 1
+    local b; b=$(box_id) || return 1
+    timeout 10 xdotool windowfocus --sync "$b" >/dev/null 2>&1; timeout 10 xdotool key Return
+    sleep 0.5
+    return 0
 }
 # arm OPTION_XY SECONDS — the time SECONDS ahead typed into the cleared entry box, the option picked, "OK".
 arm() {
@@ -312,6 +317,8 @@ sleep_until_ms $((T_MS + 7500))
 e2e_assert_eq 0 "$(count_after "$from" "$ACTION_RE")" "closed: no power-off call"
 
 # --- A powrprof.dll in the system folder that says hibernation is off (a second run) -----------------------------------
+e2e_stop_app   # ended by the close above, unless a check there failed: its window must not be taken for the new one
+e2e_wait_no_window '^Tarveil XP$' 10
 cp "$TMP/helpers/powrprof.dll" "$SYSTEM32/powrprof.dll"
 rm -f "$TMP/app/$POWRPROF_MARKER" "$TMP/cwd/$POWRPROF_MARKER"
 E2E_RELAY_LOG=$E2E_WORK/relay-powrprof.log
