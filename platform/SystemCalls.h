@@ -8,6 +8,11 @@
 #undef GetSystemDirectory
 #undef CreateProcess
 
+// SetThreadExecutionState's flags: keep the system out of idle sleep until told otherwise (the display may still
+// turn off), and the call that takes that back.
+constexpr uint32_t kEsContinuous = 0x80000000;
+constexpr uint32_t kEsSystemRequired = 0x00000001;
+
 class SystemCalls {
 public:
     virtual ~SystemCalls() = default;
@@ -26,6 +31,8 @@ public:
     // Starts a program without waiting for it. applicationUtf8 is the full path of the program,
     // commandLineUtf8 the whole command line; showWindow goes to STARTUPINFO.wShowWindow.
     virtual bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow) = 0;
+    // The calling thread's execution state; returns the previous one, 0 on failure.
+    virtual uint32_t SetThreadExecutionState(uint32_t flags) = 0;
 
     // advapi32
     virtual bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) = 0;
@@ -33,6 +40,15 @@ public:
     // newState and previousState point at TOKEN_PRIVILEGES records laid out as bytes.
     virtual bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const uint8_t* newState,
                                        uint32_t bufferLength, uint8_t* previousState, uint32_t* returnLength) = 0;
+    // info receives the record of infoClass laid out as bytes (for TokenPrivileges, a TOKEN_PRIVILEGES record);
+    // *returnLength the size written, or the size needed when length was too small.
+    virtual bool GetTokenInformation(uint32_t token, uint32_t infoClass, uint8_t* info, uint32_t length,
+                                     uint32_t* returnLength) = 0;
+
+    // powrprof
+    // Asks IsPwrHibernateAllowed. False when the function cannot be had (no powrprof.dll, or no such entry in it),
+    // *allowed then left as it was, so that the caller decides what that means; otherwise true, the answer in *allowed.
+    virtual bool IsPwrHibernateAllowed(bool* allowed) = 0;
 
     // user32
     virtual bool ExitWindowsEx(uint32_t flags, uint32_t reason) = 0;

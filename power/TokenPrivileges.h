@@ -18,6 +18,10 @@ constexpr uint32_t kTokenAdjustPrivileges = 0x20;
 constexpr uint32_t kTokenQuery = 0x08;
 constexpr uint32_t kSePrivilegeEnabled = 0x2;
 constexpr uint32_t kErrorNotAllAssigned = 1300;
+// A privilege taken out of the token for good: listed, perhaps, but no longer held.
+constexpr uint32_t kSePrivilegeRemoved = 0x4;
+// TOKEN_INFORMATION_CLASS TokenPrivileges: GetTokenInformation fills a TOKEN_PRIVILEGES record of every privilege.
+constexpr uint32_t kTokenPrivilegesClass = 3;
 
 constexpr const char* kShutdownPrivilegeName = "SeShutdownPrivilege";
 
@@ -32,4 +36,9 @@ inline void PutU32(uint8_t* at, uint32_t value) {
     at[1] = static_cast<uint8_t>(value >> 8);
     at[2] = static_cast<uint8_t>(value >> 16);
     at[3] = static_cast<uint8_t>(value >> 24);
+}
+
+inline uint32_t GetU32(const uint8_t* at) {
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
+           static_cast<uint32_t>(at[3]) << 24;
 }

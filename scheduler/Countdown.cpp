@@ -80,6 +80,8 @@ void Form1::ReportPowerResult(const PowerResult& result) {
 }
 
 void Form1::RunSelectedAction() {
+    // The end of the armed time (see KeepSystemAwake), whatever the action then does.
+    KeepSystemAwake(false);
     if (c_.ChkReboot->Value()) ReportPowerResult(RedemarrerOrdinateur(system_));
     if (c_.ChkVeille->Value()) ReportPowerResult(MettreEnVeille(system_));
     if (c_.ChkArreter->Value()) ReportPowerResult(EteindreOrdinateur(system_));
@@ -87,6 +89,7 @@ void Form1::RunSelectedAction() {
 
 void Form1::cmdCancel_Click() {
     Declenche = kFalse;
+    KeepSystemAwake(false);
     c_.LblDecompte->SetVisible(false);
     c_.LblDecompte->SetCaption("6");
     c_.Line8->SetVisible(false);

@@ -47,6 +47,7 @@ void Form1::SysCroix_Click() {
 
 bool Form1::Form_QueryUnload(UnloadMode /*mode*/) {
     Tray.RemoveTrayIcon();
+    KeepSystemAwake(false);
     return false;
 }
 

@@ -83,10 +83,13 @@ public:
 private:
     void TextChanged() override { TxtHeure_Change(); }
     void ReportPowerResult(const PowerResult& result);
+    // Keeps the system out of idle sleep while armed, or lets it sleep again; asks Windows only on a change.
+    void KeepSystemAwake(bool on);
 
     Form1Controls c_;
     FormHost& host_;
     const Clock& clock_;
     SystemCalls& system_;
     Trigger trigger_;
+    bool keepingAwake_ = false;
 };

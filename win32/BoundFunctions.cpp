@@ -9,10 +9,36 @@ const BoundFunctionName kBoundFunctionNames[kBoundFunctionCount] = {
 #undef TARVEIL_BOUND_NAME
 };
 
+namespace {
+
+// The library by its full path in the system folder, never by bare name: a bare name is looked for in the
+// program's folder and the current folder before the system's, so a DLL of that name left there would be the one
+// loaded, its code run inside the program. Not GetModuleHandle by bare name either: it answers with any module of
+// that name the process holds, wherever it came from. A full path gives the module already loaded from that very
+// file, or loads it. LOAD_WITH_ALTERED_SEARCH_PATH makes the libraries that one needs in turn be looked for in the
+// system folder first too, rather than in the program's. Loaded for the life of the process, like the addresses
+// kept from it.
+HMODULE LoadFromSystemFolder(const char* library) {
+    wchar_t path[MAX_PATH + 64];
+    const UINT n = ::GetSystemDirectoryW(path, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return nullptr;
+    size_t at = n;
+    if (path[at - 1] != L'\\') path[at++] = L'\\';
+    // Plain file names only: nothing that could lead out of the folder, and never cut short.
+    for (const char* c = library; *c != '\0'; ++c) {
+        const unsigned char ch = static_cast<unsigned char>(*c);
+        if (ch >= 0x80 || ch == '\\' || ch == '/' || ch == ':' || at + 1 >= sizeof path / sizeof path[0]) return nullptr;
+        path[at++] = static_cast<wchar_t>(ch);
+    }
+    path[at] = L'\0';
+    return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace
+
 void* LookUpSystemFunction(const char* library, const char* entry, uint32_t* error) {
     const DWORD saved = ::GetLastError();
-    HMODULE module = ::GetModuleHandleA(library);
-    if (module == nullptr) module = ::LoadLibraryA(library);
+    HMODULE module = LoadFromSystemFolder(library);
     void* proc = module != nullptr ? reinterpret_cast<void*>(::GetProcAddress(module, entry)) : nullptr;
     if (error != nullptr) *error = proc != nullptr ? 0 : (module != nullptr ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
     ::SetLastError(saved);

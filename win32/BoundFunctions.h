@@ -12,11 +12,14 @@
     TARVEIL_BOUND(kCloseHandle, "kernel32.dll", "CloseHandle")                     \
     TARVEIL_BOUND(kGetLastError, "kernel32.dll", "GetLastError")                   \
     TARVEIL_BOUND(kSetSystemPowerState, "kernel32.dll", "SetSystemPowerState")     \
+    TARVEIL_BOUND(kSetThreadExecutionState, "kernel32.dll", "SetThreadExecutionState") \
     TARVEIL_BOUND(kGetSystemDirectoryW, "kernel32.dll", "GetSystemDirectoryW")     \
     TARVEIL_BOUND(kCreateProcessW, "kernel32.dll", "CreateProcessW")               \
     TARVEIL_BOUND(kOpenProcessToken, "advapi32.dll", "OpenProcessToken")           \
     TARVEIL_BOUND(kLookupPrivilegeValueA, "advapi32.dll", "LookupPrivilegeValueA") \
     TARVEIL_BOUND(kAdjustTokenPrivileges, "advapi32.dll", "AdjustTokenPrivileges") \
+    TARVEIL_BOUND(kGetTokenInformation, "advapi32.dll", "GetTokenInformation")     \
+    TARVEIL_BOUND(kIsPwrHibernateAllowed, "powrprof.dll", "IsPwrHibernateAllowed") \
     TARVEIL_BOUND(kExitWindowsEx, "user32.dll", "ExitWindowsEx")                   \
     TARVEIL_BOUND(kGetDesktopWindow, "user32.dll", "GetDesktopWindow")             \
     TARVEIL_BOUND(kGetDC, "user32.dll", "GetDC")                                   \
@@ -39,9 +42,10 @@ struct BoundFunctionName {
 // Library and entry name of each function, indexed by BoundFunction.
 extern const BoundFunctionName kBoundFunctionNames[kBoundFunctionCount];
 
-// Looks `entry` up in `library`, loading the library if the process has not yet. Returns nullptr when either is
-// missing, with *error set to ERROR_MOD_NOT_FOUND or ERROR_PROC_NOT_FOUND; the thread's last error is left as it
-// was either way, so a look-up never hides the error of the call made before it.
+// Looks `entry` up in `library`, the one in the system folder, loading it if the process has not yet; a library of
+// that name anywhere else is never used. Returns nullptr when either is missing, with *error set to
+// ERROR_MOD_NOT_FOUND or ERROR_PROC_NOT_FOUND; the thread's last error is left as it was either way, so a look-up
+// never hides the error of the call made before it.
 void* LookUpSystemFunction(const char* library, const char* entry, uint32_t* error);
 
 // The listed functions' addresses, each looked up by its names on first use and kept: a function this Windows

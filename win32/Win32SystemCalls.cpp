@@ -1,8 +1,9 @@
-// SystemCalls bound at run time through LoadLibraryA + GetProcAddress, with the byte layouts the
+// SystemCalls bound at run time (from the system folder, through BoundFunctions), with the byte layouts the
 // portable core uses checked against <windows.h>.
 #include "win32/Win32SystemCalls.h"
 
 #include <windows.h>
+#include <powrprof.h>
 #include <shellapi.h>
 // <windows.h> maps these names to their A/W forms; here they are the SystemCalls methods.
 #undef GetSystemDirectory
@@ -30,6 +31,9 @@ static_assert(kTokenPrivilegesRecordSize == TokenPrivilegesLength(2), "record ho
 static_assert((TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY) == (kTokenAdjustPrivileges | kTokenQuery), "access");
 static_assert(SE_PRIVILEGE_ENABLED == kSePrivilegeEnabled, "SE_PRIVILEGE_ENABLED");
 static_assert(ERROR_NOT_ALL_ASSIGNED == kErrorNotAllAssigned, "ERROR_NOT_ALL_ASSIGNED");
+static_assert(SE_PRIVILEGE_REMOVED == kSePrivilegeRemoved, "SE_PRIVILEGE_REMOVED");
+static_assert(TokenPrivileges == kTokenPrivilegesClass, "TokenPrivileges information class");
+static_assert(ES_CONTINUOUS == kEsContinuous && ES_SYSTEM_REQUIRED == kEsSystemRequired, "execution state flags");
 static_assert((EWX_SHUTDOWN | EWX_FORCE | EWX_POWEROFF) == 13, "power-off flags");
 static_assert(SW_SHOWMINIMIZED == 2 && MAX_PATH == 260, "show style and path size");
 static_assert(NOTIFYICONDATAA_V1_SIZE == TrayRecord::kSize, "NOTIFYICONDATAA v1 size");
@@ -140,6 +144,11 @@ bool Win32SystemCalls::CreateProcess(const char* applicationUtf8, const char* co
     return true;
 }
 
+uint32_t Win32SystemCalls::SetThreadExecutionState(uint32_t flags) {
+    auto fn = TARVEIL_BIND(kSetThreadExecutionState, SetThreadExecutionState);
+    return fn ? fn(flags) : 0;
+}
+
 bool Win32SystemCalls::OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) {
     auto fn = TARVEIL_BIND(kOpenProcessToken, OpenProcessToken);
     if (!fn) return false;
@@ -197,6 +206,26 @@ bool Win32SystemCalls::AdjustTokenPrivileges(uint32_t token, bool disableAll, co
     if (returnLength) *returnLength = length;
     ::SetLastError(error);
     return ok != FALSE;
+}
+
+bool Win32SystemCalls::GetTokenInformation(uint32_t token, uint32_t infoClass, uint8_t* info, uint32_t length,
+                                           uint32_t* returnLength) {
+    auto fn = TARVEIL_BIND(kGetTokenInformation, GetTokenInformation);
+    if (!fn) return false;
+    // Handed over as it is: the core aligns its buffer, as Windows requires (it refuses a misaligned one).
+    DWORD written = 0;
+    const BOOL ok = fn(FromValue<HANDLE>(token), static_cast<TOKEN_INFORMATION_CLASS>(infoClass), info, length, &written);
+    if (returnLength) *returnLength = written;
+    return ok != FALSE;
+}
+
+bool Win32SystemCalls::IsPwrHibernateAllowed(bool* allowed) {
+    auto fn = TARVEIL_BIND(kIsPwrHibernateAllowed, IsPwrHibernateAllowed);
+    if (!fn) return false;
+    // A BOOLEAN, one byte: only the low byte of the return register is the answer.
+    const BOOLEAN answer = fn();
+    if (allowed) *allowed = answer != FALSE;
+    return true;
 }
 
 bool Win32SystemCalls::ExitWindowsEx(uint32_t flags, uint32_t reason) {

@@ -26,11 +26,16 @@ public:
     bool SetSystemPowerState(bool suspend, bool force) override;
     uint32_t GetSystemDirectory(char* buf, uint32_t cap) override;
     bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow) override;
+    uint32_t SetThreadExecutionState(uint32_t flags) override;
 
     bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) override;
     bool LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) override;
     bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const uint8_t* newState, uint32_t bufferLength,
                                uint8_t* previousState, uint32_t* returnLength) override;
+    bool GetTokenInformation(uint32_t token, uint32_t infoClass, uint8_t* info, uint32_t length,
+                             uint32_t* returnLength) override;
+
+    bool IsPwrHibernateAllowed(bool* allowed) override;
 
     bool ExitWindowsEx(uint32_t flags, uint32_t reason) override;
     uint32_t GetDesktopWindow() override;

@@ -22,7 +22,7 @@ DIGIT_BOX="24 122 40 138"
 CANCEL_BUTTON="56 152 184 177"
 LEAD=6                          # seconds between typing the time and the time itself
 
-RELAY_FUNCS="ExitWindowsEx;SetSystemPowerState;CreateProcessW;Shell_NotifyIconA"
+RELAY_FUNCS="ExitWindowsEx;SetSystemPowerState;CreateProcessW;Shell_NotifyIconA;SetThreadExecutionState;IsPwrHibernateAllowed"
 ACTION_RE='(ExitWindowsEx|SetSystemPowerState|CreateProcessW)\('
 FUZZ=3
 
@@ -46,6 +46,9 @@ log_lines() { grep -a -c '' "$E2E_RELAY_LOG" 2>/dev/null || echo 0; }
 call_ts() { app_calls "$1" | grep -a -i -E -- "$2" | head -n1 | cut -d: -f1; }
 count_calls() { app_calls "$1" | grep -a -i -c -E -- "$2"; }
 has_action() { [ "$(count_calls "$1" "$ACTION_RE")" -gt 0 ]; }
+# The execution states the program asked for after FROM_LINE, in order: "80000001" (kept awake), "80000000" (let go).
+awake_of() { grep -a -o -E 'SetThreadExecutionState\([0-9a-f]+\)' | grep -a -o -E '[0-9a-f]{8}' | tr '\n' ' ' | sed 's/ $//'; }
+awake_calls() { app_calls "$1" | awake_of; }
 ms_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%d\n", (b - a) * 1000 + (b >= a ? 0.5 : -0.5) }'; }
 
 window_shown() { [ -n "$(e2e_window_ids)" ]; }
@@ -145,6 +148,7 @@ else
     e2e_fail "'OK' adds the tray icon"
 fi
 e2e_check "'OK' hides the window" e2e_wait_no_window '^Tarveil XP$' 3
+e2e_assert_eq 80000001 "$(awake_calls "$from")" "'OK' keeps the machine awake (SetThreadExecutionState 80000001)"
 sleep_until_ms $((T_MS - 600))
 if window_shown; then e2e_fail "window still hidden just before $T_TEXT"; else e2e_pass "window still hidden just before $T_TEXT"; fi
 for i in 0 1 2; do
@@ -173,6 +177,8 @@ check_action restart "$from" \
     'CreateProcessW\([0-9a-f]+ L"C:\\\\windows\\\\system32\\\\shutdown\.exe",[0-9a-f]+ L"Shutdown -r -t 00 -c Red\\00e9marrage_de_l'"'"'ordinateur_par_Tarveil_XP\."'
 sleep 0.5
 e2e_check "restart: program still running after the action" e2e_app_running
+e2e_assert_eq "80000001 80000000" "$(app_calls "$from" | sed -E -n "1,/${ACTION_RE}/p" | awake_of)" \
+    "restart: the machine is let go (80000000) before the action"
 cancel_after_action restart
 
 # --- Hibernation ---------------------------------------------------------------------------------------------------
@@ -180,6 +186,7 @@ wid=$(wid_now)
 from=$(log_lines)
 arm "$wid" "$VEILLE_XY"
 e2e_check "hibernate: 'OK' hides the window" e2e_wait_no_window '^Tarveil XP$' 3
+e2e_assert_eq 1 "$(app_calls "$from" | grep -a -c -E 'Call powrprof\.IsPwrHibernateAllowed\(\)')" "hibernate: 'OK' asks whether hibernation is allowed"
 check_action hibernate "$from" 'SetSystemPowerState\(00000000,00000000\)'
 e2e_check "hibernate: program still running after the action" e2e_app_running
 cancel_after_action hibernate
@@ -193,11 +200,14 @@ wid=$(wid_now)
 e2e_shot_window "$wid" "$E2E_WORK/cancel-during.png"
 e2e_assert_ne white "$(panel_colour "$E2E_WORK/cancel-during.png")" "cancel: countdown running at +2.45 s"
 read -r cx cy <<<"$CANCEL_XY"
+cancel_from=$(log_lines)
 e2e_click "$wid" "$cx" "$cy"
 cancelled_at=$(log_lines)
 sleep_until_ms $((T_MS + 8000))
 e2e_assert_eq 0 "$(count_calls "$from" "$ACTION_RE")" "cancel: no action call by 3 s past the would-be action"
 e2e_assert_eq 0 "$(count_calls "$cancelled_at" 'Shell_NotifyIconA\(00000002,')" "cancel: no countdown tick after 'ANNULER !'"
+e2e_assert_eq "80000001 80000000" "$(awake_calls "$from")" "cancel: kept awake from 'OK', let go at 'ANNULER !'"
+e2e_assert_eq 80000000 "$(awake_calls "$cancel_from")" "cancel: the letting go comes with 'ANNULER !'"
 e2e_check "cancel: window still shown" window_shown
 e2e_shot_window "$wid" "$E2E_WORK/cancel-after.png"
 e2e_assert_le "$(e2e_diff_count "$E2E_WORK/before.png" "$E2E_WORK/cancel-after.png" $CANCEL_BUTTON $FUZZ)" 0 "cancel: 'ANNULER !' hidden"
@@ -211,9 +221,11 @@ sleep_until_ms $((T_MS + 2450))
 wid=$(wid_now)
 if [ -n "$wid" ]; then
     read -r cx cy <<<"$CLOSE_XY"
+    closed_at=$(log_lines)
     e2e_click "$wid" "$cx" "$cy"
     e2e_wait_app_exit 5
     e2e_assert_eq 0 "$?" "close: the program ends at once, status 0"
+    e2e_assert_eq 80000000 "$(awake_calls "$closed_at")" "close: the machine is let go as the window closes"
 else
     e2e_fail "close: window shown during the countdown"
 fi

@@ -2,7 +2,9 @@
 # tests/e2e/test_faults.sh — faults made real under Wine while the release exe waits or counts down: the shell refusing
 # the icon, the shell losing it and announcing itself again, the process stopped across the target second, the
 # system shutdown.exe missing with a Shutdown.exe planted next to the program and in the current folder, and the
-# window closed during a power-off countdown. One program run, started from a folder of its own.
+# window closed during a power-off countdown. One program run, started from a folder of its own, with a powrprof.dll
+# saying "no hibernation" planted beside it and in the current folder and none in the system folder; then a second,
+# short run with that powrprof.dll in the system folder.
 source "$(dirname "$0")/lib.sh"
 
 ENTRY_XY="120 68"
@@ -20,11 +22,14 @@ TRAY_ICON_AREA="0 0 19 19"
 LEAD=5
 
 RELAY_FUNCS="shell32.Shell_NotifyIconA;user32.MessageBoxW;KERNEL32.CreateProcessW;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx"
+RELAY_FUNCS="$RELAY_FUNCS;KERNEL32.LoadLibraryExW;powrprof.IsPwrHibernateAllowed"
 ACTION_RE='Call (KERNEL32\.CreateProcessW|KERNEL32\.SetSystemPowerState|user32\.ExitWindowsEx)\('
 ADD_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
 ICON_BOX_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"L'"'"'ic\\00f4ne n'"'"'a pas pu \\00eatre plac\\00e9e dans la zone de notification : la fen\\00eatre reste affich\\00e9e\.\\nL'"'"'heure programm\\00e9e reste valable\.",[0-9a-f]+ L"Tarveil XP",00000030\)'
 RESTART_BOX_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"Le red\\00e9marrage de l'"'"'ordinateur a \\00e9chou\\00e9\.",[0-9a-f]+ L"Tarveil XP",00000010\)'
 MARKER=shutdown-ran.txt
+HIBERNATE_BOX_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"La mise en veille prolong\\00e9e est d\\00e9sactiv\\00e9e sur cet ordinateur : .*L"Tarveil XP",00000030\)'
+POWRPROF_MARKER=powrprof-loaded.txt
 
 CC_WIN=${CC_WIN:-}
 for cc in i686-w64-mingw32-gcc i686-w64-mingw32-gcc-win32 i686-w64-mingw32-gcc-posix; do
@@ -84,12 +89,35 @@ for h in shell marker; do
         e2e_fail "build helper $h.exe" "$(head -c 400 "$E2E_WORK/$h-cc.log")"; e2e_finish
     fi
 done
+# A powrprof.dll whose IsPwrHibernateAllowed says no, and which leaves a marker next to itself when loaded. Exported
+# undecorated (--kill-at), as Windows' own.
+cat >"$TMP/helpers/powrprof.c" <<'EOF'
+#include <windows.h>
+#include <wchar.h>
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID unused) {
+    wchar_t path[MAX_PATH];
+    HANDLE f;
+    (void)unused;
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    GetModuleFileNameW(self, path, MAX_PATH);
+    wcscpy(wcsrchr(path, L'\\') + 1, L"powrprof-loaded.txt");
+    f = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    return TRUE;
+}
+__declspec(dllexport) BOOLEAN WINAPI IsPwrHibernateAllowed(void) { return FALSE; }
+EOF
+if ! "$CC_WIN" -O1 -s -shared -Wl,--kill-at -o "$TMP/helpers/powrprof.dll" "$TMP/helpers/powrprof.c" 2>"$E2E_WORK/powrprof-cc.log"; then
+    e2e_fail "build helper powrprof.dll" "$(head -c 400 "$E2E_WORK/powrprof-cc.log")"; e2e_finish
+fi
 
 # The program in a folder with a planted Shutdown.exe, started from another folder holding one too.
 E2E_EXE="$TMP/app/Tarveil XP.exe"
 cp "$E2E_ROOT/build/win32/Tarveil XP.exe" "$E2E_EXE"
 cp "$TMP/helpers/marker.exe" "$TMP/app/Shutdown.exe"
 cp "$TMP/helpers/marker.exe" "$TMP/cwd/Shutdown.exe"
+cp "$TMP/helpers/powrprof.dll" "$TMP/app/powrprof.dll"
+cp "$TMP/helpers/powrprof.dll" "$TMP/cwd/powrprof.dll"
 
 e2e_setup
 SYSTEM32=$WINEPREFIX/drive_c/windows/system32
@@ -97,6 +125,9 @@ SYSTEM32=$WINEPREFIX/drive_c/windows/system32
 e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;shutdown.exe=n"
 rm -f "$SYSTEM32/shutdown.exe"   # a hard link into the template: removed, never written through
+# No powrprof.dll in the system folder, and no built-in one either: only a planted copy could answer.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;powrprof=n"
+rm -f "$SYSTEM32/powrprof.dll"
 timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
 WINEDEBUG=-all timeout 60 wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1
 
@@ -184,6 +215,16 @@ e2e_check "icon refused: the message closes" close_box
 e2e_check "icon refused: the window stays shown after the message" mapped
 e2e_check "icon refused: the clock keeps running" clock_runs
 shell_helper del
+
+# --- powrprof.dll planted beside the program and in the current folder, none in the system folder ------------------
+# That first "Mettre en veille" looked hibernation up: in the system folder only, where there is none, so it counts as
+# available and the planted copies, which say no, change nothing (the next sections arm with it too).
+e2e_assert_eq 1 "$(count_after "$from" 'Call KERNEL32\.LoadLibraryExW\([0-9a-f]+ L"C:\\\\windows\\\\system32\\\\powrprof\.dll",')" \
+    "planted powrprof.dll: the system folder's is the one asked for, by full path"
+e2e_assert_eq 0 "$(count_after 0 'LoadLibraryExW\([0-9a-f]+ L"powrprof')" "planted powrprof.dll: never asked for by bare name"
+e2e_assert_eq 0 "$(count_after "$from" "$HIBERNATE_BOX_RE")" "planted powrprof.dll: no message about hibernation"
+e2e_check "planted powrprof.dll: the one beside the program never loaded" test ! -e "$TMP/app/$POWRPROF_MARKER"
+e2e_check "planted powrprof.dll: the one in the current folder never loaded" test ! -e "$TMP/cwd/$POWRPROF_MARKER"
 
 # --- The shell loses the icon and starts again ----------------------------------------------------------------------
 from=$(log_lines)
@@ -274,5 +315,35 @@ e2e_wait_app_exit 5
 e2e_assert_eq 0 "$?" "closed: the program ends at once"
 sleep_until_ms $((T_MS + 7500))
 e2e_assert_eq 0 "$(count_after "$from" "$ACTION_RE")" "closed: no power-off call"
+
+# --- A powrprof.dll in the system folder that says hibernation is off (a second run) -----------------------------------
+e2e_stop_app   # ended by the close above, unless a check there failed: its window must not be taken for the new one
+e2e_wait_no_window '^Tarveil XP$' 10
+cp "$TMP/helpers/powrprof.dll" "$SYSTEM32/powrprof.dll"
+rm -f "$TMP/app/$POWRPROF_MARKER" "$TMP/cwd/$POWRPROF_MARKER"
+E2E_RELAY_LOG=$E2E_WORK/relay-powrprof.log
+: >"$E2E_RELAY_LOG"
+APP_TID=
+(cd "$TMP/cwd" && WINEDEBUG=+timestamp,+relay exec wine "$E2E_EXE") >"$E2E_WORK/app2.stdout" 2>"$E2E_RELAY_LOG" &
+E2E_APP_PID=$!
+if wid=$(e2e_wait_window); then
+    arm "$VEILLE_XY" 600
+    if e2e_relay_wait "$HIBERNATE_BOX_RE" 15; then
+        e2e_pass "hibernation off: 'OK' with \"Mettre en veille\" says so, in French, under the program's name"
+    else
+        e2e_fail "hibernation off: 'OK' with \"Mettre en veille\" says so, in French, under the program's name"
+    fi
+    e2e_check "hibernation off: the system folder's powrprof.dll was the one asked" test -e "$SYSTEM32/$POWRPROF_MARKER"
+    e2e_assert_eq 0 "$(count_after 0 "$ADD_RE")" "hibernation off: no icon added"
+    close_box
+    e2e_check "hibernation off: the window stays shown" mapped
+    arm "$ARRETER_XY" 600
+    e2e_check "hibernation off: \"Arrêter\" still arms, the window hides" e2e_wait_until 10 unmapped
+    e2e_assert_eq 1 "$(count_after 0 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000001')" "hibernation off: \"Arrêter\" adds the icon"
+    e2e_assert_eq 1 "$(count_after 0 'Call user32\.MessageBoxW\(')" "hibernation off: no other message"
+    e2e_check "hibernation off: the planted copies still never loaded" test ! -e "$TMP/app/$POWRPROF_MARKER" -a ! -e "$TMP/cwd/$POWRPROF_MARKER"
+else
+    e2e_fail "hibernation off: the window appears"
+fi
 
 e2e_finish

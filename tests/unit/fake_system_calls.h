@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/SystemCalls.h"
@@ -53,6 +54,26 @@ public:
         builtin_["GetSystemDirectory"].text = "C:\\WINDOWS\\system32";
         builtin_["GetDesktopWindow"].result = 0x10010;
         builtin_["GetDC"].result = 0x1000;
+        // As an ordinary account's token on XP: change-notify enabled, shutdown (the LUID above) and undock held
+        // but disabled.
+        builtin_["GetTokenInformation"].bytes = TokenPrivilegesRecord({{0x17, 3}, {0x13, 0}, {0x19, 0}});
+        builtin_["IsPwrHibernateAllowed"].out = 1;
+        builtin_["SetThreadExecutionState"].result = 0x80000000;
+    }
+
+    // A TOKEN_PRIVILEGES record as the system lays it out: the count, then LUID (low, high) and attributes of each.
+    static std::vector<uint8_t> TokenPrivilegesRecord(const std::vector<std::pair<uint64_t, uint32_t>>& entries) {
+        std::vector<uint8_t> record;
+        auto put = [&record](uint32_t v) {
+            for (int i = 0; i < 4; ++i) record.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        };
+        put(static_cast<uint32_t>(entries.size()));
+        for (const auto& e : entries) {
+            put(static_cast<uint32_t>(e.first));
+            put(static_cast<uint32_t>(e.first >> 32));
+            put(e.second);
+        }
+        return record;
     }
 
     // The next call of `name` does `reply`; several queued replies are used in order.
@@ -131,6 +152,9 @@ public:
     bool CreateProcess(const char* application, const char* commandLine, uint16_t showWindow) override {
         return End(Begin("CreateProcess", {Str(application), Str(commandLine), Hex(showWindow)}), 1) != 0;
     }
+    uint32_t SetThreadExecutionState(uint32_t flags) override {
+        return Result32(Begin("SetThreadExecutionState", {Hex(flags)}), 0);
+    }
     bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) override {
         FakeReply r = Begin("OpenProcessToken", {Hex(process), Hex(desiredAccess), Ptr(token)});
         if (token && r.out) *token = static_cast<uint32_t>(*r.out);
@@ -158,6 +182,27 @@ public:
             std::memcpy(previousState, r.bytes->data(), std::min<size_t>(r.bytes->size(), bufferLength));
         }
         if (returnLength && r.out) *returnLength = static_cast<uint32_t>(*r.out);
+        return End(r, 1) != 0;
+    }
+    // Like the system: the record (scripted in `bytes`) is written only when it fits, else FALSE with
+    // ERROR_INSUFFICIENT_BUFFER and the size needed; and, as Windows does (Wine does not check), a buffer that is
+    // not 4-byte aligned is refused with ERROR_NOACCESS.
+    bool GetTokenInformation(uint32_t token, uint32_t infoClass, uint8_t* info, uint32_t length,
+                             uint32_t* returnLength) override {
+        FakeReply r = Begin("GetTokenInformation", {Hex(token), Hex(infoClass), Ptr(info), Hex(length), Ptr(returnLength)});
+        if (r.result && *r.result == 0) return End(r, 0) != 0;
+        if (reinterpret_cast<uintptr_t>(info) % 4 != 0) return End(Failed(r, 998), 0) != 0;
+        const std::vector<uint8_t> record = r.bytes.value_or(std::vector<uint8_t>());
+        if (returnLength) *returnLength = static_cast<uint32_t>(record.size());
+        if (!info || record.size() > length) return End(Failed(r, 122), 0) != 0;
+        std::memcpy(info, record.data(), record.size());
+        return End(r, 1) != 0;
+    }
+    // result 0: the function cannot be had; otherwise `out` is the answer.
+    bool IsPwrHibernateAllowed(bool* allowed) override {
+        FakeReply r = Begin("IsPwrHibernateAllowed", {Ptr(allowed)});
+        if (r.result && *r.result == 0) return End(r, 0) != 0;
+        if (allowed) *allowed = r.out.value_or(1) != 0;
         return End(r, 1) != 0;
     }
     bool ExitWindowsEx(uint32_t flags, uint32_t reason) override {
@@ -201,6 +246,11 @@ private:
         return r.result ? *r.result : fallback;
     }
     uint32_t Result32(const FakeReply& r, int64_t fallback) { return static_cast<uint32_t>(End(r, fallback)); }
+    static FakeReply Failed(FakeReply r, uint32_t error) {
+        r.result = 0;
+        r.lastError = error;
+        return r;
+    }
 
     std::map<std::string, std::deque<FakeReply>> queued_;
     std::map<std::string, FakeReply> defaults_;

@@ -2,6 +2,7 @@
 // minimise glyph do with a good or a bad text.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -126,10 +127,13 @@ TEST(TimeEntry, OkAndMinimiseArmOnAGoodTextAndComplainAboutABadOne) {
             f.TxTChoix.text = c.text;
             Press(f, h);
             if (c.accepted) {
-                EXPECT_EQ((std::vector<std::string>{"Shell_NotifyIconA", "Hide", "TaskVisible(false)"}),
+                // Power-off, selected at start: its privilege read, the machine kept awake, then the icon.
+                EXPECT_EQ((std::vector<std::string>{"GetCurrentProcess", "OpenProcessToken", "LookupPrivilegeValueA",
+                                                    "GetTokenInformation", "CloseHandle", "SetThreadExecutionState",
+                                                    "Shell_NotifyIconA", "Hide", "TaskVisible(false)"}),
                           f.host.Journal())
                     << name << " '" << c.text << "'";
-                EXPECT_EQ("0x0", f.system.calls.at(0).args.at(0));
+                EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.system.FirstText("Shell_NotifyIconA"));
                 EXPECT_EQ(0u, f.host.messages.size());
                 EXPECT_EQ(c.text, f.TxTChoix.text);
                 EXPECT_FALSE(f.host.visible);
@@ -178,7 +182,143 @@ TEST(TimeEntry, AValidCheckDoesNotOutliveTheNextBadText) {
     f.form->Activer_Click();
     EXPECT_EQ(kFalse, f.form->HeureValide);
     EXPECT_EQ(1u, f.host.messages.size());
-    // The add and the restore's delete, and no second add.
-    EXPECT_EQ((std::vector<std::string>{"Shell_NotifyIconA(0x0, &)", "Shell_NotifyIconA(0x2, &)"}), f.system.Texts());
+    // The add and the restore's delete, and no second add; the bad text ends the arming, so the machine may sleep.
+    EXPECT_EQ(1u, f.system.Count("OpenProcessToken"));
+    const std::vector<std::string> texts = f.system.Texts();
+    EXPECT_EQ((std::vector<std::string>{"SetThreadExecutionState(0x80000001)", "Shell_NotifyIconA(0x0, &)",
+                                        "Shell_NotifyIconA(0x2, &)", "SetThreadExecutionState(0x80000000)"}),
+              std::vector<std::string>(texts.end() - 4, texts.end()));
     EXPECT_TRUE(f.host.visible);
+}
+
+namespace {
+
+const char kNoPrivilege[] =
+    "Votre compte Windows n'a pas le droit d'arrêter l'ordinateur : ni l'arrêt ni la mise en veille prolongée ne "
+    "pourraient avoir lieu à l'heure choisie.\n"
+    "Ouvrez une session avec un compte qui a ce droit, ou demandez-le à l'administrateur de l'ordinateur.";
+const char kHibernationOff[] =
+    "La mise en veille prolongée est désactivée sur cet ordinateur : elle ne pourrait pas avoir lieu à l'heure "
+    "choisie.\n"
+    "Choisissez une autre action, ou activez la mise en veille prolongée dans les Options d'alimentation du Panneau "
+    "de configuration, puis cliquez de nouveau sur « OK ».";
+
+void NoShutdownPrivilege(FakeSystemCalls& s) {
+    s.SetDefault("GetTokenInformation", {{}, {}, {}, FakeSystemCalls::TokenPrivilegesRecord({{0x17, 3}}), {}});
+}
+void HibernationOff(FakeSystemCalls& s) {
+    s.SetDefault("IsPwrHibernateAllowed", {{}, 0, {}, {}, {}});
+}
+
+// The execution states asked for, in order.
+std::vector<std::string> AwakeRequests(const FakeSystemCalls& s) {
+    std::vector<std::string> flags;
+    for (const FakeCall& c : s.calls) {
+        if (c.name == "SetThreadExecutionState") flags.push_back(c.args.at(0));
+    }
+    return flags;
+}
+
+}  // namespace
+
+// Each option reaches its own check, and a refusal leaves the window as it was (the verdicts themselves are in
+// arming_checks_test.cpp).
+TEST(TimeEntry, AnActionThatCouldNotHappenIsRefusedAtOk) {
+    struct Case {
+        const char* label;
+        FakeOptionButton FormFixture::*option;
+        std::function<void(FakeSystemCalls&)> system;
+        Handler handler;
+        const char* message;  // nullptr: armed
+    } cases[] = {
+        {"hibernate, hibernation off", &FormFixture::ChkVeille, HibernationOff, Handler::Ok, kHibernationOff},
+        {"hibernate, hibernation off, minimise glyph", &FormFixture::ChkVeille, HibernationOff, Handler::Minimise,
+         kHibernationOff},
+        {"power-off, no privilege", &FormFixture::ChkArreter, NoShutdownPrivilege, Handler::Ok, kNoPrivilege},
+        {"power-off, hibernation off", &FormFixture::ChkArreter, HibernationOff, Handler::Ok, nullptr},
+        {"restart, neither", &FormFixture::ChkReboot,
+         [](FakeSystemCalls& s) { NoShutdownPrivilege(s); HibernationOff(s); }, Handler::Ok, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Loaded f;
+        (f.*c.option).SetValue(true);
+        c.system(f.system);
+        f.TxTChoix.text = "21:15:00";
+        Press(f, c.handler);
+        EXPECT_EQ(kTrue, f.form->HeureValide);
+        EXPECT_EQ("21:15:00", f.TxTChoix.text) << "the time is kept either way";
+        if (!c.message) {
+            EXPECT_TRUE(f.host.messages.empty());
+            EXPECT_TRUE(f.form->Tray.InTray());
+            EXPECT_FALSE(f.host.visible);
+            EXPECT_EQ((std::vector<std::string>{"0x80000001"}), AwakeRequests(f.system));
+            continue;
+        }
+        ASSERT_EQ(1u, f.host.messages.size());
+        EXPECT_EQ(c.message, f.host.messages[0].prompt);
+        EXPECT_EQ("Tarveil XP", f.host.messages[0].title);
+        EXPECT_EQ(kMbIconWarning, f.host.messages[0].style);
+        // Not armed: no icon, the window stays where the user reads the message, the machine left to its sleep.
+        EXPECT_EQ(0u, f.system.Count("Shell_NotifyIconA"));
+        EXPECT_FALSE(f.form->Tray.InTray());
+        EXPECT_TRUE(f.host.visible);
+        EXPECT_TRUE(f.host.taskVisible);
+        EXPECT_EQ(0u, f.host.Count("Hide"));
+        EXPECT_TRUE(AwakeRequests(f.system).empty());
+    }
+}
+
+TEST(TimeEntry, TheMachineIsKeptAwakeFromOkToWhateverEndsTheArming) {
+    // Loaded at 09:59:57 with "10:00:00" in the box and power-off selected; each row does something, and the
+    // execution states asked for are read.
+    using Steps = std::function<void(FormFixture&)>;
+    const auto ok = [](FormFixture& f) { f.form->Activer_Click(); };
+    const auto tick = [](FormFixture& f, int n) { for (int i = 0; i < n; ++i) f.NextSecond(); };
+    struct Row {
+        const char* label;
+        Steps steps;
+        std::vector<std::string> requests;
+    } rows[] = {
+        {"OK", ok, {"0x80000001"}},
+        {"OK, the icon refused", [&](FormFixture& f) { f.system.FailNext("Shell_NotifyIconA"); ok(f); }, {"0x80000001"}},
+        {"OK twice", [&](FormFixture& f) { ok(f); ok(f); }, {"0x80000001"}},
+        {"OK, the icon clicked: the window back, still armed",
+         [&](FormFixture& f) { ok(f); f.form->Form_MouseMove(0, 0, 513 * f.host.tppX, 0); }, {"0x80000001"}},
+        {"OK, the countdown cancelled", [&](FormFixture& f) { ok(f); tick(f, 5); f.form->cmdCancel_Click(); },
+         {"0x80000001", "0x80000000"}},
+        {"OK, the countdown run out to the action", [&](FormFixture& f) { ok(f); tick(f, 9); },
+         {"0x80000001", "0x80000000"}},
+        {"OK, the action refused, then cancelled",
+         [&](FormFixture& f) { ok(f); f.system.FailNext("ExitWindowsEx"); tick(f, 9); f.form->cmdCancel_Click(); },
+         {"0x80000001", "0x80000000"}},
+        {"OK, the window closed", [&](FormFixture& f) { ok(f); f.form->Form_QueryUnload(kFromControlMenu); },
+         {"0x80000001", "0x80000000"}},
+        {"OK, a click in the entry box", [&](FormFixture& f) { ok(f); f.form->TxTChoix_Click(); },
+         {"0x80000001", "0x80000000"}},
+        {"OK, then a bad text", [&](FormFixture& f) { ok(f); f.TxTChoix.text = "10:00"; ok(f); },
+         {"0x80000001", "0x80000000"}},
+        {"OK, then hibernation chosen while switched off",
+         [&](FormFixture& f) { ok(f); HibernationOff(f.system); f.ChkVeille.SetValue(true); ok(f); },
+         {"0x80000001", "0x80000000"}},
+        {"OK, cancelled, OK again",
+         [&](FormFixture& f) { ok(f); tick(f, 4); f.form->cmdCancel_Click(); ok(f); },
+         {"0x80000001", "0x80000000", "0x80000001"}},
+        // Nothing armed: nothing asked, whatever happens.
+        {"a bad text", [&](FormFixture& f) { f.TxTChoix.text = "25:00:00"; ok(f); }, {}},
+        {"a refused check", [&](FormFixture& f) { NoShutdownPrivilege(f.system); ok(f); }, {}},
+        {"typed only, fired and run out", [&](FormFixture& f) { tick(f, 9); }, {}},
+        {"typed only, fired and cancelled", [&](FormFixture& f) { tick(f, 4); f.form->cmdCancel_Click(); }, {}},
+        {"the window closed", [&](FormFixture& f) { f.form->Form_QueryUnload(kFromControlMenu); }, {}},
+        {"a click in the entry box", [&](FormFixture& f) { f.form->TxTChoix_Click(); }, {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.label);
+        FormFixture f;
+        f.clock.SetTimeOfDay(9, 59, 57);
+        f.form->Form_Load();
+        f.TxTChoix.text = "10:00:00";
+        r.steps(f);
+        EXPECT_EQ(r.requests, AwakeRequests(f.system));
+    }
 }

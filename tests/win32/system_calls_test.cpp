@@ -74,6 +74,9 @@ const SafeCall kSafeCalls[] = {
     {"GetDesktopWindow", [](InspectedSystemCalls& s) { s.GetDesktopWindow(); }},
     {"GetDC", [](InspectedSystemCalls& s) { s.ReleaseDC(0, s.GetDC(0)); }},
     {"LookupPrivilegeValueA", [](InspectedSystemCalls& s) { uint64_t l; s.LookupPrivilegeValueA("", "SeShutdownPrivilege", &l); }},
+    {"SetThreadExecutionState", [](InspectedSystemCalls& s) { s.SetThreadExecutionState(kEsContinuous); }},
+    {"GetTokenInformation", [](InspectedSystemCalls& s) { uint32_t n; s.GetTokenInformation(0, kTokenPrivilegesClass, nullptr, 0, &n); }},
+    {"IsPwrHibernateAllowed", [](InspectedSystemCalls& s) { bool b; s.IsPwrHibernateAllowed(&b); }},
 };
 
 TEST(Win32SystemCalls, EachFunctionIsLookedUpOnFirstUseOnly) {
@@ -132,8 +135,8 @@ TEST(Win32SystemCalls, LookingUpDoesNotDisturbTheLastError) {
         ::SetLastError(error);
         EXPECT_EQ(sys.GetLastError(), error);  // its own first use looks GetLastError up
     }
-    // A look-up that has to load its library (GetModuleHandleA fails first, leaving an error)
-    // must leave the error as it was. _getpid takes nothing and sets no error, like GetCurrentProcess.
+    // A look-up that has to load its library must leave the error as it was. _getpid takes nothing and sets no
+    // error, like GetCurrentProcess.
     InspectedSystemCalls sys;
     ASSERT_EQ(::GetModuleHandleA("crtdll.dll"), nullptr);
     ASSERT_TRUE(sys.RedirectEntry("GetCurrentProcess", "crtdll.dll", "_getpid"));
@@ -168,6 +171,15 @@ const MissingCase kMissing[] = {
     {"BitBlt", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
      [](InspectedSystemCalls& s) { return !s.BitBlt(0, 0, 0, 1, 1, 0, 0, 0, SRCCOPY); }},
     {"ReleaseDC", "user32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) { return s.ReleaseDC(0, 0) == 0; }},
+    {"SetThreadExecutionState", "kernel32.dll", ERROR_PROC_NOT_FOUND,
+     [](InspectedSystemCalls& s) { return s.SetThreadExecutionState(kEsContinuous) == 0; }},
+    {"GetTokenInformation", "advapi32.dll", ERROR_PROC_NOT_FOUND,
+     [](InspectedSystemCalls& s) { alignas(4) uint8_t r[64]; uint32_t n; return !s.GetTokenInformation(0, 3, r, sizeof r, &n); }},
+    // Cannot be had: said as "not asked", the answer left as it was, for the core to decide.
+    {"IsPwrHibernateAllowed", "powrprof.dll", ERROR_PROC_NOT_FOUND,
+     [](InspectedSystemCalls& s) { bool b = true; return !s.IsPwrHibernateAllowed(&b) && b; }},
+    {"IsPwrHibernateAllowed", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
+     [](InspectedSystemCalls& s) { bool b = false; return !s.IsPwrHibernateAllowed(&b) && !b; }},
 };
 
 TEST(Win32SystemCalls, AMissingFunctionFailsSoftlyWithAnError) {
@@ -317,6 +329,94 @@ TEST(Win32SystemCalls, BitBltCopiesBetweenDeviceContexts) {
     ::DeleteDC(src);
     ::DeleteDC(dst);
     EXPECT_EQ(sys.ReleaseDC(0, screen), 1);
+}
+
+// What the arming checks read, through the layer: the token's privileges as the core's byte record, whether
+// hibernation is allowed, and the thread's execution state.
+TEST(Win32SystemCalls, ArmingChecksGetTheSystemsAnswers) {
+    InspectedSystemCalls sys;
+    uint32_t token = 0;
+    ASSERT_TRUE(sys.OpenProcessToken(sys.GetCurrentProcess(), kTokenQuery, &token));
+    HANDLE t = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(token));
+    alignas(4) uint8_t record[TokenPrivilegesLength(64)] = {};
+    uint32_t length = 0;
+    ASSERT_TRUE(sys.GetTokenInformation(token, kTokenPrivilegesClass, record, sizeof record, &length));
+    alignas(4) uint8_t real[sizeof record] = {};
+    DWORD realLength = 0;
+    ASSERT_TRUE(::GetTokenInformation(t, TokenPrivileges, real, sizeof real, &realLength));
+    ASSERT_EQ(length, realLength);
+    EXPECT_EQ(0, std::memcmp(record, real, length));
+    const uint32_t count = GetU32(record);
+    EXPECT_EQ(TokenPrivilegesLength(count), length);
+    // Too small a buffer: refused, with the size needed.
+    alignas(4) uint8_t small[8] = {};
+    EXPECT_FALSE(sys.GetTokenInformation(token, kTokenPrivilegesClass, small, sizeof small, &length));
+    EXPECT_EQ(sys.GetLastError(), static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(length, realLength);
+    EXPECT_TRUE(sys.CloseHandle(token));
+
+    using HibernateAllowed = BOOLEAN(WINAPI*)();
+    void* own = reinterpret_cast<void*>(::GetProcAddress(::LoadLibraryA("powrprof.dll"), "IsPwrHibernateAllowed"));
+    ASSERT_NE(own, nullptr);
+    const bool answer = reinterpret_cast<HibernateAllowed>(own)() != FALSE;
+    bool allowed = !answer;
+    ASSERT_TRUE(sys.IsPwrHibernateAllowed(&allowed));
+    EXPECT_EQ(allowed, answer);
+
+    // Each call gives back the state the one before it set.
+    sys.SetThreadExecutionState(kEsContinuous);
+    EXPECT_EQ(sys.SetThreadExecutionState(kEsContinuous | kEsSystemRequired), kEsContinuous);
+    EXPECT_EQ(sys.SetThreadExecutionState(kEsContinuous), kEsContinuous | kEsSystemRequired);
+}
+
+std::wstring ModuleFolder(HMODULE module) {
+    wchar_t path[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameW(module, path, MAX_PATH);
+    std::wstring p(path, n);
+    return p.substr(0, p.find_last_of(L'\\'));
+}
+
+bool SameFolder(std::wstring a, std::wstring b) {
+    return ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
+}
+
+// Every library is the system folder's: a listed function lives in a module loaded from there, and a library beside
+// the program (tarveil_planted.dll, built next to this test) is never used, not even once the process holds it.
+TEST(BoundFunctions, LibrariesComeFromTheSystemFolderOnly) {
+    wchar_t system[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    for (int f = 0; f < kBoundFunctionCount; ++f) {
+        SCOPED_TRACE(kBoundFunctionNames[f].entry);
+        void* address = BoundFunctionAddress(static_cast<BoundFunction>(f));
+        ASSERT_NE(address, nullptr);
+        HMODULE module = nullptr;
+        ASSERT_TRUE(::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                         static_cast<LPCWSTR>(address), &module));
+        EXPECT_TRUE(SameFolder(ModuleFolder(module), std::wstring(system, n)));
+    }
+
+    const wchar_t planted[] = L"tarveil_planted.dll";
+    ASSERT_EQ(::GetModuleHandleW(planted), nullptr);
+    for (bool heldByTheProcess : {false, true}) {
+        SCOPED_TRACE(heldByTheProcess ? "planted library already loaded" : "planted library not loaded");
+        HMODULE held = nullptr;
+        if (heldByTheProcess) {
+            // By bare name it is found, beside the program: the plant is within a bare name's reach.
+            held = ::LoadLibraryW(planted);
+            ASSERT_NE(held, nullptr);
+            ASSERT_NE(::GetProcAddress(held, "IsPwrHibernateAllowed"), nullptr);
+        }
+        InspectedSystemCalls sys;
+        ASSERT_TRUE(sys.RedirectEntry("IsPwrHibernateAllowed", "tarveil_planted.dll", "IsPwrHibernateAllowed"));
+        bool allowed = true;
+        EXPECT_FALSE(sys.IsPwrHibernateAllowed(&allowed));
+        EXPECT_TRUE(allowed);
+        EXPECT_EQ(sys.GetLastError(), static_cast<uint32_t>(ERROR_MOD_NOT_FOUND));
+        EXPECT_EQ(::GetModuleHandleW(planted), held);
+        if (held) ::FreeLibrary(held);
+    }
+    EXPECT_EQ(::GetModuleHandleW(planted), nullptr);
 }
 
 }  // namespace
