@@ -1,4 +1,5 @@
-// The trigger's rule on pairs of (UTC, local) clock readings, and the window's countdowns across daylight saving.
+// The trigger's rule on pairs of (UTC, local) clock readings, its verdict on a target a long gap passed over, and the
+// window's countdowns across daylight saving.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -88,6 +89,60 @@ TEST(TriggerRule, FiresByTheLocalClockWhatTheUtcClockSaysWasOneTickAway) {
     }
 }
 
+// The verdict beside the rule: what a late tick passes over fires; what a longer gap passes over (a sleep, a stopped
+// process, the clock set forward by hand) is skipped, and named by its second so that it can be said.
+TEST(TriggerRule, ATargetALongGapPassedOverIsSkippedAndNamed) {
+    const TriggerVerdict Nothing = TriggerVerdict::Nothing, Fire = TriggerVerdict::Fire, Skipped = TriggerVerdict::Skipped;
+    struct Row {
+        const char* name;
+        const char* target;
+        Pair previous, now;
+        TriggerVerdict verdict;
+    } rows[] = {
+        {"asleep eight hours over it", "08:30:00", {S("01:00:00"), S("01:00:00")}, {S("09:00:00"), S("09:00:00")}, Skipped},
+        {"61 s: no late tick", "10:00:00", {S("09:59:59"), S("09:59:59")}, {S("10:01:00"), S("10:01:00")}, Skipped},
+        {"a late tick of 60 s fires it", "10:00:00", {S("09:59:59"), S("09:59:59")}, {S("10:00:59"), S("10:00:59")}, Fire},
+        {"woken on its very second", "09:00:00", {S("01:00:00"), S("01:00:00")}, {S("09:00:00"), S("09:00:00")}, Fire},
+        {"asleep, woken before it", "08:30:00", {S("01:00:00"), S("01:00:00")}, {S("08:29:59"), S("08:29:59")}, Nothing},
+        {"asleep from just after it", "08:30:00", {S("08:30:00"), S("08:30:00")}, {S("09:30:00"), S("09:30:00")}, Nothing},
+        {"asleep across midnight", "02:00:00", {S("23:00:00"), S("23:00:00")}, {S("07:00:00") + D, S("07:00:00") + D}, Skipped},
+        {"asleep a day and a second", "10:00:00", {S("10:00:01"), S("10:00:01")}, {S("10:00:02") + D, S("10:00:02") + D},
+         Skipped},
+        {"asleep three days, woken on it", "10:00:00", {S("09:00:00"), S("09:00:00")},
+         {S("10:00:00") + 3 * D, S("10:00:00") + 3 * D}, Fire},
+        {"the clock set forward by hand", "10:00:00", {S("07:00:00"), S("07:00:00")}, {S("10:00:05"), S("10:00:05")}, Skipped},
+        {"the clock set back by hand over it", "10:00:00", {S("10:00:30"), S("10:00:30")}, {S("09:59:00"), S("09:59:00")},
+         Nothing},
+        {"a resume across the start of daylight saving", "02:30:00", {S("00:59:00"), S("01:59:00")},
+         {S("01:01:01"), S("03:01:01")}, Skipped},
+        {"a resume across its end, over the hour shown twice", "02:30:00", {S("00:29:00"), S("02:29:00")},
+         {S("01:31:00"), S("02:31:00")}, Skipped},
+        {"a lead of 27 hours: no zone does that", "12:00:00", {S("10:00:00"), S("10:00:00")},
+         {S("10:02:00"), S("13:02:00") + D}, Nothing},
+        {"a text the time check refuses", "8:30:00", {S("01:00:00"), S("01:00:00")}, {S("09:00:00"), S("09:00:00")},
+         Nothing},
+        {"the example text", "Exemple :                   20:30:00", {S("20:00:00"), S("20:00:00")},
+         {S("21:00:00"), S("21:00:00")}, Nothing},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.name) + ", target " + r.target);
+        Trigger trigger;
+        const size_t length = std::strlen(r.target);
+        trigger.Check(r.target, length, ClockReading{r.previous.utc, r.previous.local, 0});
+        const TriggerCheck check = trigger.Check(r.target, length, ClockReading{r.now.utc, r.now.local, 0});
+        EXPECT_EQ(static_cast<int>(r.verdict), static_cast<int>(check.verdict));
+        if (r.verdict == Skipped) {
+            char text[kTimeTextLength + 1];
+            FormatTimeText(check.targetSecond, text);
+            EXPECT_EQ(std::string(r.target), text);
+        }
+    }
+    // The first check has nothing before it to have slept from.
+    Trigger first;
+    const TriggerCheck check = first.Check("08:30:00", 8, ClockReading{S("09:00:00"), S("09:00:00"), 0});
+    EXPECT_EQ(static_cast<int>(Nothing), static_cast<int>(check.verdict));
+}
+
 namespace {
 
 // One tick after the clocks moved: the UTC clock (and the local with it) by `by`, then the local clock alone by
@@ -158,3 +213,4 @@ TEST(TriggerRule, DaylightSavingOnTheWindowsClockStartsEachCountdownOnceAndActsO
         EXPECT_EQ(static_cast<int>(c.cancelAtOnce ? firedAt.size() : 5 * c.actions), f.host.beeps);
     }
 }
+
