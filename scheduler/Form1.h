@@ -79,10 +79,15 @@ public:
 private:
     void TextChanged() override { TxtHeure_Change(); }
     void ReportPowerResult(const PowerResult& result);
+    // Says which target a long gap between two clock checks passed over, with the window brought back in front.
+    void TellMissedTime();
 
     Form1Controls c_;
     FormHost& host_;
     const Clock& clock_;
     SystemCalls& system_;
     Trigger trigger_;
+    // A target skipped since the last tick, to be said by the tick (its second of the day).
+    bool missedPending_ = false;
+    int missedSecond_ = 0;
 };

@@ -145,6 +145,8 @@ public:
     const FakeTextBox* entryBox = nullptr;
     // Runs inside Show: a message the window handles before the show has returned.
     std::function<void()> whileShowing;
+    // Runs inside ShowMessage: what the box's own message loop dispatches while it is up.
+    std::function<void()> whileMessageShown;
 
     bool visible = false;
     bool inFront = false;
@@ -173,6 +175,7 @@ public:
     int ShowMessage(const char* prompt, const char* title, uint32_t style) override {
         Note("ShowMessage");
         messages.push_back({prompt, title, style, entryBox ? entryBox->text : std::string()});
+        if (whileMessageShown) whileMessageShown();
         return 1;
     }
     void Beep() override { Note("Beep"); ++beeps; }
