@@ -92,7 +92,11 @@ void Form1::ReportPowerResult(const PowerResult& result) {
 }
 
 void Form1::RunSelectedAction() {
-    if (c_.ChkReboot->Value()) ReportPowerResult(RedemarrerOrdinateur(system_));
+    if (c_.ChkReboot->Value()) {
+        ReportPowerResult(RedemarrerOrdinateur(system_, restartWatch_));
+        // shutdown.exe may yet refuse: its end is looked at once a second from now on.
+        if (restartWatch_.Watching()) c_.TimerRedemarrage->SetEnabled(true);
+    }
     if (c_.ChkVeille->Value()) ReportPowerResult(MettreEnVeille(system_));
     if (c_.ChkArreter->Value()) ReportPowerResult(EteindreOrdinateur(system_));
 }
@@ -110,8 +114,23 @@ void Form1::cmdCancel_Click() {
     c_.ChkArreter->SetBackColor(kWhite);
     c_.ChkVeille->SetBackColor(kWhite);
     host_.SetInFront(false);
+    // Told not to act: a restart's shutdown.exe still watched gets no second try from the program.
+    restartWatch_.Stop();
+    c_.TimerRedemarrage->SetEnabled(false);
     // After an action that did not end the program, the clock and the schedule start again.
     if (!c_.Timer1->Enabled()) c_.Timer1->SetEnabled(true);
+}
+
+void Form1::TimerRedemarrage_Timer() {
+    PowerResult result{PowerAction::Restart, PowerStep::None};
+    if (!restartWatch_.Look(&result)) {
+        // Nothing left to watch (a cancel came between): this timer has no more to do.
+        if (!restartWatch_.Watching()) c_.TimerRedemarrage->SetEnabled(false);
+        return;
+    }
+    // Stopped before any message: the box's own loop lets ticks run, and none may look again.
+    c_.TimerRedemarrage->SetEnabled(false);
+    ReportPowerResult(result);
 }
 
 namespace {

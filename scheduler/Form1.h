@@ -11,6 +11,7 @@
 #include "platform/FormHost.h"
 #include "platform/SystemCalls.h"
 #include "power/PowerResult.h"
+#include "power/Reboot.h"
 #include "scheduler/Trigger.h"
 #include "shell/WindowDrag.h"
 #include "shell/TrayIcon.h"
@@ -38,6 +39,8 @@ struct Form1Controls {
     LineShape* Line9;
     LineShape* Line10;
     Timer* Timer1;
+    // Wakes the window once a second while the shutdown.exe of a restart is watched; Timer1 is stopped by then.
+    Timer* TimerRedemarrage;
 };
 
 class Form1 : private TextChangeListener {
@@ -64,6 +67,8 @@ public:
     void cmdCancel_Click();
     // The shell broadcast "TaskbarCreated".
     void Shell_TaskbarCreated();
+    // Tick of TimerRedemarrage: one look at the shutdown.exe a restart started.
+    void TimerRedemarrage_Timer();
 
     // Procedures.
     void RefreshClock();
@@ -87,6 +92,7 @@ private:
     const Clock& clock_;
     SystemCalls& system_;
     Trigger trigger_;
+    RestartWatch restartWatch_;
     // A target skipped since the last tick, to be said by the tick (its second of the day).
     bool missedPending_ = false;
     int missedSecond_ = 0;

@@ -39,7 +39,7 @@ int16_t ButtonsHeld(WPARAM buttons) {
 Win32Form::Win32Form()
     : form_(Form1Controls{&controls_.TxtHeure, &controls_.TxTChoix, &controls_.ChkArreter, &controls_.ChkReboot,
                           &controls_.ChkVeille, &controls_.cmdCancel, &drawn_.LblFond, &drawn_.LblDecompte,
-                          &drawn_.Line8, &drawn_.Line9, &drawn_.Line10, &timer_},
+                          &drawn_.Line8, &drawn_.Line9, &drawn_.Line10, &timer_, &restartTimer_},
             *this, clock_, system_) {}
 
 Win32Form::~Win32Form() {
@@ -107,6 +107,7 @@ bool Win32Form::Create(HINSTANCE instance) {
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
 
     timer_.hwnd = hwnd_;
+    restartTimer_.hwnd = hwnd_;
     timer_.SetEnabled(true);
     if (timer_.Failed()) return false;
     ready_ = true;
@@ -200,6 +201,10 @@ LRESULT Win32Form::OnCommand(int id, int code) {
 }
 
 LRESULT Win32Form::OnTimer(UINT_PTR id) {
+    if (id == restartTimer_.Id()) {
+        form_.TimerRedemarrage_Timer();
+        return 0;
+    }
     if (id != Win32Timer::kId) return 0;
     if (timer_.BeginTick()) {
         form_.Timer1_Timer();

@@ -104,6 +104,8 @@ private:
     WindowlessControls drawn_{surface_};
     Win32Keyboard keyboard_{controls_};
     Win32Timer timer_;
+    // Looks once a second at the shutdown.exe a restart started.
+    Win32IntervalTimer restartTimer_{Win32Timer::kId + 1, 1000};
     Win32Clock clock_;
     Win32SystemCalls system_;
 

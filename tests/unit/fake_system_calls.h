@@ -53,6 +53,9 @@ public:
         builtin_["GetSystemDirectory"].text = "C:\\WINDOWS\\system32";
         builtin_["GetDesktopWindow"].result = 0x10010;
         builtin_["GetDC"].result = 0x1000;
+        builtin_["CreateProcess"].out = 0x2A8;        // the process handle given back
+        builtin_["WaitForSingleObject"].result = 0;   // WAIT_OBJECT_0: the program has ended
+        builtin_["GetExitCodeProcess"].out = 0;       // with 0
     }
 
     // The next call of `name` does `reply`; several queued replies are used in order.
@@ -128,8 +131,21 @@ public:
         }
         return static_cast<uint32_t>(End(r, length));
     }
-    bool CreateProcess(const char* application, const char* commandLine, uint16_t showWindow) override {
-        return End(Begin("CreateProcess", {Str(application), Str(commandLine), Hex(showWindow)}), 1) != 0;
+    bool CreateProcess(const char* application, const char* commandLine, uint16_t showWindow,
+                       uint32_t* process) override {
+        FakeReply r = Begin("CreateProcess", {Str(application), Str(commandLine), Hex(showWindow), Ptr(process)});
+        const bool ok = End(r, 1) != 0;
+        // Like the system: a handle only for a program that started.
+        if (process) *process = ok && r.out ? static_cast<uint32_t>(*r.out) : 0;
+        return ok;
+    }
+    uint32_t WaitForSingleObject(uint32_t handle, uint32_t milliseconds) override {
+        return Result32(Begin("WaitForSingleObject", {Hex(handle), Hex(milliseconds)}), 0);
+    }
+    bool GetExitCodeProcess(uint32_t process, uint32_t* exitCode) override {
+        FakeReply r = Begin("GetExitCodeProcess", {Hex(process), Ptr(exitCode)});
+        if (exitCode && r.out) *exitCode = static_cast<uint32_t>(*r.out);
+        return End(r, 1) != 0;
     }
     bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) override {
         FakeReply r = Begin("OpenProcessToken", {Hex(process), Hex(desiredAccess), Ptr(token)});
