@@ -137,6 +137,7 @@ LRESULT Win32Form::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM: return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_COMMAND: return OnCommand(LOWORD(wParam), HIWORD(wParam));
     case WM_TIMER: return OnTimer(wParam);
+    case WM_POWERBROADCAST: return OnPowerBroadcast(wParam, lParam);
     case WM_SHOWWINDOW: return OnShowWindow(msg, wParam, lParam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: return OnButtonDown(kLeftButton, lParam);
@@ -212,6 +213,17 @@ LRESULT Win32Form::OnTimer(UINT_PTR id) {
     }
     if (timer_.Failed()) ReportTimerRefused();
     return 0;
+}
+
+LRESULT Win32Form::OnPowerBroadcast(WPARAM event, LPARAM data) {
+    // Back from sleep or hibernation: the clock is checked at once, by the path a tick takes, rather than at the
+    // timer's next wake-up, which the system may hold back. The tick's own guard keeps it to one a second.
+    // PBT_APMRESUMEAUTOMATIC comes on every resume, PBT_APMRESUMESUSPEND as well when a user woke the machine.
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
+        OnTimer(Win32Timer::kId);
+        return TRUE;
+    }
+    return DefWindowProcW(hwnd_, WM_POWERBROADCAST, event, data);
 }
 
 void Win32Form::ReportTimerRefused() {

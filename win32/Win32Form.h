@@ -67,6 +67,7 @@ private:
     LRESULT OnDrawItem(const DRAWITEMSTRUCT* item);
     LRESULT OnCommand(int id, int code);
     LRESULT OnTimer(UINT_PTR id);
+    LRESULT OnPowerBroadcast(WPARAM event, LPARAM data);
     LRESULT OnShowWindow(UINT msg, WPARAM shown, LPARAM status);
     LRESULT OnButtonDown(int16_t button, LPARAM position);
     LRESULT OnMouseMove(WPARAM buttons, LPARAM position);
