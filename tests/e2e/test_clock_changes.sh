@@ -4,7 +4,10 @@
 #   skip   armed for a time inside the hour the change skips: the countdown starts at the change, one action follows
 #   end    a countdown started two seconds before daylight time ends runs on to exactly one action
 #   after  armed for a time four seconds after the change: it fires at that time, not at the change
-# The three run side by side, each as its own run of this script with its own Xvfb, prefix and program.
+#   stopped  no change of zone: the program's process is stopped for more than a late tick across its target; once it
+#          runs again the window comes back with the message naming the missed time, and nothing is done
+# The four run side by side, each as its own run of this script with its own Xvfb, prefix and program; the stopped
+# case mostly waits, so it costs little beside the three others.
 #
 # Wine takes the zone from TZ in each process on its own: ntdll converts the UTC time with the bias the C library gives
 # for the present instant under that process's TZ, at every reading, so the change shows at its very second. The
@@ -15,12 +18,12 @@ CASE=${1:-}
 E2E_NAME=test_clock_changes${CASE:+-$CASE}
 source "$(dirname "$0")/lib.sh"
 
-CASES="skip end after"
+CASES="skip end after stopped"
 LEAD=${E2E_CLOCK_LEAD:-20}      # seconds from the window being up to the change, on a quiet machine
 ENTRY_XY="120 68"
 OK_XY="204 126"
 VEILLE_XY="110 120"
-RELAY_FUNCS="shell32.Shell_NotifyIconA;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx;KERNEL32.CreateProcessW"
+RELAY_FUNCS="shell32.Shell_NotifyIconA;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx;KERNEL32.CreateProcessW;user32.MessageBoxW"
 ACTION_RE='Call (KERNEL32\.SetSystemPowerState|user32\.ExitWindowsEx|KERNEL32\.CreateProcessW)\('
 ADD_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
 RESTORE_RE='Call shell32\.Shell_NotifyIconA\(00000002,'
@@ -126,6 +129,63 @@ clocks_helper || { e2e_fail "build the clock helper" "$(head -c 300 "$E2E_WORK/c
 e2e_setup
 e2e_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N || e2e_fail "set unmanaged windows"
 e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
+# The stopped case: armed for a time TARGET_LEAD seconds after the window is up, the program's own process (not the
+# wineserver) is stopped 1.5 s before it and let run again STOP_MS later. The last check before the stop was at the
+# tick of the second before, so the next one comes more than 60 s after it: no late tick, as after a sleep. It keeps the
+# machine's zone, so it needs none of the restarts below: each Wine process reads the settings above as it starts.
+if [ "$CASE" = stopped ]; then
+    TARGET_LEAD=12
+    STOP_MS=62500
+    # an apostrophe, for the message in the pattern below, where Wine's relay writes each accent as \\xxxx
+    q="'"
+    app_pid() {   # the wine process running the exe in this prefix
+        local p
+        for p in $(pgrep -f 'Tarveil XP\.exe'); do
+            tr '\0' '\n' </proc/"$p"/environ 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$p"; return 0; }
+        done
+        return 1
+    }
+    mapped() { timeout 10 xwininfo -id "$wid" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+    two_windows() { [ "$(e2e_window_ids '^Tarveil XP$' | grep -c .)" -ge 2 ]; }
+    _e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG"
+    wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 180) || { e2e_fail "the window appears"; e2e_finish; }
+    target_s=$(( $(date +%s) + TARGET_LEAD ))
+    TARGET=$(date -d "@$target_s" +%H:%M:%S)
+    read -r ex ey <<<"$ENTRY_XY"; e2e_click "$wid" "$ex" "$ey"
+    e2e_type "$wid" "$TARGET"
+    read -r vx vy <<<"$VEILLE_XY"; e2e_click "$wid" "$vx" "$vy"
+    read -r kx ky <<<"$OK_XY"; e2e_click "$wid" "$kx" "$ky"
+    if ! e2e_relay_wait "$ADD_RE" $(( target_s - $(date +%s) - 3 )); then
+        e2e_fail "armed for $TARGET 3 s ahead" "no icon added in time"
+        e2e_finish
+    fi
+    APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
+    e2e_pass "armed for $TARGET: 'OK' adds the icon"
+    pid=$(app_pid) || { e2e_fail "find the program's process"; e2e_finish; }
+    sleep_until_ms $(( target_s * 1000 - 1500 ))
+    kill -STOP "$pid"
+    stopped_at=$(now_ms)
+    sleep_until_ms $(( stopped_at + STOP_MS ))
+    e2e_assert_eq 0 "$(count_calls "$ACTION_RE")" "nothing while stopped"
+    kill -CONT "$pid"
+    e2e_log "stopped $(( $(now_ms) - stopped_at )) ms across $TARGET"
+    box_re="Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L\"L${q}heure programm\\\\00e9e, $TARGET, est pass\\\\00e9e pendant que l${q}ordinateur \\\\00e9tait en veille ou que le programme \\\\00e9tait arr\\\\00eat\\\\00e9 : l${q}action pr\\\\00e9vue n${q}a pas eu lieu\\.\\\\nElle aura lieu quand l${q}horloge affichera de nouveau $TARGET, sauf si vous fermez le programme\\.\",[0-9a-f]+ L\"Tarveil XP\",00000030\\)"
+    if e2e_wait_until 20 _e2e_relay_has "$box_re"; then
+        e2e_pass "after the stop the message names $TARGET, says why, and that it stays armed"
+    else
+        e2e_fail "after the stop the message names $TARGET, says why, and that it stays armed" \
+            "boxes traced: $(app_calls | grep -a -c 'MessageBoxW')"
+    fi
+    e2e_check "the window is back on screen" e2e_wait_until 10 mapped
+    e2e_check "the message box shows beside the window" e2e_wait_until 10 two_windows
+    # A countdown would remove the icon again at each of its ticks, one a second: 3 s show that none began.
+    sleep 3
+    e2e_assert_eq 1 "$(count_calls "$RESTORE_RE")" "the icon removed once: no countdown"
+    e2e_assert_eq 0 "$(count_calls "$ACTION_RE")" "no power call"
+    e2e_assert_eq 1 "$(count_calls 'Call user32\.MessageBoxW\(')" "one message"
+    e2e_finish
+fi
+
 timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
 # The wineserver and the desktop process start again with the settings above; how long that takes (a second or
 # two natively, twenty and more with three Wine runs side by side under emulation) says how far ahead to put the change.
@@ -147,7 +207,7 @@ plan_change() {
     esac
 }
 case $CASE in
-    skip|end|after) ;;
+    skip|end|after|stopped) ;;
     *) e2e_fail "known case '$CASE'"; e2e_finish ;;
 esac
 
