@@ -29,8 +29,15 @@ public:
     // Fills buf with the system directory as UTF-8; returns the length, 0 on failure.
     virtual uint32_t GetSystemDirectory(char* buf, uint32_t cap) = 0;
     // Starts a program without waiting for it. applicationUtf8 is the full path of the program,
-    // commandLineUtf8 the whole command line; showWindow goes to STARTUPINFO.wShowWindow.
-    virtual bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow) = 0;
+    // commandLineUtf8 the whole command line; showWindow goes to STARTUPINFO.wShowWindow. The thread handle is
+    // closed at once; the process handle is given back in *process for the caller to watch and close, or closed
+    // at once when process is null.
+    virtual bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow,
+                               uint32_t* process) = 0;
+    // The result: 0 (WAIT_OBJECT_0) signalled, 0x102 (WAIT_TIMEOUT) not yet, 0xFFFFFFFF (WAIT_FAILED).
+    virtual uint32_t WaitForSingleObject(uint32_t handle, uint32_t milliseconds) = 0;
+    // *exitCode is 259 (STILL_ACTIVE) while the process runs.
+    virtual bool GetExitCodeProcess(uint32_t process, uint32_t* exitCode) = 0;
     // The calling thread's execution state; returns the previous one, 0 on failure.
     virtual uint32_t SetThreadExecutionState(uint32_t flags) = 0;
 

@@ -1,8 +1,10 @@
-// Restart: run the system's shutdown.exe by its full path, so that a program of the same name in
-// the program's folder, the current folder or the search path is never the one started.
+// Restart: run the system's shutdown.exe by its full path, so that a program of the same name in the program's
+// folder, the current folder or the search path is never the one started; then see that it did not refuse.
 #include "power/Reboot.h"
 
 #include <cstring>
+
+#include "power/Privilege.h"
 
 const char* const kRestartCommandLine = "Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP.";
 
@@ -13,7 +15,7 @@ constexpr uint32_t kMaxPath = 260;
 
 }  // namespace
 
-PowerResult RedemarrerOrdinateur(SystemCalls& sys) {
+PowerResult RedemarrerOrdinateur(SystemCalls& sys, RestartWatch& watch) {
     char directory[kMaxPath];
     const uint32_t length = sys.GetSystemDirectory(directory, kMaxPath);
     // A length of cap or more means the folder did not fit and the buffer holds no full path.
@@ -27,8 +29,53 @@ PowerResult RedemarrerOrdinateur(SystemCalls& sys) {
     if (program[end - 1] != '\\') program[end++] = '\\';
     std::memcpy(program + end, kProgramName, sizeof kProgramName);
 
-    if (!sys.CreateProcess(program, kRestartCommandLine, kSwShowMinimized)) {
+    uint32_t process = 0;
+    if (!sys.CreateProcess(program, kRestartCommandLine, kSwShowMinimized, &process)) {
         return {PowerAction::Restart, PowerStep::StartProgram};
     }
+    watch.Watch(process);
     return {PowerAction::Restart, PowerStep::None};
+}
+
+PowerResult ForcerRedemarrage(SystemCalls& sys) {
+    const PowerStep privilege = ActiverPrivilegeArret(sys);
+    if (privilege != PowerStep::None) {
+        return {PowerAction::Restart, privilege};
+    }
+    if (!sys.ExitWindowsEx(kEwxRebootForce, 0)) {
+        return {PowerAction::Restart, PowerStep::PowerRequest};
+    }
+    return {PowerAction::Restart, PowerStep::None};
+}
+
+void RestartWatch::Watch(uint32_t process) {
+    Stop();
+    process_ = process;
+    looks_ = 0;
+    watching_ = true;
+}
+
+bool RestartWatch::Look(PowerResult* result) {
+    if (!watching_) return false;
+    ++looks_;
+    // A wait of 0 ms only asks: the window's thread never blocks on shutdown.exe.
+    const uint32_t state = sys_.WaitForSingleObject(process_, 0);
+    if (state == kWaitTimeout && looks_ < kRestartWatchLooks) return false;
+    // Still running after half a minute is no restart either: one under way would have ended this program by now
+    // (Windows ends every program as it restarts), so shutdown.exe hangs. A wait that fails leaves the restart
+    // unknown. Either way Windows is asked directly: a restart asked twice is still one restart.
+    uint32_t exitCode = kStillActive;
+    const bool endedWithZero =
+        state == kWaitObject0 && sys_.GetExitCodeProcess(process_, &exitCode) && exitCode == 0;
+    Stop();
+    *result = endedWithZero ? PowerResult{PowerAction::Restart, PowerStep::None} : ForcerRedemarrage(sys_);
+    return true;
+}
+
+void RestartWatch::Stop() {
+    if (!watching_) return;
+    watching_ = false;
+    // A handle the system will not close is no reason to stop: the watch is over either way.
+    (void)sys_.CloseHandle(process_);
+    process_ = 0;
 }

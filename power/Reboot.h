@@ -1,5 +1,8 @@
-// Restarting the computer through the system's own shutdown.exe.
+// Restarting the computer through the system's own shutdown.exe, watching that it did not refuse, and restarting
+// through ExitWindowsEx when it did.
 #pragma once
+
+#include <cstdint>
 
 #include "platform/SystemCalls.h"
 #include "power/PowerResult.h"
@@ -7,6 +10,49 @@
 // The exact command line given to shutdown.exe.
 extern const char* const kRestartCommandLine;
 
-// Starts <system directory>\shutdown.exe minimised, without waiting for it. Touches no privilege:
-// shutdown.exe enables its own.
-PowerResult RedemarrerOrdinateur(SystemCalls& sys);
+// What WaitForSingleObject and GetExitCodeProcess answer, and the flags of the forced restart.
+constexpr uint32_t kWaitObject0 = 0;
+constexpr uint32_t kWaitTimeout = 0x102;
+constexpr uint32_t kWaitFailed = 0xFFFFFFFF;
+constexpr uint32_t kStillActive = 259;
+constexpr uint32_t kEwxRebootForce = 0x02 | 0x04;  // EWX_REBOOT | EWX_FORCE
+
+// Looks taken at the started shutdown.exe, one a second, before it counts as having failed.
+constexpr int kRestartWatchLooks = 30;
+
+// What became of the shutdown.exe a restart started. On Windows XP shutdown.exe needs the right to force a shutdown
+// from a remote system, which only administrators hold by default: on a limited account it prints "A required
+// privilege is not held by the client" and ends with a code other than 0, restarting nothing. The watch owns the
+// process handle and closes it on every path, its own end included.
+class RestartWatch {
+public:
+    explicit RestartWatch(SystemCalls& sys) : sys_(sys) {}
+    ~RestartWatch() { Stop(); }
+    RestartWatch(const RestartWatch&) = delete;
+    RestartWatch& operator=(const RestartWatch&) = delete;
+
+    // Takes over the handle of a started shutdown.exe; one still held from an earlier restart is closed first.
+    void Watch(uint32_t process);
+    bool Watching() const { return watching_; }
+    // One look, never waiting: false while shutdown.exe still runs and the watch goes on. Otherwise the handle is
+    // closed and *result says how the restart went: ended with 0, it is the restart (nothing more is asked);
+    // ended otherwise, not to be watched, or still running at the last look, the restart is asked of Windows
+    // itself (ForcerRedemarrage).
+    bool Look(PowerResult* result);
+    // Ends the watch without acting on it: the user cancelled, or the program ends.
+    void Stop();
+
+private:
+    SystemCalls& sys_;
+    uint32_t process_ = 0;
+    int looks_ = 0;
+    bool watching_ = false;
+};
+
+// Starts <system directory>\shutdown.exe minimised, without waiting for it, and hands its process to WATCH.
+// Touches no privilege: shutdown.exe enables its own.
+PowerResult RedemarrerOrdinateur(SystemCalls& sys, RestartWatch& watch);
+
+// The restart without shutdown.exe: enables the shutdown privilege, as the power-off does, then asks for a forced
+// restart (ExitWindowsEx 6, 0).
+PowerResult ForcerRedemarrage(SystemCalls& sys);

@@ -1,4 +1,5 @@
-// The trigger, the countdown that follows it, the choice of the power action, and its cancellation.
+// The trigger and the notice of a target it skipped, the countdown that follows a firing, the choice of the power
+// action, and its cancellation.
 #include <cstdlib>
 
 #include "power/Arret.h"
@@ -37,12 +38,23 @@ void Form1::TxtHeure_Change() {
     char target[kTimeTextLength + 2];
     const size_t length = c_.TxTChoix->GetText(target, sizeof target);
     // A late tick, or a local clock that jumped ahead as daylight saving started, still fires a target it passed over.
-    if (trigger_.Fires(target, length, clock_.Now())) Declenche = kTrue;
+    const TriggerCheck check = trigger_.Check(target, length, clock_.Now());
+    if (check.verdict == TriggerVerdict::Fire) {
+        Declenche = kTrue;
+        missedPending_ = false;
+    } else if (check.verdict == TriggerVerdict::Skipped && !Declenche) {
+        // Not acted on, as a target passed over in a longer gap never is, but said by the tick, outside this write.
+        missedPending_ = true;
+        missedSecond_ = check.targetSecond;
+    }
 }
 
 void Form1::Timer1_Timer() {
     RefreshClock();
-    if (!Declenche) return;
+    if (!Declenche) {
+        if (missedPending_) TellMissedTime();
+        return;
+    }
 
     // From the first step until a cancel, the window stays above the others without taking the focus.
     host_.SetInFront(true);
@@ -82,7 +94,11 @@ void Form1::ReportPowerResult(const PowerResult& result) {
 void Form1::RunSelectedAction() {
     // The end of the armed time (see KeepSystemAwake), whatever the action then does.
     KeepSystemAwake(false);
-    if (c_.ChkReboot->Value()) ReportPowerResult(RedemarrerOrdinateur(system_));
+    if (c_.ChkReboot->Value()) {
+        ReportPowerResult(RedemarrerOrdinateur(system_, restartWatch_));
+        // shutdown.exe may yet refuse: its end is looked at once a second from now on.
+        if (restartWatch_.Watching()) c_.TimerRedemarrage->SetEnabled(true);
+    }
     if (c_.ChkVeille->Value()) ReportPowerResult(MettreEnVeille(system_));
     if (c_.ChkArreter->Value()) ReportPowerResult(EteindreOrdinateur(system_));
 }
@@ -101,6 +117,58 @@ void Form1::cmdCancel_Click() {
     c_.ChkArreter->SetBackColor(kWhite);
     c_.ChkVeille->SetBackColor(kWhite);
     host_.SetInFront(false);
+    // Told not to act: a restart's shutdown.exe still watched gets no second try from the program.
+    restartWatch_.Stop();
+    c_.TimerRedemarrage->SetEnabled(false);
     // After an action that did not end the program, the clock and the schedule start again.
     if (!c_.Timer1->Enabled()) c_.Timer1->SetEnabled(true);
+}
+
+void Form1::TimerRedemarrage_Timer() {
+    PowerResult result{PowerAction::Restart, PowerStep::None};
+    if (!restartWatch_.Look(&result)) {
+        // Nothing left to watch (a cancel came between): this timer has no more to do.
+        if (!restartWatch_.Watching()) c_.TimerRedemarrage->SetEnabled(false);
+        return;
+    }
+    // Stopped before any message: the box's own loop lets ticks run, and none may look again.
+    c_.TimerRedemarrage->SetEnabled(false);
+    ReportPowerResult(result);
+}
+
+namespace {
+
+// Appends TEXT to OUT (holding CAP bytes, *POS of them used), cut if it does not fit; OUT stays NUL-terminated.
+void Append(char* out, size_t cap, size_t* pos, const char* text) {
+    while (*text != '\0' && *pos + 1 < cap) out[(*pos)++] = *text++;
+    out[*pos] = '\0';
+}
+
+}  // namespace
+
+void Form1::TellMissedTime() {
+    missedPending_ = false;
+    char time[kTimeTextLength + 1];
+    FormatTimeText(missedSecond_, time);
+    char message[320];
+    size_t pos = 0;
+    Append(message, sizeof message, &pos, "L'heure programmée, ");
+    Append(message, sizeof message, &pos, time);
+    Append(message, sizeof message, &pos,
+           ", est passée pendant que l'ordinateur était en veille ou que le programme était arrêté : l'action "
+           "prévue n'a pas eu lieu.\nElle aura lieu quand l'horloge affichera de nouveau ");
+    Append(message, sizeof message, &pos, time);
+    Append(message, sizeof message, &pos, ", sauf si vous fermez le programme.");
+
+    // Brought back as the countdown brings it, above the others without the keyboard: the user comes back to a
+    // machine that did not do what was asked, and must see why. The icon goes, as for a countdown; the entry box
+    // keeps the time, which stays armed.
+    host_.SetInFront(true);
+    Tray.RestoreFromTray();
+    // A message box rather than a text in the window, which has no room for one. Its modal loop goes on
+    // dispatching the window's messages, so the clock keeps ticking under it and a countdown due meanwhile still
+    // starts and acts; owned by the window in front, the box stays above it.
+    host_.ShowMessage(message, TARVEIL_TITLE, kMbOk | kMbIconWarning);
+    // Read: the window goes back among the others, unless a countdown began under the box and needs it in front.
+    if (!Declenche) host_.SetInFront(false);
 }

@@ -5,7 +5,7 @@
 #include "shell/Backdrop.h"
 
 Form1::Form1(const Form1Controls& controls, FormHost& host, const Clock& clock, SystemCalls& system)
-    : Tray(host, system), Drag(host), c_(controls), host_(host), clock_(clock), system_(system) {
+    : Tray(host, system), Drag(host), c_(controls), host_(host), clock_(clock), system_(system), restartWatch_(system) {
     c_.TxtHeure->SetChangeListener(this);
 }
 
@@ -48,6 +48,9 @@ void Form1::SysCroix_Click() {
 bool Form1::Form_QueryUnload(UnloadMode /*mode*/) {
     Tray.RemoveTrayIcon();
     KeepSystemAwake(false);
+    // A restart's shutdown.exe still watched is let go with its handle: nothing is asked of Windows any more.
+    restartWatch_.Stop();
+    c_.TimerRedemarrage->SetEnabled(false);
     return false;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/SystemCalls.h"
 #include "power/PowerResult.h"
 #include "scheduler/CommandLine.h"
+#include "power/Reboot.h"
 #include "scheduler/Trigger.h"
 #include "shell/WindowDrag.h"
 #include "shell/TrayIcon.h"
@@ -39,6 +40,8 @@ struct Form1Controls {
     LineShape* Line9;
     LineShape* Line10;
     Timer* Timer1;
+    // Wakes the window once a second while the shutdown.exe of a restart is watched; Timer1 is stopped by then.
+    Timer* TimerRedemarrage;
 };
 
 class Form1 : private TextChangeListener {
@@ -65,6 +68,8 @@ public:
     void cmdCancel_Click();
     // The shell broadcast "TaskbarCreated".
     void Shell_TaskbarCreated();
+    // Tick of TimerRedemarrage: one look at the shutdown.exe a restart started.
+    void TimerRedemarrage_Timer();
 
     // Procedures.
     void RefreshClock();
@@ -85,6 +90,8 @@ private:
     void ReportPowerResult(const PowerResult& result);
     // Keeps the system out of idle sleep while armed, or lets it sleep again; asks Windows only on a change.
     void KeepSystemAwake(bool on);
+    // Says which target a long gap between two clock checks passed over, with the window brought back in front.
+    void TellMissedTime();
 
     Form1Controls c_;
     FormHost& host_;
@@ -92,4 +99,8 @@ private:
     SystemCalls& system_;
     Trigger trigger_;
     bool keepingAwake_ = false;
+    RestartWatch restartWatch_;
+    // A target skipped since the last tick, to be said by the tick (its second of the day).
+    bool missedPending_ = false;
+    int missedSecond_ = 0;
 };

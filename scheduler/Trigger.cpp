@@ -1,4 +1,5 @@
-// The trigger's rule: the clock text equal to the target, or its second passed over by a late tick or a jump ahead.
+// The trigger's rule: the clock text equal to the target, or its second passed over by a late tick or a jump ahead;
+// a second passed over in a longer gap is reported as skipped.
 #include "scheduler/Trigger.h"
 
 #include <cstring>
@@ -15,31 +16,41 @@ constexpr int64_t kLongestLateTick = 60;
 // further ahead. A larger lead is no zone change, and what it skipped is not fired.
 constexpr int64_t kLargestZoneShift = 26 * 3600;
 
+constexpr TriggerCheck kNothing{TriggerVerdict::Nothing, 0};
+
 }  // namespace
 
-bool Trigger::Fires(const char* target, size_t length, const ClockReading& now) {
+TriggerCheck Trigger::Check(const char* target, size_t length, const ClockReading& now) {
     char clockText[kTimeTextLength + 1];
     FormatTimeText(SecondOfDay(now.local), clockText);
     const bool exact = length == kTimeTextLength && std::memcmp(target, clockText, kTimeTextLength) == 0;
-    const bool fires = exact || PassedOver(target, length, now);
+    const TriggerCheck check = exact ? TriggerCheck{TriggerVerdict::Fire, 0} : PassedOver(target, length, now);
     havePrevious_ = true;
     previous_ = now;
-    return fires;
+    return check;
 }
 
-bool Trigger::PassedOver(const char* target, size_t length, const ClockReading& now) const {
-    if (!havePrevious_) return false;
+bool Trigger::Fires(const char* target, size_t length, const ClockReading& now) {
+    return Check(target, length, now).verdict == TriggerVerdict::Fire;
+}
+
+TriggerCheck Trigger::PassedOver(const char* target, size_t length, const ClockReading& now) const {
+    if (!havePrevious_) return kNothing;
     const int64_t elapsed = now.utc - previous_.utc;
-    if (elapsed < 0 || elapsed > kLongestLateTick) return false;
+    // The UTC clock set back by hand: the local clock went back with it and passed over nothing.
+    if (elapsed < 0) return kNothing;
     // On a late tick the local clock moved as far as the UTC clock; further when it jumped ahead. Moved back
     // (daylight saving ended, the zone moved west), it passed over nothing: the repeated times match as shown.
     const int64_t passed = now.local - previous_.local;
-    if (passed <= 0 || passed > elapsed + kLargestZoneShift) return false;
+    if (passed <= 0 || passed > elapsed + kLargestZoneShift) return kNothing;
+    // Only a text the time check accepts is a target: anything else can be neither fired nor missed.
     int targetSecond = 0;
-    if (!ParseTimeText(target, length, &targetSecond)) return false;
+    if (!ParseTimeText(target, length, &targetSecond)) return kNothing;
     // Seconds from the previous check forward to the target's next passage, across midnight if need be; the
     // previous check's own second comes round again only a day later.
     int64_t ahead = SecondOfDay(targetSecond - SecondOfDay(previous_.local));
     if (ahead == 0) ahead = kSecondsPerDay;
-    return ahead <= passed;
+    if (ahead > passed) return kNothing;
+    if (elapsed <= kLongestLateTick) return {TriggerVerdict::Fire, 0};
+    return {TriggerVerdict::Skipped, targetSecond};
 }

@@ -5,15 +5,32 @@
 
 #include "platform/Clock.h"
 
+// What one check of the clock decides.
+enum class TriggerVerdict {
+    Nothing,
+    Fire,
+    // The local clock passed over the target while the checks were further apart than a late tick may be (the
+    // machine slept, the program was stopped, the clock was set forward by hand): not acted on, but to be said.
+    Skipped,
+};
+
+struct TriggerCheck {
+    TriggerVerdict verdict;
+    int targetSecond;  // the target's second of the day (0..86399) for Skipped; 0 otherwise
+};
+
 class Trigger {
 public:
-    // True when the check at NOW fires TARGET (the entry box's text, LENGTH its whole length): the clock text equals
-    // it, or the local clock passed over its second since the previous check while the UTC clock moved by no more
-    // than a late tick. Every call becomes the previous check of the next one.
+    // The verdict of the check at NOW on TARGET (the entry box's text, LENGTH its whole length): Fire when the clock
+    // text equals it, or when the local clock passed over its second since the previous check while the UTC clock
+    // moved by no more than a late tick; Skipped when the local clock passed over it while the UTC clock moved
+    // further. Every call becomes the previous check of the next one.
+    TriggerCheck Check(const char* target, size_t length, const ClockReading& now);
+    // Check(...).verdict == TriggerVerdict::Fire.
     bool Fires(const char* target, size_t length, const ClockReading& now);
 
 private:
-    bool PassedOver(const char* target, size_t length, const ClockReading& now) const;
+    TriggerCheck PassedOver(const char* target, size_t length, const ClockReading& now) const;
 
     bool havePrevious_ = false;
     ClockReading previous_{};

@@ -15,6 +15,8 @@
     TARVEIL_BOUND(kSetThreadExecutionState, "kernel32.dll", "SetThreadExecutionState") \
     TARVEIL_BOUND(kGetSystemDirectoryW, "kernel32.dll", "GetSystemDirectoryW")     \
     TARVEIL_BOUND(kCreateProcessW, "kernel32.dll", "CreateProcessW")               \
+    TARVEIL_BOUND(kWaitForSingleObject, "kernel32.dll", "WaitForSingleObject")     \
+    TARVEIL_BOUND(kGetExitCodeProcess, "kernel32.dll", "GetExitCodeProcess")       \
     TARVEIL_BOUND(kOpenProcessToken, "advapi32.dll", "OpenProcessToken")           \
     TARVEIL_BOUND(kLookupPrivilegeValueA, "advapi32.dll", "LookupPrivilegeValueA") \
     TARVEIL_BOUND(kAdjustTokenPrivileges, "advapi32.dll", "AdjustTokenPrivileges") \

@@ -39,7 +39,7 @@ int16_t ButtonsHeld(WPARAM buttons) {
 Win32Form::Win32Form()
     : form_(Form1Controls{&controls_.TxtHeure, &controls_.TxTChoix, &controls_.ChkArreter, &controls_.ChkReboot,
                           &controls_.ChkVeille, &controls_.cmdCancel, &drawn_.LblFond, &drawn_.LblDecompte,
-                          &drawn_.Line8, &drawn_.Line9, &drawn_.Line10, &timer_},
+                          &drawn_.Line8, &drawn_.Line9, &drawn_.Line10, &timer_, &restartTimer_},
             *this, clock_, system_) {}
 
 Win32Form::~Win32Form() {
@@ -107,6 +107,7 @@ bool Win32Form::Create(HINSTANCE instance) {
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
 
     timer_.hwnd = hwnd_;
+    restartTimer_.hwnd = hwnd_;
     timer_.SetEnabled(true);
     if (timer_.Failed()) return false;
     ready_ = true;
@@ -136,6 +137,7 @@ LRESULT Win32Form::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM: return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_COMMAND: return OnCommand(LOWORD(wParam), HIWORD(wParam));
     case WM_TIMER: return OnTimer(wParam);
+    case WM_POWERBROADCAST: return OnPowerBroadcast(wParam, lParam);
     case WM_SHOWWINDOW: return OnShowWindow(msg, wParam, lParam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: return OnButtonDown(kLeftButton, lParam);
@@ -200,6 +202,10 @@ LRESULT Win32Form::OnCommand(int id, int code) {
 }
 
 LRESULT Win32Form::OnTimer(UINT_PTR id) {
+    if (id == restartTimer_.Id()) {
+        form_.TimerRedemarrage_Timer();
+        return 0;
+    }
     if (id != Win32Timer::kId) return 0;
     if (timer_.BeginTick()) {
         form_.Timer1_Timer();
@@ -207,6 +213,17 @@ LRESULT Win32Form::OnTimer(UINT_PTR id) {
     }
     if (timer_.Failed()) ReportTimerRefused();
     return 0;
+}
+
+LRESULT Win32Form::OnPowerBroadcast(WPARAM event, LPARAM data) {
+    // Back from sleep or hibernation: the clock is checked at once, by the path a tick takes, rather than at the
+    // timer's next wake-up, which the system may hold back. The tick's own guard keeps it to one a second.
+    // PBT_APMRESUMEAUTOMATIC comes on every resume, PBT_APMRESUMESUSPEND as well when a user woke the machine.
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
+        OnTimer(Win32Timer::kId);
+        return TRUE;
+    }
+    return DefWindowProcW(hwnd_, WM_POWERBROADCAST, event, data);
 }
 
 void Win32Form::ReportTimerRefused() {

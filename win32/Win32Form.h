@@ -69,6 +69,7 @@ private:
     LRESULT OnDrawItem(const DRAWITEMSTRUCT* item);
     LRESULT OnCommand(int id, int code);
     LRESULT OnTimer(UINT_PTR id);
+    LRESULT OnPowerBroadcast(WPARAM event, LPARAM data);
     LRESULT OnShowWindow(UINT msg, WPARAM shown, LPARAM status);
     LRESULT OnButtonDown(int16_t button, LPARAM position);
     LRESULT OnMouseMove(WPARAM buttons, LPARAM position);
@@ -106,6 +107,8 @@ private:
     WindowlessControls drawn_{surface_};
     Win32Keyboard keyboard_{controls_};
     Win32Timer timer_;
+    // Looks once a second at the shutdown.exe a restart started.
+    Win32IntervalTimer restartTimer_{Win32Timer::kId + 1, 1000};
     Win32Clock clock_;
     Win32SystemCalls system_;
 

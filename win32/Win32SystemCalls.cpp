@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "win32/WideText.h"
+#include "power/Reboot.h"
 #include "power/TokenPrivileges.h"
 #include "shell/TrayRecord.h"
 
@@ -36,6 +37,10 @@ static_assert(TokenPrivileges == kTokenPrivilegesClass, "TokenPrivileges informa
 static_assert(ES_CONTINUOUS == kEsContinuous && ES_SYSTEM_REQUIRED == kEsSystemRequired, "execution state flags");
 static_assert((EWX_SHUTDOWN | EWX_FORCE | EWX_POWEROFF) == 13, "power-off flags");
 static_assert(SW_SHOWMINIMIZED == 2 && MAX_PATH == 260, "show style and path size");
+static_assert(WAIT_OBJECT_0 == kWaitObject0 && WAIT_TIMEOUT == kWaitTimeout && WAIT_FAILED == kWaitFailed &&
+                  STILL_ACTIVE == kStillActive,
+              "wait results and the exit code of a running process");
+static_assert((EWX_REBOOT | EWX_FORCE) == kEwxRebootForce, "forced restart flags");
 static_assert(NOTIFYICONDATAA_V1_SIZE == TrayRecord::kSize, "NOTIFYICONDATAA v1 size");
 static_assert(offsetof(NOTIFYICONDATAA, cbSize) == TrayRecord::kOffsetSize &&
                   offsetof(NOTIFYICONDATAA, hWnd) == TrayRecord::kOffsetWnd &&
@@ -115,7 +120,9 @@ uint32_t Win32SystemCalls::GetSystemDirectory(char* buf, uint32_t cap) {
     return static_cast<uint32_t>(bytes);
 }
 
-bool Win32SystemCalls::CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow) {
+bool Win32SystemCalls::CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow,
+                                     uint32_t* process) {
+    if (process) *process = 0;
     auto fn = TARVEIL_BIND(kCreateProcessW, CreateProcessW);
     if (!fn) return false;
     // CreateProcessW may write into the command line: it gets a converted copy of its own.
@@ -131,22 +138,40 @@ bool Win32SystemCalls::CreateProcess(const char* applicationUtf8, const char* co
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = showWindow;
-    PROCESS_INFORMATION process;
-    std::memset(&process, 0, sizeof process);
+    PROCESS_INFORMATION started;
+    std::memset(&started, 0, sizeof started);
 
     if (!fn(applicationUtf8 ? application.c_str() : nullptr, commandLineUtf8 ? commandLine.data() : nullptr, nullptr,
-            nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
         return false;
     }
-    // Not waited for: the handles are of no further use.
-    CloseHandle(ToValue(process.hThread));
-    CloseHandle(ToValue(process.hProcess));
+    // The thread is never waited for. A failed close leaves nothing the program could do, so it is not acted on.
+    (void)CloseHandle(ToValue(started.hThread));
+    if (process) {
+        *process = ToValue(started.hProcess);
+    } else {
+        (void)CloseHandle(ToValue(started.hProcess));
+    }
     return true;
 }
 
 uint32_t Win32SystemCalls::SetThreadExecutionState(uint32_t flags) {
     auto fn = TARVEIL_BIND(kSetThreadExecutionState, SetThreadExecutionState);
     return fn ? fn(flags) : 0;
+}
+
+uint32_t Win32SystemCalls::WaitForSingleObject(uint32_t handle, uint32_t milliseconds) {
+    auto fn = TARVEIL_BIND(kWaitForSingleObject, WaitForSingleObject);
+    return fn ? fn(FromValue<HANDLE>(handle), milliseconds) : WAIT_FAILED;
+}
+
+bool Win32SystemCalls::GetExitCodeProcess(uint32_t process, uint32_t* exitCode) {
+    auto fn = TARVEIL_BIND(kGetExitCodeProcess, GetExitCodeProcess);
+    if (!fn) return false;
+    DWORD code = 0;
+    const BOOL ok = fn(FromValue<HANDLE>(process), &code);
+    if (exitCode) *exitCode = code;
+    return ok != FALSE;
 }
 
 bool Win32SystemCalls::OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) {

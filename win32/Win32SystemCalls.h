@@ -25,7 +25,10 @@ public:
     uint32_t GetLastError() override;
     bool SetSystemPowerState(bool suspend, bool force) override;
     uint32_t GetSystemDirectory(char* buf, uint32_t cap) override;
-    bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow) override;
+    bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow,
+                       uint32_t* process) override;
+    uint32_t WaitForSingleObject(uint32_t handle, uint32_t milliseconds) override;
+    bool GetExitCodeProcess(uint32_t process, uint32_t* exitCode) override;
     uint32_t SetThreadExecutionState(uint32_t flags) override;
 
     bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) override;

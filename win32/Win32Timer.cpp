@@ -68,3 +68,14 @@ void Win32Timer::EndTick() {
         steady_ = true;
     }
 }
+
+void Win32IntervalTimer::SetEnabled(bool enabled) {
+    if (enabled == enabled_) return;
+    if (enabled) {
+        enabled_ = SetTimer(hwnd, id_, periodMs_, nullptr) != 0;
+    } else {
+        enabled_ = false;
+        // The timer may already be gone with its window; nothing is left to stop then.
+        (void)KillTimer(hwnd, id_);
+    }
+}

@@ -31,3 +31,21 @@ private:
     // The day and second of the last tick, to tell a wake-up before the second turned.
     long lastTick_ = -1;
 };
+
+// A plain timer of its own id on the window, with a fixed period: for a watch that needs a wake-up now and then,
+// not the clock's alignment on the second.
+class Win32IntervalTimer : public Timer {
+public:
+    Win32IntervalTimer(UINT_PTR id, UINT periodMs) : id_(id), periodMs_(periodMs) {}
+    HWND hwnd = nullptr;
+
+    UINT_PTR Id() const { return id_; }
+    bool Enabled() const override { return enabled_; }
+    // On only once the system has taken the timer.
+    void SetEnabled(bool enabled) override;
+
+private:
+    UINT_PTR id_;
+    UINT periodMs_;
+    bool enabled_ = false;
+};

@@ -4,7 +4,10 @@
 #   skip   armed for a time inside the hour the change skips: the countdown starts at the change, one action follows
 #   end    a countdown started two seconds before daylight time ends runs on to exactly one action
 #   after  armed for a time four seconds after the change: it fires at that time, not at the change
-# The three run side by side, each as its own run of this script with its own Xvfb, prefix and program.
+# The three run side by side, each as its own run of this script with its own Xvfb, prefix and program. While the skip
+# case waits for its change, a second program in its prefix, in the machine's zone, is stopped for more than a late
+# tick across its own target: once it runs again its window comes back with the message naming the missed time, and
+# nothing is done. That case mostly waits, so it rides along with another rather than taking a prefix of its own.
 #
 # Wine takes the zone from TZ in each process on its own: ntdll converts the UTC time with the bias the C library gives
 # for the present instant under that process's TZ, at every reading, so the change shows at its very second. The
@@ -20,7 +23,7 @@ LEAD=${E2E_CLOCK_LEAD:-20}      # seconds from the window being up to the change
 ENTRY_XY="120 68"
 OK_XY="204 126"
 VEILLE_XY="110 120"
-RELAY_FUNCS="shell32.Shell_NotifyIconA;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx;KERNEL32.CreateProcessW"
+RELAY_FUNCS="shell32.Shell_NotifyIconA;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx;KERNEL32.CreateProcessW;user32.MessageBoxW"
 ACTION_RE='Call (KERNEL32\.SetSystemPowerState|user32\.ExitWindowsEx|KERNEL32\.CreateProcessW)\('
 ADD_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
 RESTORE_RE='Call shell32\.Shell_NotifyIconA\(00000002,'
@@ -172,6 +175,87 @@ arm() {
     return 1
 }
 
+# The slept-through target, beside the skip case: a second program in this prefix, in the machine's zone, armed for a
+# time SLEEPER_LEAD seconds after its window is up. Its own process (not the wineserver) is stopped 1.5 s before that
+# time and let run again SLEEPER_STOP_MS later: the last check before the stop was the tick of the second before, so
+# the next one comes more than 60 s after it, no late tick, as after a sleep. Started once the case's own program is
+# armed and hidden, so that its window is the one shown, and after every case has measured its restart.
+SLEEPER_LEAD=10
+SLEEPER_STOP_MS=62500
+SLEEPER_LOG=$E2E_WORK/relay-sleeper.log
+sleeper_calls() { grep -a -E "^[0-9]+\.[0-9]+:${SLEEPER_TID:-xxxx}:Call " "$SLEEPER_LOG" 2>/dev/null; }
+sleeper_count() { sleeper_calls | grep -a -c -E -- "$1"; }
+tarveil_pids() {   # the wine processes running the exe in this prefix
+    local p
+    for p in $(pgrep -f 'Tarveil XP\.exe'); do
+        tr '\0' '\n' </proc/"$p"/environ 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$p"
+    done
+}
+sleeper_mapped() { timeout 10 xwininfo -id "$sleeper_wid" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+sleeper_box_shown() {   # a window of that name that is neither program's main window
+    local w
+    for w in $(e2e_window_ids '^Tarveil XP$'); do
+        [ "$w" != "$wid" ] && [ "$w" != "$sleeper_wid" ] && return 0
+    done
+    return 1
+}
+# sleeper_start — starts, arms and (in the background) stops and resumes the second program; false when it could not.
+sleeper_start() {
+    local first; first=$(tarveil_pids)
+    (cd "$(dirname "$E2E_EXE")" && WINEDEBUG=+timestamp,+relay exec wine "$E2E_EXE") >"$E2E_WORK/sleeper.stdout" \
+        2>"$SLEEPER_LOG" &
+    SLEEPER_APP_PID=$!
+    # stopped from outside, nothing is left stopped or stopping
+    e2e_on_exit 'kill $SLEEPER_STOPPER; kill -CONT $sleeper_pid; kill $SLEEPER_APP_PID'
+    sleeper_wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 120) || { e2e_log "sleeper: no window"; return 1; }
+    local target_s=$(( $(date +%s) + SLEEPER_LEAD ))
+    SLEEPER_TARGET=$(date -d "@$target_s" +%H:%M:%S)
+    local x y
+    read -r x y <<<"$ENTRY_XY"; e2e_click "$sleeper_wid" "$x" "$y"
+    e2e_type "$sleeper_wid" "$SLEEPER_TARGET"
+    read -r x y <<<"$VEILLE_XY"; e2e_click "$sleeper_wid" "$x" "$y"
+    read -r x y <<<"$OK_XY"; e2e_click "$sleeper_wid" "$x" "$y"
+    local wait_s=$(( target_s - $(date +%s) - 3 ))
+    if [ "$wait_s" -le 0 ] || ! e2e_wait_until "$wait_s" grep -a -q -E "$ADD_RE" "$SLEEPER_LOG"; then
+        e2e_log "sleeper: not armed 3 s before $SLEEPER_TARGET"
+        return 1
+    fi
+    SLEEPER_TID=$(grep -a -E "$ADD_RE" "$SLEEPER_LOG" | head -n1 | cut -d: -f2)
+    sleeper_pid=$(tarveil_pids | grep -v -x -F "${first:-none}" | head -n1)
+    [ -n "$sleeper_pid" ] || { e2e_log "sleeper: its process not found"; return 1; }
+    (
+        sleep_until_ms $(( target_s * 1000 - 1500 ))
+        kill -STOP "$sleeper_pid"
+        stopped_at=$(now_ms)
+        sleep_until_ms $(( stopped_at + SLEEPER_STOP_MS ))
+        kill -CONT "$sleeper_pid"
+        e2e_log "sleeper: stopped $(( $(now_ms) - stopped_at )) ms across $SLEEPER_TARGET"
+    ) &
+    SLEEPER_STOPPER=$!
+    return 0
+}
+# sleeper_check — once it runs again: the window back, the message naming the time, no countdown, no power call.
+sleeper_check() {
+    wait "$SLEEPER_STOPPER"
+    # an apostrophe, for the message in the pattern below, where Wine's relay writes each accent as \\xxxx
+    local q="'" t=$SLEEPER_TARGET
+    local box_re="Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L\"L${q}heure programm\\\\00e9e, $t, est pass\\\\00e9e pendant que l${q}ordinateur \\\\00e9tait en veille ou que le programme \\\\00e9tait arr\\\\00eat\\\\00e9 : l${q}action pr\\\\00e9vue n${q}a pas eu lieu\\.\\\\nElle aura lieu quand l${q}horloge affichera de nouveau $t, sauf si vous fermez le programme\\.\",[0-9a-f]+ L\"Tarveil XP\",00000030\\)"
+    if e2e_wait_until 20 sleeper_has "$box_re"; then
+        e2e_pass "slept through: after the stop the message names $t, says why, and that it stays armed"
+    else
+        e2e_fail "slept through: after the stop the message names $t, says why, and that it stays armed" \
+            "boxes traced: $(sleeper_count 'MessageBoxW')"
+    fi
+    e2e_check "slept through: the window is back on screen" e2e_wait_until 10 sleeper_mapped
+    e2e_check "slept through: the message box shows" e2e_wait_until 10 sleeper_box_shown
+    # A countdown would remove the icon again at each of its ticks, one a second: 3 s show that none began.
+    sleep 3
+    e2e_assert_eq 1 "$(sleeper_count "$RESTORE_RE")" "slept through: the icon removed once, no countdown"
+    e2e_assert_eq 0 "$(sleeper_count "$ACTION_RE")" "slept through: no power call"
+    e2e_assert_eq 1 "$(sleeper_count 'Call user32\.MessageBoxW\(')" "slept through: one message"
+}
+sleeper_has() { sleeper_calls | grep -a -q -E -- "$1"; }
+
 # The program must be up 7 s before it must be armed (a second before the change, and before the target where that
 # comes first, as in the end case), and armed by then. Its start-up varies a lot when the cases run side by side under
 # emulation, so an attempt that misses either is stopped and made again, each step in the log, with the change put as
@@ -206,6 +290,15 @@ if [ -z "$armed" ]; then
 fi
 APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
 e2e_pass "armed for $TARGET: 'OK' adds the icon"
+sleeper=
+if [ "$CASE" = skip ]; then
+    if sleeper_start; then
+        sleeper=1
+        e2e_pass "slept through: a second program armed for $SLEEPER_TARGET"
+    else
+        e2e_fail "slept through: a second program armed ahead of its time" "see $E2E_WORK/skip.err"
+    fi
+fi
 export TZ=$TZ_RULE
 
 # The rule as the C library reads it moves the local clock by an hour at the change.
@@ -233,4 +326,5 @@ fi
 e2e_assert_eq 1 "$(count_calls 'Call KERNEL32\.SetSystemPowerState\(00000000,00000000\)')" "hibernation requested once"
 e2e_assert_eq 1 "$(count_calls "$ACTION_RE")" "one action call in all"
 e2e_assert_eq 6 "$(count_calls "$RESTORE_RE")" "six countdown ticks, none after the action"
+[ -n "$sleeper" ] && sleeper_check
 e2e_finish

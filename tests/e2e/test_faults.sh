@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # tests/e2e/test_faults.sh — faults made real under Wine while the release exe waits or counts down: the shell refusing
 # the icon, the shell losing it and announcing itself again, the process stopped across the target second, the
-# system shutdown.exe missing with a Shutdown.exe planted next to the program and in the current folder, and the
-# window closed during a power-off countdown. One program run, started from a folder of its own, with a powrprof.dll
-# saying "no hibernation" planted beside it and in the current folder and none in the system folder; then a second,
-# short run with that powrprof.dll in the system folder.
+# system shutdown.exe missing with a Shutdown.exe planted next to the program and in the current folder, the
+# window closed during a power-off countdown, and a system shutdown.exe that refuses the restart (exits with 1). One
+# program run, started from a folder of its own, with a powrprof.dll saying "no hibernation" planted beside it and in
+# the current folder and none in the system folder; then a second, short run with that powrprof.dll in the system
+# folder; and a third for the refused restart, which under Wine ends the session.
 source "$(dirname "$0")/lib.sh"
 
 ENTRY_XY="120 68"
@@ -21,7 +22,7 @@ TRAY_RE='^Wine System Tray$'
 TRAY_ICON_AREA="0 0 19 19"
 LEAD=5
 
-RELAY_FUNCS="shell32.Shell_NotifyIconA;user32.MessageBoxW;KERNEL32.CreateProcessW;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx"
+RELAY_FUNCS="shell32.Shell_NotifyIconA;user32.MessageBoxW;KERNEL32.CreateProcessW;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx;KERNEL32.GetExitCodeProcess"
 RELAY_FUNCS="$RELAY_FUNCS;KERNEL32.LoadLibraryExW;powrprof.IsPwrHibernateAllowed"
 ACTION_RE='Call (KERNEL32\.CreateProcessW|KERNEL32\.SetSystemPowerState|user32\.ExitWindowsEx)\('
 ADD_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
@@ -82,9 +83,14 @@ int main(void) {
     return 0;
 }
 EOF
-# Both are GUI programs: a console program started by the window gets a console window of its own, which can take
+# A stand-in for shutdown.exe on a limited XP account, which lacks the right to force a shutdown: it restarts nothing
+# and exits with 1.
+cat >"$TMP/helpers/refuse.c" <<'EOF'
+int main(void) { return 1; }
+EOF
+# All are GUI programs: a console program started by the window gets a console window of its own, which can take
 # the keyboard from the window the script types into next.
-for h in shell marker; do
+for h in shell marker refuse; do
     if ! "$CC_WIN" -O1 -s -mwindows -o "$TMP/helpers/$h.exe" "$TMP/helpers/$h.c" 2>"$E2E_WORK/$h-cc.log"; then
         e2e_fail "build helper $h.exe" "$(head -c 400 "$E2E_WORK/$h-cc.log")"; e2e_finish
     fi
@@ -297,6 +303,10 @@ from=$(log_lines)
 arm "$REBOOT_XY" "$LEAD"
 e2e_check "system shutdown.exe: armed, the window hides" e2e_wait_until 5 unmapped
 e2e_check "system shutdown.exe: it runs" e2e_wait_until 15 test -e "$SYSTEM32/$MARKER"
+# It ends with 0: the program sees that end, and asks Windows for nothing more.
+e2e_check "system shutdown.exe: its end is looked at" e2e_wait_until 10 has_after "$from" 'Ret  KERNEL32\.GetExitCodeProcess\('
+sleep 1
+e2e_assert_eq 0 "$(count_after "$from" 'Call user32\.ExitWindowsEx\(')" "system shutdown.exe ends with 0: no ExitWindowsEx"
 e2e_assert_eq 0 "$(count_after "$from" "$RESTART_BOX_RE")" "system shutdown.exe: no failure reported"
 e2e_check "system shutdown.exe: the planted ones still never ran" test ! -e "$TMP/app/$MARKER" -a ! -e "$TMP/cwd/$MARKER"
 e2e_click "$wid" $CANCEL_XY
@@ -345,5 +355,31 @@ if wid=$(e2e_wait_window); then
 else
     e2e_fail "hibernation off: the window appears"
 fi
+
+# --- shutdown.exe refuses the restart: last, as under Wine the forced restart it leads to ends the session ---------
+e2e_stop_app   # the second run, armed for ten minutes
+e2e_wait_no_window '^Tarveil XP$' 10
+rm -f "$SYSTEM32/shutdown.exe" "$SYSTEM32/$MARKER"
+cp "$TMP/helpers/refuse.exe" "$SYSTEM32/shutdown.exe"
+E2E_RELAY_LOG=$E2E_WORK/relay-restart.log
+: >"$E2E_RELAY_LOG"
+(cd "$TMP/cwd" && WINEDEBUG=+timestamp,+relay exec wine "$E2E_EXE") >>"$E2E_WORK/app.stdout" 2>"$E2E_RELAY_LOG" &
+E2E_APP_PID=$!
+wid=$(e2e_wait_window) || { e2e_fail "refused restart: the window appears again"; e2e_finish; }
+APP_TID=
+from=0
+arm "$REBOOT_XY" "$LEAD"
+e2e_check "refused restart: armed, the window hides" e2e_wait_until 5 unmapped
+APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
+if e2e_relay_wait 'Call user32\.ExitWindowsEx\(00000006,00000000\)' 20; then
+    e2e_pass "refused restart: Windows is asked for it, forced (ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))"
+else
+    e2e_fail "refused restart: Windows is asked for it, forced (ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))"
+fi
+e2e_assert_eq 1 "$(count_after "$from" 'Call KERNEL32\.CreateProcessW\([0-9a-f]+ L"C:\\\\windows\\\\system32\\\\shutdown\.exe",')" \
+    "refused restart: shutdown.exe was started first"
+e2e_assert_eq 1 "$(count_after "$from" 'Ret  KERNEL32\.GetExitCodeProcess\(')" "refused restart: after its end was read"
+e2e_assert_eq 1 "$(count_after "$from" 'Call user32\.ExitWindowsEx\(')" "refused restart: one ExitWindowsEx"
+e2e_assert_eq 0 "$(count_after "$from" "$RESTART_BOX_RE")" "refused restart: no failure reported"
 
 e2e_finish

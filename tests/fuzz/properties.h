@@ -210,26 +210,33 @@ struct Instant {
     int64_t utc, local;
 };
 
+enum class Due { Nothing, Fire, Skipped };
+
 // The rule: a clock check fires when its local time of day is the target; or when, since the check before it, the
 // UTC clock moved on by 0 to 60 s, the local clock moved no further ahead than that plus the 26 h between the zones
 // furthest apart (UTC-12, UTC+14), and one of the local seconds after the previous check up to this one is the
-// target. Counted second by second here.
-inline bool OracleFires(const std::string& target, const Instant* previous, Instant now) {
+// target. The same passage over the target with the UTC clock moved on by more than 60 s is a skipped target, said
+// and not fired. Counted second by second here.
+inline Due OracleVerdict(const std::string& target, const Instant* previous, Instant now) {
     int second = 0;
-    if (!OracleTimeText(target, &second)) return false;
-    if ((now.local % 86400 + 86400) % 86400 == second) return true;
-    if (previous == nullptr) return false;
+    if (!OracleTimeText(target, &second)) return Due::Nothing;
+    if ((now.local % 86400 + 86400) % 86400 == second) return Due::Fire;
+    if (previous == nullptr) return Due::Nothing;
     const int64_t utcMoved = now.utc - previous->utc;
-    if (utcMoved < 0 || utcMoved > 60) return false;
+    if (utcMoved < 0) return Due::Nothing;
     const int64_t span = now.local - previous->local;
-    if (span > utcMoved + 26 * 3600) return false;
+    if (span > utcMoved + 26 * 3600) return Due::Nothing;
     // Walked a second at a time from the previous check; a day's walk has met every time of day.
     int64_t shown = (previous->local % 86400 + 86400) % 86400;
     for (int64_t k = 0; k < span && k < 86400; ++k) {
         if (++shown == 86400) shown = 0;
-        if (shown == second) return true;
+        if (shown == second) return utcMoved <= 60 ? Due::Fire : Due::Skipped;
     }
-    return false;
+    return Due::Nothing;
+}
+
+inline bool OracleFires(const std::string& target, const Instant* previous, Instant now) {
+    return OracleVerdict(target, previous, now) == Due::Fire;
 }
 
 inline std::string RandomTarget(Bytes& in, int64_t now) {
@@ -247,7 +254,7 @@ inline std::string RandomTarget(Bytes& in, int64_t now) {
 // Random clock sequences: steps of 1..70 s, now and then a jump forward by hours or back by minutes, or the local
 // clock moved alone within a tick (daylight saving either way, any change of zone, the widest one's edge, an absurd
 // one). After each firing the countdown is either cancelled at once or run out to its action and then cancelled, as
-// a user would.
+// a user would. A skipped target is said, naming it, exactly when the rule says so, and never fires.
 inline std::string TriggerProperty(const uint8_t* data, size_t size) {
     Bytes in(data, size);
     FormFixture f;
@@ -283,13 +290,23 @@ inline std::string TriggerProperty(const uint8_t* data, size_t size) {
         f.clock.Advance(by);
         f.clock.ShiftZone(zone);
         const Instant now = reading();
-        const bool due = OracleFires(f.TxTChoix.text, &previous, now);
+        const Due verdict = OracleVerdict(f.TxTChoix.text, &previous, now);
+        const bool due = verdict == Due::Fire;
+        const size_t messages = f.host.messages.size();
         f.Tick();
         previous = now;
         if ((f.form->Declenche == kTrue) != due)
             return std::string(due ? "missed" : "fired for") + " target '" + f.TxTChoix.text + "' at " +
                    f.TxtHeure.text + " after a step of " + std::to_string(by) + " s, the zone moved " +
                    std::to_string(zone) + " s";
+        const size_t told = f.host.messages.size() - messages;
+        if (told != (verdict == Due::Skipped ? 1u : 0u))
+            return std::string(told ? "said a missed time for" : "did not say the skipped") + " target '" +
+                   f.TxTChoix.text + "' at " + f.TxtHeure.text + " after a step of " + std::to_string(by) +
+                   " s, the zone moved " + std::to_string(zone) + " s";
+        if (told && (f.host.messages.back().prompt.find(", " + f.TxTChoix.text + ", ") == std::string::npos ||
+                     !f.host.visible || f.form->Tray.InTray()))
+            return "a skipped target said without its time or without the window";
         if (!due) {
             if (f.LblDecompte.caption != "6" || f.LblDecompte.visible) return "countdown shown without a firing";
             continue;

@@ -1,6 +1,7 @@
 // The trigger, the five-second countdown, the power action at its end and "ANNULER !", on a clock set by hand.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -266,7 +267,7 @@ TEST(Action, EachOptionMakesItsOwnCallAndNoOtherAction) {
     } cases[] = {
         {Option::Reboot, {"GetSystemDirectory", "CreateProcess"},
          "CreateProcess(\"C:\\WINDOWS\\system32\\shutdown.exe\", "
-         "\"Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP.\", 0x2)"},
+         "\"Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP.\", 0x2, &)"},
         {Option::Arreter, {"GetCurrentProcess", "ExitWindowsEx"}, "ExitWindowsEx(0xd, 0x0)"},
         {Option::Veille, {"GetCurrentProcess", "SetSystemPowerState"}, "SetSystemPowerState(FALSE, FALSE)"},
     };
@@ -341,6 +342,95 @@ TEST(Action, AFailedRequestIsReportedInFrenchUnderTheProgramsName) {
         EXPECT_FALSE(t.f.Timer1.enabled);
         EXPECT_EQ("ShowMessage", t.f.host.Journal().back());
         EXPECT_EQ("0", t.f.LblDecompte.caption);
+    }
+}
+
+// After the restart's countdown the clock is stopped; the window's second timer looks at shutdown.exe once a second
+// and, when it refused, asks Windows for the restart itself. Only a failure of that too is reported.
+TEST(Action, ARestartsShutdownExeIsWatchedAndARefusalIsMadeGoodOrReported) {
+    struct Case {
+        const char* name;
+        std::function<void(FakeSystemCalls&)> answers;
+        int looks;           // watch ticks until it is over
+        size_t forced;       // ExitWindowsEx(0x6, 0x0) calls
+        bool reported;       // "Le redémarrage de l'ordinateur a échoué."
+    } cases[] = {
+        // The watch's own table (power_test.cpp) has every answer; these show the window's timer driving it.
+        {"shutdown.exe ends with 0", [](FakeSystemCalls&) {}, 1, 0, false},
+        {"it ends with 1 and Windows refuses too",
+         [](FakeSystemCalls& f) {
+             f.SetDefault("GetExitCodeProcess", {{}, 1, {}, {}, {}});
+             f.FailNext("ExitWindowsEx");
+         },
+         1, 1, true},
+        {"it never ends",
+         [](FakeSystemCalls& f) { f.SetDefault("WaitForSingleObject", {0x102, {}, {}, {}, {}}); }, 30, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Countdown t;
+        Select(t.f, Option::Reboot);
+        c.answers(t.f.system);
+        bool watchOnAtTheBox = true;
+        t.f.host.whileMessageShown = [&t, &watchOnAtTheBox] { watchOnAtTheBox = t.f.TimerRedemarrage.enabled; };
+        t.ArmFor(23, 0, 0, "23:00:00");
+        t.RunOut();
+        ASSERT_EQ(1u, t.f.system.Count("CreateProcess"));
+        EXPECT_TRUE(t.f.TimerRedemarrage.enabled) << "watched from the action on";
+        EXPECT_EQ(0u, t.f.system.Count("WaitForSingleObject")) << "not looked at in the action's own tick";
+        int looks = 0;
+        while (t.f.TimerRedemarrage.enabled && looks < 40) {
+            t.f.NextSecond();
+            ++looks;
+        }
+        EXPECT_EQ(c.looks, looks);
+        EXPECT_FALSE(t.f.Timer1.enabled) << "the clock stays stopped after the action";
+        EXPECT_EQ(c.forced, t.f.system.Count("ExitWindowsEx"));
+        if (c.forced) {
+            EXPECT_EQ("ExitWindowsEx(0x6, 0x0)", t.f.system.FirstText("ExitWindowsEx"));
+        }
+        EXPECT_EQ(c.forced, t.f.system.Count("OpenProcessToken")) << "no privilege touched when shutdown.exe did it";
+        EXPECT_EQ(1u, t.f.system.Count("CloseHandle") - c.forced) << "shutdown.exe's handle closed once";
+        ASSERT_EQ(c.reported ? 1u : 0u, t.f.host.messages.size());
+        if (c.reported) {
+            EXPECT_EQ("Le redémarrage de l'ordinateur a échoué.", t.f.host.messages[0].prompt);
+            EXPECT_EQ(kMbOk | kMbIconError, t.f.host.messages[0].style);
+            EXPECT_FALSE(watchOnAtTheBox) << "the watch stopped before its box, so no tick under it looks again";
+        }
+        // Over: nothing more is asked, however long the program stays.
+        const size_t calls = t.f.system.calls.size();
+        for (int i = 0; i < 40; ++i) t.f.NextSecond();
+        EXPECT_EQ(calls, t.f.system.calls.size());
+    }
+}
+
+TEST(Action, ACancelOrACloseDuringTheWatchLetsShutdownExeGoWithoutASecondTry) {
+    struct Case {
+        const char* name;
+        std::function<void(FormFixture&)> stop;
+    } cases[] = {
+        {"ANNULER !", [](FormFixture& f) { f.form->cmdCancel_Click(); }},
+        {"the window closed", [](FormFixture& f) { f.form->Form_QueryUnload(kFromCode); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Countdown t;
+        Select(t.f, Option::Reboot);
+        // shutdown.exe refuses, but only after the user has spoken.
+        t.f.system.Queue("WaitForSingleObject", {0x102, {}, {}, {}, {}});
+        t.f.system.SetDefault("GetExitCodeProcess", {{}, 1, {}, {}, {}});
+        t.ArmFor(7, 0, 0, "07:00:00");
+        t.RunOut();
+        t.f.NextSecond();
+        ASSERT_EQ(1u, t.f.system.Count("WaitForSingleObject"));
+        c.stop(t.f);
+        EXPECT_FALSE(t.f.TimerRedemarrage.enabled);
+        EXPECT_EQ("CloseHandle(0x2a8)", t.f.system.FirstText("CloseHandle"));
+        for (int i = 0; i < 40; ++i) t.f.NextSecond();
+        EXPECT_EQ(1u, t.f.system.Count("WaitForSingleObject"));
+        EXPECT_EQ(1u, t.f.system.Count("CloseHandle"));
+        EXPECT_EQ(0u, t.f.system.Count("ExitWindowsEx"));
+        EXPECT_TRUE(t.f.host.messages.empty());
     }
 }
 

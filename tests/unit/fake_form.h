@@ -145,6 +145,8 @@ public:
     const FakeTextBox* entryBox = nullptr;
     // Runs inside Show: a message the window handles before the show has returned.
     std::function<void()> whileShowing;
+    // Runs inside ShowMessage: what the box's own message loop dispatches while it is up.
+    std::function<void()> whileMessageShown;
 
     bool visible = false;
     bool inFront = false;
@@ -173,6 +175,7 @@ public:
     int ShowMessage(const char* prompt, const char* title, uint32_t style) override {
         Note("ShowMessage");
         messages.push_back({prompt, title, style, entryBox ? entryBox->text : std::string()});
+        if (whileMessageShown) whileMessageShown();
         return 1;
     }
     void Beep() override { Note("Beep"); ++beeps; }
@@ -227,6 +230,7 @@ struct FormFixture {
     FakeLabel LblFond, LblDecompte;
     FakeLine Line8, Line9, Line10;
     FakeTimer Timer1{system};
+    FakeTimer TimerRedemarrage{system};
     std::unique_ptr<Form1> form;
 
     FormFixture() {
@@ -238,15 +242,17 @@ struct FormFixture {
         LblDecompte.caption = "6";
         LblDecompte.visible = false;
         Line8.visible = Line9.visible = Line10.visible = false;
+        TimerRedemarrage.enabled = false;
         form = std::make_unique<Form1>(Form1Controls{&TxtHeure, &TxTChoix, &ChkArreter, &ChkReboot, &ChkVeille,
                                                      &cmdCancel, &LblFond, &LblDecompte, &Line8, &Line9, &Line10,
-                                                     &Timer1},
+                                                     &Timer1, &TimerRedemarrage},
                                        host, clock, system);
         host.entryBox = &TxTChoix;
     }
 
-    // Runs one tick of the timer, as the front end does, if the timer is on.
+    // Runs one tick of each timer that is on, as the front end does: the restart's watch, then the clock.
     void Tick() {
+        if (TimerRedemarrage.enabled) form->TimerRedemarrage_Timer();
         if (Timer1.enabled) form->Timer1_Timer();
     }
     // Advances the clock by one second and ticks.

@@ -54,6 +54,9 @@ public:
         builtin_["GetSystemDirectory"].text = "C:\\WINDOWS\\system32";
         builtin_["GetDesktopWindow"].result = 0x10010;
         builtin_["GetDC"].result = 0x1000;
+        builtin_["CreateProcess"].out = 0x2A8;        // the process handle given back
+        builtin_["WaitForSingleObject"].result = 0;   // WAIT_OBJECT_0: the program has ended
+        builtin_["GetExitCodeProcess"].out = 0;       // with 0
         // As an ordinary account's token on XP: change-notify enabled, shutdown (the LUID above) and undock held
         // but disabled.
         builtin_["GetTokenInformation"].bytes = TokenPrivilegesRecord({{0x17, 3}, {0x13, 0}, {0x19, 0}});
@@ -149,8 +152,21 @@ public:
         }
         return static_cast<uint32_t>(End(r, length));
     }
-    bool CreateProcess(const char* application, const char* commandLine, uint16_t showWindow) override {
-        return End(Begin("CreateProcess", {Str(application), Str(commandLine), Hex(showWindow)}), 1) != 0;
+    bool CreateProcess(const char* application, const char* commandLine, uint16_t showWindow,
+                       uint32_t* process) override {
+        FakeReply r = Begin("CreateProcess", {Str(application), Str(commandLine), Hex(showWindow), Ptr(process)});
+        const bool ok = End(r, 1) != 0;
+        // Like the system: a handle only for a program that started.
+        if (process) *process = ok && r.out ? static_cast<uint32_t>(*r.out) : 0;
+        return ok;
+    }
+    uint32_t WaitForSingleObject(uint32_t handle, uint32_t milliseconds) override {
+        return Result32(Begin("WaitForSingleObject", {Hex(handle), Hex(milliseconds)}), 0);
+    }
+    bool GetExitCodeProcess(uint32_t process, uint32_t* exitCode) override {
+        FakeReply r = Begin("GetExitCodeProcess", {Hex(process), Ptr(exitCode)});
+        if (exitCode && r.out) *exitCode = static_cast<uint32_t>(*r.out);
+        return End(r, 1) != 0;
     }
     uint32_t SetThreadExecutionState(uint32_t flags) override {
         return Result32(Begin("SetThreadExecutionState", {Hex(flags)}), 0);

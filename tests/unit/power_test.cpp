@@ -175,20 +175,140 @@ TEST(PowerRestart, StartsTheSystemShutdownProgramOnly) {
         SCOPED_TRACE(c.label);
         FakeSystemCalls fake;
         c.script(fake);
-        const PowerResult result = RedemarrerOrdinateur(fake);
+        RestartWatch watch(fake);
+        const PowerResult result = RedemarrerOrdinateur(fake, watch);
         EXPECT_EQ(result.action, PowerAction::Restart);
         EXPECT_EQ(result.failedStep, c.step);
         Texts expected = {"GetSystemDirectory(&, 0x104)"};
         if (c.program) {
-            expected.push_back("CreateProcess(\"" + std::string(c.program) + "\", \"" + kCommandLine + "\", 0x2)");
+            expected.push_back("CreateProcess(\"" + std::string(c.program) + "\", \"" + kCommandLine + "\", 0x2, &)");
         }
-        // No token, privilege, power request or handle call: shutdown.exe does all that itself.
+        // No token, privilege or power request: shutdown.exe does all that itself. Its handle is kept, to be
+        // watched, exactly when it started.
         EXPECT_EQ(fake.Texts(), expected);
+        EXPECT_EQ(watch.Watching(), c.step == PowerStep::None);
         if (c.step == PowerStep::None) {
             EXPECT_EQ(PowerFailureMessage(result), nullptr);
         } else {
             EXPECT_STREQ(PowerFailureMessage(result), PowerFailureMessage(PowerAction::Restart));
         }
+    }
+}
+
+// The calls of the restart asked of Windows itself: the privilege as the power-off enables it, then a forced restart.
+Texts ForcedRestart(const char* request = "ExitWindowsEx(0x6, 0x0)") {
+    Texts t = {"GetCurrentProcess()",
+               "OpenProcessToken(0xffffffff, 0x28, &)",
+               "LookupPrivilegeValueA(\"\", \"SeShutdownPrivilege\", &)",
+               "AdjustTokenPrivileges(0x7c, FALSE, &, 0x10, &, &)",
+               "GetLastError()",
+               "CloseHandle(0x7c)"};
+    if (request) t.push_back(request);
+    return t;
+}
+
+Texts Concat(Texts a, const Texts& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const char kWait[] = "WaitForSingleObject(0x2a8, 0x0)";
+const char kExitCode[] = "GetExitCodeProcess(0x2a8, &)";
+const char kClose[] = "CloseHandle(0x2a8)";
+
+TEST(PowerRestartWatch, ALookASecondUntilShutdownExeEndsThenWindowsItselfWhenItRefused) {
+    struct Case {
+        const char* label;
+        std::function<void(FakeSystemCalls&)> answers;  // what the system answers
+        int looks;                                      // the look that settles it
+        Texts calls;                                    // every call from the first look on
+        PowerStep step;
+    } cases[] = {
+        {"ends with 0 at once: that is the restart", [](FakeSystemCalls&) {}, 1, {kWait, kExitCode, kClose},
+         PowerStep::None},
+        {"runs two seconds, then ends with 0",
+         [](FakeSystemCalls& f) {
+             f.Queue("WaitForSingleObject", {0x102, {}, {}, {}, {}});
+             f.Queue("WaitForSingleObject", {0x102, {}, {}, {}, {}});
+         },
+         3, {kWait, kWait, kWait, kExitCode, kClose}, PowerStep::None},
+        {"ends with 1: a limited account on XP",
+         [](FakeSystemCalls& f) { f.Queue("GetExitCodeProcess", {{}, 1, {}, {}, {}}); }, 1,
+         Concat({kWait, kExitCode, kClose}, ForcedRestart()), PowerStep::None},
+        {"ends with 1 and Windows refuses the restart too",
+         [](FakeSystemCalls& f) {
+             f.Queue("GetExitCodeProcess", {{}, 1, {}, {}, {}});
+             f.FailNext("ExitWindowsEx");
+         },
+         1, Concat({kWait, kExitCode, kClose}, ForcedRestart()), PowerStep::PowerRequest},
+        {"ends with 5 and the account lacks the shutdown privilege",
+         [](FakeSystemCalls& f) {
+             f.Queue("GetExitCodeProcess", {{}, 5, {}, {}, {}});
+             f.Queue("AdjustTokenPrivileges", {1, {}, {}, {}, 1300});
+         },
+         1, Concat({kWait, kExitCode, kClose}, ForcedRestart(nullptr)), PowerStep::PrivilegeNotHeld},
+        {"still running at the thirtieth look",
+         [](FakeSystemCalls& f) { f.SetDefault("WaitForSingleObject", {0x102, {}, {}, {}, {}}); }, 30,
+         Concat(Concat(Texts(30, kWait), {kClose}), ForcedRestart()), PowerStep::None},
+        {"the wait fails", [](FakeSystemCalls& f) { f.Queue("WaitForSingleObject", {0xFFFFFFFF, {}, {}, {}, {}}); }, 1,
+         Concat({kWait, kClose}, ForcedRestart()), PowerStep::None},
+        {"its exit code cannot be read", [](FakeSystemCalls& f) { f.FailNext("GetExitCodeProcess"); }, 1,
+         Concat({kWait, kExitCode, kClose}, ForcedRestart()), PowerStep::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakeSystemCalls fake;
+        c.answers(fake);
+        RestartWatch watch(fake);
+        ASSERT_TRUE(RedemarrerOrdinateur(fake, watch).Succeeded());
+        const size_t started = fake.calls.size();
+        PowerResult result{PowerAction::PowerOff, PowerStep::OpenToken};
+        int looks = 0;
+        bool settled = false;
+        while (!settled && looks < 40) {
+            settled = watch.Look(&result);
+            ++looks;
+        }
+        EXPECT_EQ(c.looks, looks);
+        EXPECT_FALSE(watch.Watching());
+        EXPECT_EQ(result.action, PowerAction::Restart);
+        EXPECT_EQ(result.failedStep, c.step);
+        const Texts all = fake.Texts();
+        EXPECT_EQ(Texts(all.begin() + static_cast<long>(started), all.end()), c.calls);
+        // Over: a further look asks nothing, and the end of the watch closes nothing twice.
+        const size_t after = fake.calls.size();
+        EXPECT_FALSE(watch.Look(&result));
+        watch.Stop();
+        EXPECT_EQ(fake.calls.size(), after);
+    }
+}
+
+TEST(PowerRestartWatch, EveryHandleIsClosedOnceWhicheverWayTheWatchEnds) {
+    struct Case {
+        const char* label;
+        std::function<void(RestartWatch&)> end;
+        Texts closes;
+    } cases[] = {
+        {"stopped (a cancel, the window closed)", [](RestartWatch& w) { w.Stop(); }, {"CloseHandle(0x2a8)"}},
+        {"a second restart started before the first was over", [](RestartWatch& w) { w.Watch(0x3B0); },
+         {"CloseHandle(0x2a8)", "CloseHandle(0x3b0)"}},
+        {"left to its end (the program ends)", [](RestartWatch&) {}, {"CloseHandle(0x2a8)"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakeSystemCalls fake;
+        {
+            RestartWatch watch(fake);
+            ASSERT_TRUE(RedemarrerOrdinateur(fake, watch).Succeeded());
+            c.end(watch);
+        }
+        Texts closes;
+        for (const FakeCall& call : fake.calls) {
+            if (call.name == "CloseHandle") closes.push_back(call.Text());
+        }
+        EXPECT_EQ(closes, c.closes);
+        EXPECT_EQ(fake.Count("ExitWindowsEx"), 0u);
+        EXPECT_EQ(fake.Count("OpenProcessToken"), 0u);
     }
 }
 

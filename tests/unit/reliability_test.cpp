@@ -86,6 +86,12 @@ TEST(Oracles, AgreeWithHandPickedCases) {
     const props::Instant beforeEnd{10799 - 7200, 10799};
     EXPECT_FALSE(props::OracleFires("02:30:00", &beforeEnd, {10800 - 7200, 7200}));
     EXPECT_FALSE(props::OracleFires("12:00:00", &before, {36001, 36001 + 27 * 3600}));
+    // Asleep over it: skipped; asleep short of it, or over it with an absurd lead: nothing.
+    EXPECT_EQ(props::Due::Skipped, props::OracleVerdict("10:00:00", &before, {36060, 36060}));
+    EXPECT_EQ(props::Due::Skipped, props::OracleVerdict("02:30:00", &beforeSkip, {7200 - 3600 + 61, 10800 + 61}));
+    EXPECT_EQ(props::Due::Nothing, props::OracleVerdict("11:00:00", &before, {36060, 36060}));
+    EXPECT_EQ(props::Due::Nothing, props::OracleVerdict("12:00:00", &before, {36100, 36100 + 27 * 3600}));
+    EXPECT_EQ(props::Due::Fire, props::OracleVerdict("10:00:00", &before, {36000, 36000}));
 }
 
 // Steps of one second each, to walk the clock.
@@ -104,17 +110,18 @@ TEST(ClockJumps, ForwardByHoursAndBackByMinutesAroundAnArmedTime) {
         const char* name;
         std::vector<int64_t> steps;  // one tick after moving the clock by each step
         int firings;                 // countdowns started, each cancelled at once
+        size_t told;                 // the target said as missed
     } cases[] = {
-        {"forward 3 h over the target", Join({Ones(2), {3 * 3600}, Ones(3)}), 0},
-        {"forward 2 h, then back 5 min", {1, 2 * 3600, -300, 1, 1}, 0},
-        {"back 10 min before reaching it, then second by second", Join({{1, -600}, Ones(10)}), 0},
-        {"reached, back 2 min, walked to it again", Join({Ones(5), {1, -120}, Ones(119), Ones(3)}), 2},
-        {"late tick of 40 s over it, back 1 min, ticks of 40 s", {40, -60, 40, 40}, 2},
-        {"forward 61 s over it", {61, 1, 1}, 0},
-        {"a day and 5 s later: the same second", {86405, 1}, 1},
-        {"back 1 min just after it fired, back at it by two late ticks", {5, -60, 30, 30, 1}, 2},
-        {"back 1 s just before it", {4, -1, 1, 1, 1}, 1},
-        {"forward 1 h and back 1 h, then a late tick over it", {1, 3600, -3600, 4, 1}, 1},
+        {"forward 3 h over the target", Join({Ones(2), {3 * 3600}, Ones(3)}), 0, 1},
+        {"forward 2 h, then back 5 min", {1, 2 * 3600, -300, 1, 1}, 0, 1},
+        {"back 10 min before reaching it, then second by second", Join({{1, -600}, Ones(10)}), 0, 0},
+        {"reached, back 2 min, walked to it again", Join({Ones(5), {1, -120}, Ones(119), Ones(3)}), 2, 0},
+        {"late tick of 40 s over it, back 1 min, ticks of 40 s", {40, -60, 40, 40}, 2, 0},
+        {"forward 61 s over it", {61, 1, 1}, 0, 1},
+        {"a day and 5 s later: the same second", {86405, 1}, 1, 0},
+        {"back 1 min just after it fired, back at it by two late ticks", {5, -60, 30, 30, 1}, 2, 0},
+        {"back 1 s just before it", {4, -1, 1, 1, 1}, 1, 0},
+        {"forward 1 h and back 1 h, then a late tick over it", {1, 3600, -3600, 4, 1}, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -135,6 +142,7 @@ TEST(ClockJumps, ForwardByHoursAndBackByMinutesAroundAnArmedTime) {
             f.form->cmdCancel_Click();
         }
         EXPECT_EQ(c.firings, firings);
+        EXPECT_EQ(c.told, f.host.messages.size());
         EXPECT_EQ(0u, f.system.Count("ExitWindowsEx"));
     }
 }

@@ -1,4 +1,5 @@
-// The trigger's rule on pairs of (UTC, local) clock readings, and the window's countdowns across daylight saving.
+// The trigger's rule on pairs of (UTC, local) clock readings, the window's countdowns across daylight saving, and
+// what the window says of a target a long gap between two checks passed over.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -88,6 +89,60 @@ TEST(TriggerRule, FiresByTheLocalClockWhatTheUtcClockSaysWasOneTickAway) {
     }
 }
 
+// The verdict beside the rule: what a late tick passes over fires; what a longer gap passes over (a sleep, a stopped
+// process, the clock set forward by hand) is skipped, and named by its second so that it can be said.
+TEST(TriggerRule, ATargetALongGapPassedOverIsSkippedAndNamed) {
+    const TriggerVerdict Nothing = TriggerVerdict::Nothing, Fire = TriggerVerdict::Fire, Skipped = TriggerVerdict::Skipped;
+    struct Row {
+        const char* name;
+        const char* target;
+        Pair previous, now;
+        TriggerVerdict verdict;
+    } rows[] = {
+        {"asleep eight hours over it", "08:30:00", {S("01:00:00"), S("01:00:00")}, {S("09:00:00"), S("09:00:00")}, Skipped},
+        {"61 s: no late tick", "10:00:00", {S("09:59:59"), S("09:59:59")}, {S("10:01:00"), S("10:01:00")}, Skipped},
+        {"a late tick of 60 s fires it", "10:00:00", {S("09:59:59"), S("09:59:59")}, {S("10:00:59"), S("10:00:59")}, Fire},
+        {"woken on its very second", "09:00:00", {S("01:00:00"), S("01:00:00")}, {S("09:00:00"), S("09:00:00")}, Fire},
+        {"asleep, woken before it", "08:30:00", {S("01:00:00"), S("01:00:00")}, {S("08:29:59"), S("08:29:59")}, Nothing},
+        {"asleep from just after it", "08:30:00", {S("08:30:00"), S("08:30:00")}, {S("09:30:00"), S("09:30:00")}, Nothing},
+        {"asleep across midnight", "02:00:00", {S("23:00:00"), S("23:00:00")}, {S("07:00:00") + D, S("07:00:00") + D}, Skipped},
+        {"asleep a day and a second", "10:00:00", {S("10:00:01"), S("10:00:01")}, {S("10:00:02") + D, S("10:00:02") + D},
+         Skipped},
+        {"asleep three days, woken on it", "10:00:00", {S("09:00:00"), S("09:00:00")},
+         {S("10:00:00") + 3 * D, S("10:00:00") + 3 * D}, Fire},
+        {"the clock set forward by hand", "10:00:00", {S("07:00:00"), S("07:00:00")}, {S("10:00:05"), S("10:00:05")}, Skipped},
+        {"the clock set back by hand over it", "10:00:00", {S("10:00:30"), S("10:00:30")}, {S("09:59:00"), S("09:59:00")},
+         Nothing},
+        {"a resume across the start of daylight saving", "02:30:00", {S("00:59:00"), S("01:59:00")},
+         {S("01:01:01"), S("03:01:01")}, Skipped},
+        {"a resume across its end, over the hour shown twice", "02:30:00", {S("00:29:00"), S("02:29:00")},
+         {S("01:31:00"), S("02:31:00")}, Skipped},
+        {"a lead of 27 hours: no zone does that", "12:00:00", {S("10:00:00"), S("10:00:00")},
+         {S("10:02:00"), S("13:02:00") + D}, Nothing},
+        {"a text the time check refuses", "8:30:00", {S("01:00:00"), S("01:00:00")}, {S("09:00:00"), S("09:00:00")},
+         Nothing},
+        {"the example text", "Exemple :                   20:30:00", {S("20:00:00"), S("20:00:00")},
+         {S("21:00:00"), S("21:00:00")}, Nothing},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.name) + ", target " + r.target);
+        Trigger trigger;
+        const size_t length = std::strlen(r.target);
+        trigger.Check(r.target, length, ClockReading{r.previous.utc, r.previous.local, 0});
+        const TriggerCheck check = trigger.Check(r.target, length, ClockReading{r.now.utc, r.now.local, 0});
+        EXPECT_EQ(static_cast<int>(r.verdict), static_cast<int>(check.verdict));
+        if (r.verdict == Skipped) {
+            char text[kTimeTextLength + 1];
+            FormatTimeText(check.targetSecond, text);
+            EXPECT_EQ(std::string(r.target), text);
+        }
+    }
+    // The first check has nothing before it to have slept from.
+    Trigger first;
+    const TriggerCheck check = first.Check("08:30:00", 8, ClockReading{S("09:00:00"), S("09:00:00"), 0});
+    EXPECT_EQ(static_cast<int>(Nothing), static_cast<int>(check.verdict));
+}
+
 namespace {
 
 // One tick after the clocks moved: the UTC clock (and the local with it) by `by`, then the local clock alone by
@@ -157,4 +212,138 @@ TEST(TriggerRule, DaylightSavingOnTheWindowsClockStartsEachCountdownOnceAndActsO
         // One beep per countdown cancelled on its first tick; five before each action.
         EXPECT_EQ(static_cast<int>(c.cancelAtOnce ? firedAt.size() : 5 * c.actions), f.host.beeps);
     }
+}
+
+namespace {
+
+const char kMissed2030[] =
+    "L'heure programmée, 20:30:00, est passée pendant que l'ordinateur était en veille ou que le programme était "
+    "arrêté : l'action prévue n'a pas eu lieu.\nElle aura lieu quand l'horloge affichera de nouveau 20:30:00, sauf "
+    "si vous fermez le programme.";
+
+// Armed with "OK" for 20:30:00 at 20:29:50, then ticked second by second to 20:29:58.
+void ArmFor2030(FormFixture& f) {
+    f.clock.SetTimeOfDay(20, 29, 50);
+    f.form->Form_Load();
+    f.TxTChoix.text = "20:30:00";
+    f.form->Activer_Click();
+    ASSERT_TRUE(f.form->Tray.InTray());
+    for (int i = 0; i < 8; ++i) f.NextSecond();
+}
+
+// The power requests, and the token opened to adjust privileges before them (the check at "OK" only queries it).
+size_t PowerCalls(const FakeSystemCalls& s) {
+    size_t adjusting = 0;
+    for (const std::string& text : s.Texts()) {
+        adjusting += text.rfind("OpenProcessToken(", 0) == 0 && text.find(", 0x28,") != std::string::npos;
+    }
+    return s.Count("ExitWindowsEx") + s.Count("SetSystemPowerState") + s.Count("CreateProcess") + adjusting;
+}
+
+}  // namespace
+
+// A machine asleep or a program stopped across the target: nothing is done, as before, but the window comes back in
+// front without the keyboard and says which time was missed, why, and that it stays armed.
+TEST(MissedTime, AGapOverTheTargetBringsTheWindowBackAndSaysSoWithoutActing) {
+    struct Case {
+        const char* name;
+        int64_t gap;    // seconds from 20:29:58 to the next tick
+        bool told;      // the missed time said
+        bool fires;     // a countdown starts instead
+    } cases[] = {
+        {"asleep a quarter of an hour", 15 * 60, true, false},
+        {"stopped 61 s", 61, true, false},
+        {"asleep until the next morning", 12 * 3600, true, false},
+        {"a late tick of 60 s", 60, false, true},
+        {"the clock set back an hour by hand", -3600, false, false},
+        {"asleep a day and woken on its second", 86400 + 2, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FormFixture f;
+        ArmFor2030(f);
+        const size_t steps = f.host.log.size();
+        const size_t calls = f.system.calls.size();
+        f.clock.Advance(c.gap);
+        f.Tick();
+        EXPECT_EQ(c.fires ? kTrue : kFalse, f.form->Declenche);
+        if (!c.told) {
+            EXPECT_TRUE(f.host.messages.empty());
+            EXPECT_EQ(c.fires, f.host.visible);
+            continue;
+        }
+        ASSERT_EQ(1u, f.host.messages.size());
+        EXPECT_EQ(kMissed2030, f.host.messages[0].prompt);
+        EXPECT_EQ("Tarveil XP", f.host.messages[0].title);
+        EXPECT_EQ(kMbOk | kMbIconWarning, f.host.messages[0].style);
+        // In front for as long as the box is up, the icon gone, the window shown; back among the others once read.
+        const std::vector<std::string> journal = f.host.Journal();
+        const std::vector<std::string> expected = {"InFront(true)", "Shell_NotifyIconA", "Show", "ShowMessage",
+                                                   "InFront(false)"};
+        EXPECT_EQ(expected, std::vector<std::string>(journal.end() - 5, journal.end()));
+        EXPECT_EQ("Shell_NotifyIconA(0x2, &)", f.system.calls.back().Text());
+        EXPECT_EQ(calls + 1, f.system.calls.size()) << "the icon's removal is the only call";
+        EXPECT_EQ(steps + 4, f.host.log.size());
+        EXPECT_TRUE(f.host.visible);
+        EXPECT_FALSE(f.host.inFront);
+        EXPECT_FALSE(f.form->Tray.InTray());
+        EXPECT_TRUE(f.LblDecompte.caption == "6" && !f.LblDecompte.visible && !f.cmdCancel.visible);
+        // Still armed: the entry keeps its time, the clock runs, and the time acts when the clock next shows it.
+        EXPECT_EQ("20:30:00", f.TxTChoix.text);
+        EXPECT_TRUE(f.Timer1.enabled);
+        f.clock.SetTimeOfDay(20, 29, 58);
+        f.clock.Advance(kSecondsPerDay);
+        f.Tick();
+        EXPECT_EQ(kFalse, f.form->Declenche);
+        for (int i = 0; i < 2; ++i) f.NextSecond();
+        EXPECT_EQ(kTrue, f.form->Declenche);
+        EXPECT_EQ("20:30:00", f.TxtHeure.text);
+        for (int i = 0; i < 5; ++i) f.NextSecond();
+        EXPECT_EQ(1u, f.system.Count("ExitWindowsEx"));
+        EXPECT_EQ(1u, f.host.messages.size()) << "said once";
+    }
+}
+
+TEST(MissedTime, NothingIsSaidDuringACountdownNorTwiceForOneGap) {
+    FormFixture f;
+    ArmFor2030(f);
+    for (int i = 0; i < 4; ++i) f.NextSecond();  // to 20:30:00 and the two steps after it
+    ASSERT_EQ("3", f.LblDecompte.caption);
+    // Stopped two days across the target's next passages: the countdown goes on, nothing more is said.
+    f.clock.Advance(2 * kSecondsPerDay);
+    f.Tick();
+    EXPECT_EQ("2", f.LblDecompte.caption);
+    EXPECT_TRUE(f.host.messages.empty());
+    f.form->cmdCancel_Click();
+    // One gap, one box; the checks after it are ordinary ones.
+    f.clock.SetTimeOfDay(20, 0, 0);
+    f.Tick();
+    f.clock.Advance(3600);
+    f.Tick();
+    for (int i = 0; i < 5; ++i) f.NextSecond();
+    EXPECT_EQ(1u, f.host.messages.size());
+    EXPECT_EQ(0u, PowerCalls(f.system));
+}
+
+// The box's modal loop keeps dispatching the window's messages: while it waits for a reader the clock goes on, and
+// the next passage of the time starts its countdown and acts; the window then stays in front for the countdown.
+TEST(MissedTime, TheClockAndALaterCountdownGoOnUnderTheBox) {
+    FormFixture f;
+    ArmFor2030(f);
+    f.host.whileMessageShown = [&f] {
+        f.host.whileMessageShown = nullptr;
+        // A whole day of late ticks, a minute apart: the one that passes over 20:30:00 starts the countdown.
+        while (f.form->Declenche != kTrue) {
+            f.clock.Advance(60);
+            f.Tick();
+        }
+        for (int i = 0; i < 5; ++i) f.NextSecond();
+    };
+    f.clock.Advance(10 * 60);
+    f.Tick();
+    ASSERT_EQ(1u, f.host.messages.size());
+    EXPECT_EQ(1u, f.system.Count("ExitWindowsEx"));
+    EXPECT_EQ("0", f.LblDecompte.caption);
+    EXPECT_TRUE(f.host.inFront);
+    EXPECT_EQ(0u, f.host.Count("InFront(false)"));
 }

@@ -408,3 +408,31 @@ TEST_F(WindowTest, AMinimisedWindowComesBackRestoredAndTheCountdownInFrontWithou
     EXPECT_FALSE(GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST);
     DestroyWindow(other);
 }
+
+TEST_F(WindowTest, AResumeFromSleepChecksTheClockAtOnceByTheTicksOwnPath) {
+    HWND clock = ClockBox(hwnd_);
+    ASSERT_NE(nullptr, clock);
+    // Without its timer, only a check made for the broadcast can write the clock box.
+    KillTimer(hwnd_, 1);
+    Sleep(1100);
+    SetWindowTextW(clock, L"--");
+    for (WPARAM other : {static_cast<WPARAM>(PBT_APMPOWERSTATUSCHANGE), static_cast<WPARAM>(PBT_APMSUSPEND)}) {
+        SendMessageW(hwnd_, WM_POWERBROADCAST, other, 0);
+        EXPECT_EQ(std::wstring(L"--"), TextOf(clock)) << "event " << other;
+    }
+    for (WPARAM resume : {static_cast<WPARAM>(PBT_APMRESUMEAUTOMATIC), static_cast<WPARAM>(PBT_APMRESUMESUSPEND)}) {
+        SCOPED_TRACE(resume);
+        Sleep(1100);
+        SetWindowTextW(clock, L"--");
+        const std::wstring before = NowText();
+        EXPECT_EQ(TRUE, SendMessageW(hwnd_, WM_POWERBROADCAST, resume, 0));
+        const std::wstring shown = TextOf(clock), after = NowText();
+        EXPECT_TRUE(shown == before || shown == after) << Utf8Narrow(shown.c_str());
+        // The two resume broadcasts of one wake-up, within one second, make one tick: the second writes nothing.
+        SetWindowTextW(clock, L"--");
+        SendMessageW(hwnd_, WM_POWERBROADCAST, resume, 0);
+        if (NowText() == after) {
+            EXPECT_EQ(std::wstring(L"--"), TextOf(clock));
+        }
+    }
+}

@@ -55,6 +55,7 @@ struct Seen {
     std::vector<UINT> boxStyles;
     std::vector<DWORD> iconMessages;
     int exitWindows = 0, powerState = 0, createProcess = 0;
+    std::vector<UINT> exitFlags;
     bool iconRefused = false;
     bool iconRefusedAfterFirst = false;
 } g_seen;
@@ -74,8 +75,9 @@ BOOL WINAPI RecordNotifyIcon(DWORD message, void*) {
     }
     return TRUE;
 }
-BOOL WINAPI RefuseExitWindows(UINT, DWORD) {
+BOOL WINAPI RefuseExitWindows(UINT flags, DWORD) {
     ++g_seen.exitWindows;
+    g_seen.exitFlags.push_back(flags);
     SetLastError(ERROR_PRIVILEGE_NOT_HELD);
     return FALSE;
 }
@@ -88,6 +90,22 @@ BOOL WINAPI RefuseCreateProcess(LPCWSTR, LPWSTR, void*, void*, BOOL, DWORD, void
     ++g_seen.createProcess;
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
+}
+// Windows taking the restart asked of it, so that nothing really ends.
+BOOL WINAPI AcceptExitWindows(UINT flags, DWORD) {
+    ++g_seen.exitWindows;
+    g_seen.exitFlags.push_back(flags);
+    return TRUE;
+}
+// A program that has already ended with a chosen code stands in for shutdown.exe: the window gets handles to it.
+HANDLE g_finishedProgram = nullptr;
+BOOL WINAPI StartFinishedProgram(LPCWSTR, LPWSTR, void*, void*, BOOL, DWORD, void*, LPCWSTR, void*, void* info) {
+    ++g_seen.createProcess;
+    auto* started = static_cast<PROCESS_INFORMATION*>(info);
+    std::memset(started, 0, sizeof *started);
+    HANDLE self = GetCurrentProcess();
+    return DuplicateHandle(self, g_finishedProgram, self, &started->hProcess, 0, FALSE, DUPLICATE_SAME_ACCESS) &&
+           DuplicateHandle(self, g_finishedProgram, self, &started->hThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
 }
 UINT WINAPI RefuseSystemDirectory(LPWSTR, UINT) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -288,4 +306,59 @@ TEST_F(FaultTest, ARefusedPowerOffAtTheEndOfTheCountdownLeavesTheWindowToCancel)
     EXPECT_FALSE(IsWindowVisible(cancel));
     EXPECT_TRUE(ClockRuns());
     EXPECT_EQ(1u, g_seen.boxTexts.size());
+}
+
+// shutdown.exe refusing (a limited XP account) or not, on the real window: its second timer looks at the program's
+// end, and a code other than 0 makes it ask Windows for the restart itself; only a refusal of that too is reported.
+TEST_F(FaultTest, ARestartRefusedByShutdownExeIsAskedOfWindowsAndReportedOnlyIfThatFailsToo) {
+    struct Case {
+        const char* name;
+        const wchar_t* exitCommand;
+        bool windowsAccepts;
+        std::vector<UINT> flags;
+        size_t boxes;
+    } cases[] = {
+        {"shutdown.exe ends with 0", L"cmd /c exit 0", true, {}, 0},
+        {"it ends with 1, Windows restarts", L"cmd /c exit 1", true, {EWX_REBOOT | EWX_FORCE}, 0},
+        {"it ends with 1, Windows refuses too", L"cmd /c exit 1", false, {EWX_REBOOT | EWX_FORCE}, 1},
+    };
+    wchar_t cmd[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryW(cmd, MAX_PATH), 0u);
+    lstrcatW(cmd, L"\\cmd.exe");
+    Choose(L"Redémarrer");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_seen = Seen();
+        // The stand-in's program, run to its end before the real CreateProcessW is patched over.
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION finished = {};
+        std::wstring line = c.exitCommand;
+        ASSERT_TRUE(CreateProcessW(cmd, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                   &startup, &finished));
+        CloseHandle(finished.hThread);
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(finished.hProcess, 30000));
+        g_finishedProgram = finished.hProcess;
+        {
+            PatchedEntry start("kernel32.dll", "CreateProcessW", reinterpret_cast<const void*>(&StartFinishedProgram));
+            PatchedEntry windows("user32.dll", "ExitWindowsEx",
+                                 c.windowsAccepts ? reinterpret_cast<const void*>(&AcceptExitWindows)
+                                                  : reinterpret_cast<const void*>(&RefuseExitWindows));
+            ASSERT_TRUE(start.Active() && windows.Active());
+            window_.Form().RunSelectedAction();
+            EXPECT_EQ(1, g_seen.createProcess);
+            EXPECT_TRUE(window_.WatchingRestart());
+            const DWORD end = GetTickCount() + 10000;
+            while (window_.WatchingRestart() && static_cast<LONG>(GetTickCount() - end) < 0) Pump(100);
+            EXPECT_FALSE(window_.WatchingRestart());
+        }
+        CloseHandle(finished.hProcess);
+        EXPECT_EQ(c.flags, g_seen.exitFlags);
+        ASSERT_EQ(c.boxes, g_seen.boxTexts.size());
+        if (c.boxes) {
+            EXPECT_EQ(L"Le redémarrage de l'ordinateur a échoué.", g_seen.boxTexts[0]);
+            EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), g_seen.boxStyles[0]);
+        }
+    }
+    EXPECT_TRUE(ClockRuns());
 }

@@ -11,6 +11,7 @@
 
 #include "win32/BoundFunctions.h"
 #include "win32/Win32SystemCalls.h"
+#include "power/Reboot.h"
 #include "power/TokenPrivileges.h"
 
 // <windows.h> maps these to their A/W forms; in this file they are SystemCalls methods.
@@ -77,6 +78,8 @@ const SafeCall kSafeCalls[] = {
     {"SetThreadExecutionState", [](InspectedSystemCalls& s) { s.SetThreadExecutionState(kEsContinuous); }},
     {"GetTokenInformation", [](InspectedSystemCalls& s) { uint32_t n; s.GetTokenInformation(0, kTokenPrivilegesClass, nullptr, 0, &n); }},
     {"IsPwrHibernateAllowed", [](InspectedSystemCalls& s) { bool b; s.IsPwrHibernateAllowed(&b); }},
+    {"WaitForSingleObject", [](InspectedSystemCalls& s) { s.WaitForSingleObject(0xFFFFFFFF, 0); }},
+    {"GetExitCodeProcess", [](InspectedSystemCalls& s) { uint32_t c; s.GetExitCodeProcess(0xFFFFFFFF, &c); }},
 };
 
 TEST(Win32SystemCalls, EachFunctionIsLookedUpOnFirstUseOnly) {
@@ -164,8 +167,14 @@ const MissingCase kMissing[] = {
      [](InspectedSystemCalls& s) { uint32_t t = 7; return !s.OpenProcessToken(s.GetCurrentProcess(), 0x28, &t); }},
     {"GetSystemDirectoryW", "kernel32.dll", ERROR_PROC_NOT_FOUND,
      [](InspectedSystemCalls& s) { char b[MAX_PATH]; return s.GetSystemDirectory(b, MAX_PATH) == 0; }},
-    {"CreateProcessW", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { return !s.CreateProcess("C:\\windows\\system32\\cmd.exe", "cmd /c exit", 2); }},
+    {"CreateProcessW", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) {
+         uint32_t process = 7;
+         return !s.CreateProcess("C:\\windows\\system32\\cmd.exe", "cmd /c exit", 2, &process) && process == 0;
+     }},
+    {"WaitForSingleObject", "kernel32.dll", ERROR_PROC_NOT_FOUND,
+     [](InspectedSystemCalls& s) { return s.WaitForSingleObject(0xFFFFFFFF, 0) == kWaitFailed; }},
+    {"GetExitCodeProcess", "kernel32.dll", ERROR_PROC_NOT_FOUND,
+     [](InspectedSystemCalls& s) { uint32_t c; return !s.GetExitCodeProcess(0xFFFFFFFF, &c); }},
     {"Shell_NotifyIconA", "shell32.dll", ERROR_PROC_NOT_FOUND,
      [](InspectedSystemCalls& s) { uint8_t r[88] = {88}; return !s.Shell_NotifyIconA(0, r); }},
     {"BitBlt", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
@@ -252,13 +261,40 @@ TEST(Win32SystemCalls, CreateProcessRunsTheNamedProgramWithTheUtf8CommandLine) {
     const std::wstring file = TempDir() + L"tarveil_cr\u00e9ation_" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
     ::DeleteFileW(file.c_str());
     const std::string line = "cmd /c echo ok>\"" + Utf8(file) + "\"";
-    ASSERT_TRUE(sys.CreateProcess(cmd.c_str(), line.c_str(), SW_SHOWMINIMIZED));
+    ASSERT_TRUE(sys.CreateProcess(cmd.c_str(), line.c_str(), SW_SHOWMINIMIZED, nullptr));
     EXPECT_TRUE(WaitForFile(file));
     ::Sleep(200);
     ::DeleteFileW(file.c_str());
 
-    EXPECT_FALSE(sys.CreateProcess((std::string(dir) + "\\tarveil_no_such_program.exe").c_str(), "x", 2));
+    EXPECT_FALSE(sys.CreateProcess((std::string(dir) + "\\tarveil_no_such_program.exe").c_str(), "x", 2, nullptr));
     EXPECT_NE(sys.GetLastError(), 0u);
+}
+
+// The restart's watch through the layer: the started program's handle, never waited on for more than asked, tells
+// when it has ended and with which code; this process, running, is not signalled and reads as STILL_ACTIVE.
+TEST(Win32SystemCalls, AStartedProgramsHandleSaysWhenItEndedAndWithWhatCode) {
+    InspectedSystemCalls sys;
+    char dir[MAX_PATH];
+    ASSERT_GT(sys.GetSystemDirectory(dir, MAX_PATH), 0u);
+    const std::string cmd = std::string(dir) + "\\cmd.exe";
+    for (uint32_t code : {0u, 1u, 5u}) {
+        SCOPED_TRACE(code);
+        uint32_t process = 0;
+        ASSERT_TRUE(sys.CreateProcess(cmd.c_str(), ("cmd /c exit " + std::to_string(code)).c_str(), SW_SHOWMINIMIZED,
+                                      &process));
+        ASSERT_NE(process, 0u);
+        EXPECT_EQ(sys.WaitForSingleObject(process, 30000), kWaitObject0);
+        uint32_t exitCode = 12345;
+        EXPECT_TRUE(sys.GetExitCodeProcess(process, &exitCode));
+        EXPECT_EQ(exitCode, code);
+        EXPECT_TRUE(sys.CloseHandle(process));
+    }
+    const uint32_t self = sys.GetCurrentProcess();
+    EXPECT_EQ(sys.WaitForSingleObject(self, 0), kWaitTimeout);
+    uint32_t exitCode = 0;
+    EXPECT_TRUE(sys.GetExitCodeProcess(self, &exitCode));
+    EXPECT_EQ(exitCode, kStillActive);
+    EXPECT_EQ(sys.WaitForSingleObject(0, 0), kWaitFailed);
 }
 
 // The core's byte record, handed over through the layer, really enables the privilege.

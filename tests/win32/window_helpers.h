@@ -13,6 +13,8 @@ class TestWindow : public Win32Form {
 public:
     Form1& Form() { return form_; }
     const WindowlessControls& Drawn() const { return drawn_; }
+    // Whether the window's second timer still looks at a restart's shutdown.exe.
+    bool WatchingRestart() const { return restartTimer_.Enabled(); }
 };
 
 // Runs the thread's messages for a while, as the program's loop would.

@@ -20,7 +20,10 @@ int main(int argc, char** argv) {
     Win32SystemCalls sys;
     PowerResult result{PowerAction::Restart, PowerStep::None};
     if (std::strcmp(argv[1], "reboot") == 0) {
-        result = RedemarrerOrdinateur(sys);
+        // Watched to its end as the window does, a look a second: the handle is closed by the watch.
+        RestartWatch watch(sys);
+        result = RedemarrerOrdinateur(sys, watch);
+        while (result.Succeeded() && !watch.Look(&result)) ::Sleep(1000);
     } else if (std::strcmp(argv[1], "off") == 0) {
         // Printed first: under Wine the session ends before the call returns.
         std::printf("off: requesting\n");
