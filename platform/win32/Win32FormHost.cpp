@@ -9,7 +9,7 @@ namespace {
 
 // However slow the rest of the desktop, the window comes back after this long: a copy of its own old pixels is
 // better than a window that stays away.
-constexpr DWORD kOffScreenBoundMs = 300;
+constexpr DWORD kOffScreenBoundMs = 500;
 // How often the state of the screen is looked at again while it is waited for.
 constexpr DWORD kLookAgainMs = 5;
 // A z-order that keeps changing while it is walked ends the walk.
