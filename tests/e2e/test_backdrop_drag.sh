@@ -66,23 +66,22 @@ backdrop_matches() {
     fi
 }
 
-# screen_read_since N — the trace, past its first N lines, shows a read of the screen returning: a BitBlt from a DC
-# that GetDC gave (the program's own pictures are memory DCs).
-screen_read_since() {
-    tail -n +"$(($1 + 1))" "$E2E_RELAY_LOG" | awk '
+# wait_screen_read N — waits, up to 10 s, until the trace past its first N lines shows a read of the screen returning:
+# a BitBlt from a DC that GetDC gave (the program's own pictures are memory DCs). The trace is followed as it is
+# written, so that the wait ends within milliseconds of the read.
+wait_screen_read() {
+    local fd follower found
+    exec {fd}< <(exec timeout 10 tail -n +"$(($1 + 1))" -f "$E2E_RELAY_LOG")
+    follower=$!
+    awk '
         /:Ret  user32\.GetDC\(\) retval=/ { sub(/.*retval=/, ""); screen[$1] = 1; next }
         /:Call gdi32\.BitBlt\(/ { split($0, a, /[(,]/); reading = (a[7] in screen); next }
         reading && /:Ret  gdi32\.BitBlt\(\)/ { found = 1; exit }
-        END { exit !found }'
-}
-
-# wait_screen_read N — waits, looking every 10 ms, up to 10 s, for screen_read_since N.
-wait_screen_read() {
-    local end=$(($(date +%s%N) / 1000000 + 10000))
-    until screen_read_since "$1"; do
-        [ $(($(date +%s%N) / 1000000)) -ge "$end" ] && return 1
-        sleep 0.01
-    done
+        END { exit !found }' <&"$fd"
+    found=$?
+    kill "$follower" 2>/dev/null
+    exec {fd}<&-
+    return "$found"
 }
 
 at_place() { [ "$(position "$1")" = "$2 $3" ]; }
