@@ -36,6 +36,9 @@ public:
     virtual void Unload() = 0;
     // Lets the pending window messages run once.
     virtual void DoEvents() = 0;
+    // After a hide: returns once the screen shows what lay under the window rather than the window itself, or
+    // after a few hundred milliseconds whatever the screen shows, so that the window always comes back.
+    virtual void WaitUntilOffScreen() = 0;
 
     virtual int ShowMessage(const char* promptUtf8, const char* titleUtf8, uint32_t style) = 0;
     virtual void Beep() = 0;

@@ -285,14 +285,30 @@ if [ -n "$allowed" ]; then
 fi
 
 # --- Functions looked up at run time ---------------------------------------------------------------------------------
-# GetProcAddress names never reach the import table; the program keeps them on one list, read here as text.
+# GetProcAddress names never reach the import table; the program keeps them on one list, read here as text. A line
+# marked /* after XP: Windows N */ names a function XP lacks, which the program does without where the look-up fails:
+# it must name a later Windows, and it must never be imported, or XP's loader would refuse the exe.
+LATER='^Windows (Vista|7|8|8\.1|10|11)$'
 if [ -f "$BOUND" ]; then
     lines=$(grep -E 'TARVEIL_BOUND\(' "$BOUND")
-    bound=$(sed -nE 's/^[[:space:]]*TARVEIL_BOUND\([[:space:]]*[A-Za-z_][A-Za-z0-9_]*[[:space:]]*,[[:space:]]*"([^"]+)"[[:space:]]*,[[:space:]]*"([^"]+)"[[:space:]]*\)[[:space:]]*\\?[[:space:]]*$/\1 \2/p' <<<"$lines" |
-        awk '{ print tolower($1), $2 }')
-    if [ -z "$lines" ] || [ "$(grep -c . <<<"$lines")" != "$(grep -c . <<<"$bound")" ]; then
+    # "library entry|later Windows", the second part empty for a function XP has
+    read_bound='s/^[[:space:]]*TARVEIL_BOUND\([[:space:]]*[A-Za-z_][A-Za-z0-9_]*[[:space:]]*,[[:space:]]*"([^"]+)"[[:space:]]*,[[:space:]]*"([^"]+)"[[:space:]]*\)[[:space:]]*(\/\*[[:space:]]*after XP:[[:space:]]*([^*]*[^*[:space:]])[[:space:]]*\*\/)?[[:space:]]*\\?[[:space:]]*$/\1 \2|\4/p'
+    entries=$(sed -nE "$read_bound" <<<"$lines" | awk -F'|' '{ split($1, n, " "); print tolower(n[1]) " " n[2] "|" $2 }')
+    bound=$(awk -F'|' '$2 == "" { print $1 }' <<<"$entries")
+    later=$(awk -F'|' '$2 != ""' <<<"$entries")
+    if [ -z "$lines" ] || [ "$(grep -c . <<<"$lines")" != "$(grep -c . <<<"$entries")" ]; then
         bad "cannot read every TARVEIL_BOUND line of $BOUND (want: TARVEIL_BOUND(id, \"library\", \"entry\") on one line)"
     else
+        while IFS='|' read -r name since; do
+            [ -z "$name" ] && continue
+            if ! [[ $since =~ $LATER ]]; then
+                bad "looks up ${name/ /!} as a function after XP, but '$since' names no Windows after XP (want e.g. 'Windows Vista')"
+            elif in_list "$name" <<<"$all" | grep -q .; then
+                bad "imports ${name/ /!}, which the run-time list says came with $since: look it up at run time instead"
+            else
+                ok "looks up ${name/ /!} at run time only where present (from $since on), never imported"
+            fi
+        done <<<"$later"
         off=0
         system_dlls=" $(echo $SYSTEM_DLLS) "
         while read -r d f; do

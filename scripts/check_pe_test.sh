@@ -42,6 +42,13 @@ cat >"$work/shared.cpp" <<'EOF'
 #include <string>
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmd, int) { std::string s(cmd); return (int)s.size() & 1; }
 EOF
+# DwmFlush came with Vista: it may be looked up at run time, never imported (its case names the import library
+# after forcing the symbol undefined, as the library comes before the object on the link line).
+cat >"$work/dwm.cpp" <<'EOF'
+#include <windows.h>
+extern "C" __declspec(dllimport) HRESULT WINAPI DwmFlush();
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return DwmFlush() == S_OK; }
+EOF
 # A minimum of two ints: cmov once compiled for the Pentium Pro.
 cat >"$work/cmov.cpp" <<'EOF'
 #include <windows.h>
@@ -174,6 +181,13 @@ awk '!done && /^[a-z]/ { print $1, $2; done = 1; next } 1' "$work/allow.txt" >"$
 sed 's|TARVEIL_BOUND(kBitBlt, "gdi32.dll", "BitBlt")|& \\\n    TARVEIL_BOUND(kBeep, "kernel32.dll", "Beep")|' \
     "$root/win32/BoundFunctions.h" >"$work/bound_beep.h"
 cmp -s "$root/win32/BoundFunctions.h" "$work/bound_beep.h" && fatal "BoundFunctions.h no longer has the BitBlt line"
+# The program's DwmFlush line without its "after XP" mark, and with a mark that names XP itself.
+sed 's|\(TARVEIL_BOUND(kDwmFlush, "dwmapi.dll", "DwmFlush")\) /\* after XP: Windows Vista \*/|\1|' \
+    "$root/win32/BoundFunctions.h" >"$work/bound_unmarked.h"
+sed 's|/\* after XP: Windows Vista \*/|/* after XP: Windows XP */|' "$root/win32/BoundFunctions.h" >"$work/bound_markxp.h"
+for f in bound_unmarked bound_markxp; do
+    cmp -s "$root/win32/BoundFunctions.h" "$work/$f.h" && fatal "BoundFunctions.h no longer has the marked DwmFlush line"
+done
 
 # --- Cases ---------------------------------------------------------------------------------------------------------
 # name | source | compiler flags | entry point (own or stock) | resources | allow-list | run-time list | status |
@@ -209,6 +223,9 @@ CASES=(
     "256 px icon entry refused|xp.cpp|$XP_FLAGS|own|big|allow|own|1|256 x 256 entry"
     "icon without 48 px refused|xp.cpp|$XP_FLAGS|own|no48|allow|own|1|no 48x48 image"
     "run-time name off the reviewed list refused|xp.cpp|$XP_FLAGS|own|good|allow|bound_beep|1|looks up kernel32.dll!Beep at run time"
+    "run-time name from a later Windows without its mark refused|xp.cpp|$XP_FLAGS|own|good|allow|bound_unmarked|1|looks up dwmapi.dll!DwmFlush at run time, and dwmapi.dll is not a Windows XP system DLL"
+    "run-time name marked as after XP but naming XP refused|xp.cpp|$XP_FLAGS|own|good|allow|bound_markxp|1|'Windows XP' names no Windows after XP"
+    "function marked as after XP but imported refused|dwm.cpp|$XP_FLAGS -Wl,-u,__imp__DwmFlush@0 -ldwmapi|own|good|allow|own|1|dwmapi\\.dll"
     "allow-list line without evidence refused|xp.cpp|$XP_FLAGS|own|good|noevidence|own|1|cites no evidence"
 )
 

@@ -20,6 +20,10 @@ void MakeTranslucent(FormHost& Who, SystemCalls& system, const Colour* tColor) {
         // messages, timer ticks included, inside whatever handler called here. A window never shown yet (at
         // load) has nothing under it to wait for.
         Who.DoEvents();
+        // That pass is not enough: the hidden window's pixels stay on the screen until other programs, the
+        // compositor or an X window manager take them off, each in its own time, and a copy made before then
+        // is the window's own old background.
+        Who.WaitUntilOffScreen();
     }
 
     const uint32_t desktop = system.GetDesktopWindow();

@@ -1,6 +1,8 @@
 // The window's persistent image and its paint buffer.
 #include "win32/PersistentImage.h"
 
+#include <cstring>
+
 bool PersistentImage::Surface::Create(HDC compatibleWith, int width, int height) {
     bitmap.Reset(CreateCompatibleBitmap(compatibleWith, width, height));
     dc.Reset(CreateCompatibleDC(compatibleWith));
@@ -39,4 +41,32 @@ HDC PersistentImage::BeginCompose() {
 void PersistentImage::EndCompose(HDC screen, const RECT& dirty) {
     BitBlt(screen, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, buffer_.dc.Get(),
            dirty.left, dirty.top, SRCCOPY);
+}
+
+bool PersistentImage::OnScreen(const RECT& part, POINT at) const {
+    const int w = part.right - part.left, h = part.bottom - part.top;
+    if (w <= 0 || h <= 0) return false;
+    // One 32-bit DIB, the screen's pixels above and the paint's below, so that both are read in the same form
+    // whatever the screen's depth, and compared as memory.
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -2 * h;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    ScopedBitmap both(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ScopedMemoryDC dc(CreateCompatibleDC(nullptr));
+    ScopedWindowDC screen(nullptr);
+    if (!both || bits == nullptr || !dc || !screen) return false;
+    ScopedSelection selected(dc.Get(), both.Get());
+    if (!BitBlt(dc.Get(), 0, 0, w, h, screen.Get(), at.x, at.y, SRCCOPY) ||
+        !BitBlt(dc.Get(), 0, h, w, h, buffer_.dc.Get(), part.left, part.top, SRCCOPY)) {
+        return false;
+    }
+    GdiFlush();  // the DIB's memory is read next, past GDI's batch
+    const size_t half = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
+    const unsigned char* p = static_cast<const unsigned char*>(bits);
+    return std::memcmp(p, p + half, half) == 0;
 }

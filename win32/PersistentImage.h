@@ -26,6 +26,9 @@ public:
     // then EndCompose copies the `dirty` part of the buffer to the screen.
     HDC BeginCompose();
     void EndCompose(HDC screen, const RECT& dirty);
+    // Whether the screen at `at` (screen pixels) holds, pixel for pixel, the part `part` of the last paint: the
+    // window's own pixels still there. False too when the screen cannot be read.
+    bool OnScreen(const RECT& part, POINT at) const;
 
 private:
     // A bitmap held selected in its own memory DC. Declared in this order, the selection is undone before the

@@ -40,6 +40,7 @@ public:
     void SetTaskVisible(bool visible) override;
     void Unload() override;
     void DoEvents() override;
+    void WaitUntilOffScreen() override;
     int ShowMessage(const char* promptUtf8, const char* titleUtf8, uint32_t style) override;
     void Beep() override;
     uint32_t WindowHandle() const override;

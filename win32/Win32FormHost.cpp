@@ -2,7 +2,103 @@
 // and the few services the object asks of the system.
 #include "win32/Win32Form.h"
 
+#include "win32/BoundFunctions.h"
 #include "win32/WideText.h"
+
+namespace {
+
+// However slow the rest of the desktop, the window comes back after this long: a copy of its own old pixels is
+// better than a window that stays away.
+constexpr DWORD kOffScreenBoundMs = 500;
+// How often the state of the screen is looked at again while it is waited for.
+constexpr DWORD kLookAgainMs = 5;
+// A z-order that keeps changing while it is walked ends the walk.
+constexpr int kMostWindowsUnder = 256;
+
+class Deadline {
+public:
+    explicit Deadline(DWORD ms) : start_(GetTickCount()), ms_(ms) {}
+    DWORD Left() const {
+        const DWORD spent = GetTickCount() - start_;
+        return spent < ms_ ? ms_ - spent : 0;
+    }
+    // Waits a little, running the messages other threads send to this one meanwhile (a window under this one may
+    // be waiting on this thread before it can paint); other messages stay queued.
+    void Pause() const {
+        const DWORD ms = Left() < kLookAgainMs ? Left() : kLookAgainMs;
+        if (ms == 0) return;
+        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_SENDMESSAGE) == WAIT_OBJECT_0) {
+            MSG msg;
+            (void)PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+
+private:
+    DWORD start_;
+    DWORD ms_;
+};
+
+bool Overlaps(HWND window, const RECT& area) {
+    RECT r, common;
+    return IsWindowVisible(window) && GetWindowRect(window, &r) && IntersectRect(&common, &r, &area);
+}
+
+struct UnpaintedSearch {
+    RECT area;
+    bool found;
+};
+
+BOOL CALLBACK FindUnpaintedChild(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<UnpaintedSearch*>(param);
+    if (Overlaps(child, search->area) && GetUpdateRect(child, nullptr, FALSE)) {
+        search->found = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The windows the hidden window lay over: those below it in the z-order (only they were uncovered) and, under all
+// of them, the desktop. `visit` returns false to stop the walk, which then returns false too.
+template <typename Visit>
+bool ForEachWindowUnder(HWND self, const RECT& area, Visit visit) {
+    int walked = 0;
+    for (HWND w = GetWindow(self, GW_HWNDNEXT); w != nullptr && walked < kMostWindowsUnder;
+         w = GetWindow(w, GW_HWNDNEXT), ++walked) {
+        if (Overlaps(w, area) && !visit(w)) return false;
+    }
+    return visit(GetDesktopWindow());
+}
+
+// Without a compositor (XP, or Vista and 7 with it off) the hide leaves the window's pixels on the screen, and
+// each window it uncovered repaints them on its own thread, when that thread gets to its messages. A window has
+// painted once its update region is empty (BeginPaint empties it) and its thread has come back for its next
+// message (the paint has returned). A program that does not answer is given up on: SMTO_ABORTIFHUNG returns at
+// once for a thread the system already takes as hung, and the deadline bounds the others.
+void WaitForWindowsUnderToRepaint(HWND self, const RECT& area, const Deadline& deadline) {
+    auto painted = [&area](HWND w) {
+        if (GetUpdateRect(w, nullptr, FALSE)) return false;
+        UnpaintedSearch search = {area, false};
+        EnumChildWindows(w, FindUnpaintedChild, reinterpret_cast<LPARAM>(&search));
+        return !search.found;
+    };
+    while (!ForEachWindowUnder(self, area, painted) && deadline.Left() > 0) deadline.Pause();
+    (void)ForEachWindowUnder(self, area, [&deadline](HWND w) {
+        DWORD_PTR ignored;
+        // Whether it answered or not, the wait goes on to the next window: a late one only shortens the rest.
+        (void)SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, deadline.Left(), &ignored);
+        return deadline.Left() > 0;
+    });
+}
+
+// Vista and later compose the screen in the desktop window manager, which takes the hidden window off at its
+// next frame; DwmFlush returns once that frame is on the screen. XP has no dwmapi.dll, and where composition is
+// off the call fails at once: both simply go on.
+void WaitForTheNextComposedFrame() {
+    using DwmFlushFn = HRESULT(WINAPI*)();
+    if (auto dwmFlush = reinterpret_cast<DwmFlushFn>(BoundFunctionAddress(kDwmFlush))) (void)dwmFlush();
+}
+
+}  // namespace
 
 void Win32Form::Hide() {
     EndMouseTracking(hwnd_);
@@ -73,6 +169,22 @@ void Win32Form::DoEvents() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+}
+
+void Win32Form::WaitUntilOffScreen() {
+    const Deadline deadline(kOffScreenBoundMs);
+    RECT area;
+    if (!GetWindowRect(hwnd_, &area)) return;
+    WaitForWindowsUnderToRepaint(hwnd_, area, deadline);
+    WaitForTheNextComposedFrame();
+    // Under Wine on X11 a window manager puts the window in a frame of its own. Wine's hide unmaps the window
+    // inside it, but the frame keeps the window's last pixels on the screen until the window manager, a program
+    // of its own, unmaps the frame too, and nothing of that reaches a Windows program. So the screen itself is
+    // looked at: the window is off it once its caption strip, which no child window covers, is no longer there
+    // as last painted. Elsewhere this finds the screen already changed.
+    const RECT strip = drawn_.Picture1Pixels();
+    const POINT at = {area.left + strip.left, area.top + strip.top};
+    while (image_.OnScreen(strip, at) && deadline.Left() > 0) deadline.Pause();
 }
 
 int Win32Form::ShowMessage(const char* promptUtf8, const char* titleUtf8, uint32_t style) {

@@ -151,9 +151,13 @@ DrawnLabel* WindowlessControls::LabelAt(int xPixels, int yPixels) {
     return nullptr;
 }
 
+RECT WindowlessControls::Picture1Pixels() const {
+    return surface_.scale.PxRect(kPicture1);
+}
+
 void WindowlessControls::PaintPicture1(HDC dc) const {
     const TwipsScale& s = surface_.scale;
-    RECT box = s.PxRect(kPicture1);
+    RECT box = Picture1Pixels();
     FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
     if (!strip_) return;
     ScopedMemoryDC source(CreateCompatibleDC(dc));

@@ -71,6 +71,8 @@ public:
     void Paint(HDC dc, HFONT labelFont) const;
     // The front-most label under the point (client pixels), or null.
     DrawnLabel* LabelAt(int xPixels, int yPixels);
+    // Where Picture1 lies, in client pixels: the one part of the window that no child window ever covers.
+    RECT Picture1Pixels() const;
 
     DrawnLabel LblFond;
     DrawnLabel LblDecompte;

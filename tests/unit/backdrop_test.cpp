@@ -9,12 +9,12 @@ namespace {
 
 using Journal = std::vector<std::string>;
 
-// The steps of one backdrop repaint when every call succeeds. A window never shown yet (at load) is not hidden
-// and has nothing under it to wait for.
+// The steps of one backdrop repaint when every call succeeds: the screen is read only once the hidden window is
+// off it. A window never shown yet (at load) is not hidden and has nothing under it to wait for.
 Journal FullSequence(const std::string& tint, const std::string& box, bool shown = true) {
     Journal steps = {"AutoRedraw(true)", "GetDesktopWindow", "GetDC", "BitBlt", "ImageToPicture",
                      "Show", "ReleaseDC", "DrawMode(9)", "ForeColor(" + tint + ")", box};
-    if (shown) steps.insert(steps.begin() + 1, {"Hide", "DoEvents"});
+    if (shown) steps.insert(steps.begin() + 1, {"Hide", "DoEvents", "WaitUntilOffScreen"});
     return steps;
 }
 
@@ -101,9 +101,9 @@ TEST(Backdrop, WithoutTheScreenDcNothingIsCopiedOrReleasedButTheRestRuns) {
     f.system.FailNext("GetDC");
     const Colour white = kWhite;
     MakeTranslucent(f.host, f.system, &white);
-    const Journal expected = {"AutoRedraw(true)", "Hide",       "DoEvents",          "GetDesktopWindow",
-                              "GetDC",            "ImageToPicture", "Show",           "DrawMode(9)",
-                              "ForeColor(0xffffff)", "DrawBox(0,0,3630,2670)"};
+    const Journal expected = {"AutoRedraw(true)", "Hide",           "DoEvents",    "WaitUntilOffScreen",
+                              "GetDesktopWindow", "GetDC",          "ImageToPicture", "Show",
+                              "DrawMode(9)",      "ForeColor(0xffffff)", "DrawBox(0,0,3630,2670)"};
     EXPECT_EQ(expected, f.host.Journal());
     EXPECT_TRUE(f.host.visible);
 }

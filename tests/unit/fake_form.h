@@ -172,6 +172,7 @@ public:
     void SetTaskVisible(bool v) override { Note(v ? "TaskVisible(true)" : "TaskVisible(false)"); taskVisible = v; }
     void Unload() override { Note("Unload"); unloaded = true; }
     void DoEvents() override { Note("DoEvents"); }
+    void WaitUntilOffScreen() override { Note("WaitUntilOffScreen"); }
     int ShowMessage(const char* prompt, const char* title, uint32_t style) override {
         Note("ShowMessage");
         messages.push_back({prompt, title, style, entryBox ? entryBox->text : std::string()});
