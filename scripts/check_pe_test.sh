@@ -168,9 +168,13 @@ res no48 "$work/good.manifest" "$work/no48.ico"
 
 # --- Lists -------------------------------------------------------------------------------------------------------------
 # The program's own entry point, which every probe uses unless it tests the stock one.
-$CXX -Os -march=i586 -c "$root/win32/startup/start.cpp" -o "$work/start.o" 2>"$work/cc.log" ||
-    { cat "$work/cc.log"; fatal "start.cpp does not compile"; }
-START="$work/start.o -nostartfiles -Wl,--disable-runtime-pseudo-reloc"
+# It skips the program's name by the command line's own rule, in scheduler/CommandLine.cpp (with the time text it
+# reads): those go in with it.
+for src in win32/startup/start.cpp scheduler/CommandLine.cpp scheduler/TimeText.cpp; do
+    $CXX -Os -march=i586 -I"$root" -c "$root/$src" -o "$work/$(basename "$src" .cpp).o" 2>"$work/cc.log" ||
+        { cat "$work/cc.log"; fatal "$src does not compile"; }
+done
+START="$work/start.o $work/CommandLine.o $work/TimeText.o -nostartfiles -Wl,--disable-runtime-pseudo-reloc"
 XP_FLAGS="-O2 -march=i586 -D_WIN32_WINNT=0x0501 -static -mwindows"
 $CXX $XP_FLAGS "$work/xp.cpp" $START "$work/good.res.o" -o "$work/xp.exe" 2>"$work/cc.log" ||
     { cat "$work/cc.log"; fatal "the harmless exe does not build"; }
