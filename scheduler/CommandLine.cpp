@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "resources/version.h"
+#include "scheduler/TextWriter.h"
 
 // The words are read as shell32's CommandLineToArgvW reads them on Windows XP and later (and msvcrt did before
 // Visual C++ 2008), so that a line a script or the Task Scheduler writes means here what it means to any Windows
@@ -28,28 +29,6 @@ bool IsBlank(char c) {
 bool IsContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
-
-// Appends to a buffer of fixed size, counting what did not fit.
-class Writer {
-public:
-    Writer(char* out, size_t cap) : out_(out), cap_(cap) {}
-    void Put(char c) {
-        if (length_ + 1 < cap_) out_[length_] = c;
-        ++length_;
-    }
-    void Put(const char* text) {
-        while (*text != '\0') Put(*text++);
-    }
-    size_t Length() const { return length_; }
-    void Finish() {
-        if (cap_ > 0) out_[length_ < cap_ ? length_ : cap_ - 1] = '\0';
-    }
-
-private:
-    char* out_;
-    size_t cap_;
-    size_t length_ = 0;
-};
 
 // Lower case for ASCII and for the Latin-1 capitals, À to Þ but ×: the accented capitals a French keyboard gives
 // (É, Ê, È, À, Ç...) are two UTF-8 bytes, C3 80 to C3 9E, whose small letters are C3 A0 to C3 BE.
@@ -114,7 +93,7 @@ void KeepWord(CommandRequest& request, const char* word, size_t length) {
 }
 
 // The word as the usage box quotes it: control characters as "?", a long word cut with "…".
-void PutShownWord(Writer& text, const CommandRequest& request) {
+void PutShownWord(TextWriter& text, const CommandRequest& request) {
     constexpr size_t kShownBytes = 40;
     size_t held = std::strlen(request.word);
     bool cut = request.wordLength > held;
@@ -163,7 +142,7 @@ const char* SkipProgramName(const char* line) {
 bool ReadCommandWord(const char** cursor, char* out, size_t cap, size_t* length) {
     const char* p = *cursor;
     if (*p == '\0') return false;
-    Writer word(out, cap);
+    TextWriter word(out, cap);
     int quotes = 0;  // 1 inside a quoted part
     while (*p != '\0' && !(IsBlank(*p) && quotes == 0)) {
         if (*p == '\\') {
@@ -275,7 +254,7 @@ CommandRequest ReadCommandLine(const char* line) {
 }
 
 size_t FormatUsage(const CommandRequest& request, char* out, size_t cap) {
-    Writer text(out, cap);
+    TextWriter text(out, cap);
     if (request.verdict == CommandVerdict::Refused) {
         switch (request.fault) {
         case CommandFault::UnknownSwitch: text.Put("Option inconnue : \""); break;

@@ -7,6 +7,7 @@
 #include "power/Veille.h"
 #include "resources/version.h"
 #include "scheduler/Form1.h"
+#include "scheduler/TextWriter.h"
 #include "scheduler/TimeText.h"
 
 namespace {
@@ -136,29 +137,19 @@ void Form1::TimerRedemarrage_Timer() {
     ReportPowerResult(result);
 }
 
-namespace {
-
-// Appends TEXT to OUT (holding CAP bytes, *POS of them used), cut if it does not fit; OUT stays NUL-terminated.
-void Append(char* out, size_t cap, size_t* pos, const char* text) {
-    while (*text != '\0' && *pos + 1 < cap) out[(*pos)++] = *text++;
-    out[*pos] = '\0';
-}
-
-}  // namespace
-
 void Form1::TellMissedTime() {
     missedPending_ = false;
     char time[kTimeTextLength + 1];
     FormatTimeText(missedSecond_, time);
     char message[320];
-    size_t pos = 0;
-    Append(message, sizeof message, &pos, "L'heure programmée, ");
-    Append(message, sizeof message, &pos, time);
-    Append(message, sizeof message, &pos,
-           ", est passée pendant que l'ordinateur était en veille ou que le programme était arrêté : l'action "
-           "prévue n'a pas eu lieu.\nElle aura lieu quand l'horloge affichera de nouveau ");
-    Append(message, sizeof message, &pos, time);
-    Append(message, sizeof message, &pos, ", sauf si vous fermez le programme.");
+    TextWriter text(message, sizeof message);
+    text.Put("L'heure programmée, ");
+    text.Put(time);
+    text.Put(", est passée pendant que l'ordinateur était en veille ou que le programme était arrêté : l'action "
+             "prévue n'a pas eu lieu.\nElle aura lieu quand l'horloge affichera de nouveau ");
+    text.Put(time);
+    text.Put(", sauf si vous fermez le programme.");
+    text.Finish();
 
     // Brought back as the countdown brings it, above the others without the keyboard: the user comes back to a
     // machine that did not do what was asked, and must see why. The icon goes, as for a countdown; the entry box

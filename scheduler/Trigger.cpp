@@ -30,10 +30,6 @@ TriggerCheck Trigger::Check(const char* target, size_t length, const ClockReadin
     return check;
 }
 
-bool Trigger::Fires(const char* target, size_t length, const ClockReading& now) {
-    return Check(target, length, now).verdict == TriggerVerdict::Fire;
-}
-
 TriggerCheck Trigger::PassedOver(const char* target, size_t length, const ClockReading& now) const {
     if (!havePrevious_) return kNothing;
     const int64_t elapsed = now.utc - previous_.utc;

@@ -26,8 +26,6 @@ public:
     // moved by no more than a late tick; Skipped when the local clock passed over it while the UTC clock moved
     // further. Every call becomes the previous check of the next one.
     TriggerCheck Check(const char* target, size_t length, const ClockReading& now);
-    // Check(...).verdict == TriggerVerdict::Fire.
-    bool Fires(const char* target, size_t length, const ClockReading& now);
 
 private:
     TriggerCheck PassedOver(const char* target, size_t length, const ClockReading& now) const;

@@ -84,8 +84,9 @@ TEST(TriggerRule, FiresByTheLocalClockWhatTheUtcClockSaysWasOneTickAway) {
         Trigger trigger;
         const size_t length = std::strlen(r.target);
         // The first check has nothing before it: only equality can fire there (the "already checked" row does).
-        trigger.Fires(r.target, length, ClockReading{r.previous.utc, r.previous.local, 0});
-        EXPECT_EQ(r.fires, trigger.Fires(r.target, length, ClockReading{r.now.utc, r.now.local, 0}));
+        trigger.Check(r.target, length, ClockReading{r.previous.utc, r.previous.local, 0});
+        const TriggerCheck check = trigger.Check(r.target, length, ClockReading{r.now.utc, r.now.local, 0});
+        EXPECT_EQ(r.fires, check.verdict == TriggerVerdict::Fire);
     }
 }
 
