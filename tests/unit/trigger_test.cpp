@@ -26,6 +26,15 @@ struct Pair {
     int64_t utc, local;
 };
 
+// The verdict of a check at NOW that follows one at PREVIOUS, on a new trigger. The first check has nothing before
+// it: only equality can fire there.
+TriggerCheck CheckAfter(const char* target, Pair previous, Pair now) {
+    Trigger trigger;
+    const size_t length = std::strlen(target);
+    trigger.Check(target, length, ClockReading{previous.utc, previous.local, 0});
+    return trigger.Check(target, length, ClockReading{now.utc, now.local, 0});
+}
+
 }  // namespace
 
 TEST(TriggerRule, FiresByTheLocalClockWhatTheUtcClockSaysWasOneTickAway) {
@@ -81,12 +90,7 @@ TEST(TriggerRule, FiresByTheLocalClockWhatTheUtcClockSaysWasOneTickAway) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.name) + ", target " + r.target);
-        Trigger trigger;
-        const size_t length = std::strlen(r.target);
-        // The first check has nothing before it: only equality can fire there (the "already checked" row does).
-        trigger.Check(r.target, length, ClockReading{r.previous.utc, r.previous.local, 0});
-        const TriggerCheck check = trigger.Check(r.target, length, ClockReading{r.now.utc, r.now.local, 0});
-        EXPECT_EQ(r.fires, check.verdict == TriggerVerdict::Fire);
+        EXPECT_EQ(r.fires, CheckAfter(r.target, r.previous, r.now).verdict == TriggerVerdict::Fire);
     }
 }
 
@@ -127,10 +131,7 @@ TEST(TriggerRule, ATargetALongGapPassedOverIsSkippedAndNamed) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.name) + ", target " + r.target);
-        Trigger trigger;
-        const size_t length = std::strlen(r.target);
-        trigger.Check(r.target, length, ClockReading{r.previous.utc, r.previous.local, 0});
-        const TriggerCheck check = trigger.Check(r.target, length, ClockReading{r.now.utc, r.now.local, 0});
+        const TriggerCheck check = CheckAfter(r.target, r.previous, r.now);
         EXPECT_EQ(static_cast<int>(r.verdict), static_cast<int>(check.verdict));
         if (r.verdict == Skipped) {
             char text[kTimeTextLength + 1];
