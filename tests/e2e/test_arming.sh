@@ -39,6 +39,11 @@ e2e_pass "the window appears"
 mapped() { timeout 10 xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 unmapped() { ! mapped "$1"; }
 skips_taskbar() { timeout 10 xprop -id "$wid" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_SKIP_TASKBAR; }
+# The windows the window manager manages, which a task list shows. A hidden window is withdrawn: the window manager
+# drops it from this list. Its _NET_WM_STATE then says nothing (the window manager may erase it; under openbox
+# SKIP_TASKBAR was there after some hides and not after others, the style calls the same), so that is read again
+# once the window is back.
+out_of_client_list() { ! timeout 10 xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q -w "$(printf '0x%x' "$wid")"; }
 dark_in_entry() { e2e_shot_window "$wid" "$1" && e2e_count_dark "$1" $ENTRY_TEXT; }
 # Keys go through XTEST to the focused window: Wine takes no notice of keys sent to a window with XSendEvent,
 # and one so sent can reach the main window later, after the message box has gone.
@@ -49,7 +54,8 @@ type_time() { timeout 60 xdotool type --delay 40 -- "$1"; sleep 0.3; }
 # --- A click in the entry box clears it ------------------------------------------------------------------------
 prompt_dark=$(dark_in_entry "$E2E_WORK/start.png")
 e2e_assert_ge "$prompt_dark" 100 "the entry box shows the start prompt"
-if skips_taskbar; then e2e_fail "the program is in the task list at start"; else e2e_pass "the program is in the task list at start"; fi
+if ! skips_taskbar && ! out_of_client_list; then e2e_pass "the program is in the task list at start"; else
+    e2e_fail "the program is in the task list at start"; fi
 click_entry
 e2e_relay_wait "$EMPTY_CALL_RE" 5
 e2e_assert_eq 1 "$(e2e_relay_count "$EMPTY_CALL_RE")" "a click in the entry box sets its text to empty"
@@ -108,7 +114,8 @@ good_time() {
     # the tray is white where it holds no icon
     local inked; inked=$(( 400 - $(e2e_count_color "$E2E_WORK/tray$n.png" $TRAY_ICON_AREA FFFFFF 8) ))
     e2e_assert_ge "$inked" 40 "$label: the icon shows in the notification area"
-    if skips_taskbar; then e2e_pass "$label: the program leaves the task list"; else e2e_fail "$label: the program leaves the task list"; fi
+    if e2e_wait_until 10 out_of_client_list; then e2e_pass "$label: the program leaves the task list"; else
+        e2e_fail "$label: the program leaves the task list"; fi
 
     # A pointer resting on the icon and a right click send other mouse messages: they bring nothing back.
     timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK
