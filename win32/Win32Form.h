@@ -75,7 +75,7 @@ private:
     LRESULT OnButtonDown(int16_t button, LPARAM position);
     LRESULT OnMouseMove(WPARAM buttons, LPARAM position);
     LRESULT OnButtonUp(int16_t button, WPARAM buttons, LPARAM position);
-    LRESULT OnCaptureChanged();
+    LRESULT OnCaptureChanged(HWND gaining);
     LRESULT OnActivate(bool active);
     LRESULT OnSetFocus();
     LRESULT OnSysCommand(UINT msg, WPARAM command, LPARAM position);
@@ -113,8 +113,10 @@ private:
     Win32Clock clock_;
     Win32SystemCalls system_;
 
-    // Mouse routing: a left press on a label belongs to that label until the release; any other press on the
-    // surface belongs to the window's own mouse events until every button is up.
+    // Mouse routing: a left press on a label belongs to that label until the release (or until the window hides);
+    // any other press on the surface belongs to the window's own mouse events until every button is up or another
+    // window takes the capture. While the window is hidden every move is the icon's callback and goes to the window
+    // object, wherever its x falls.
     DrawnLabel* pressedLabel_ = nullptr;
     bool surfacePressed_ = false;
 

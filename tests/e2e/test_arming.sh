@@ -2,7 +2,8 @@
 # tests/e2e/test_arming.sh — typing a time and arming: the entry box clearing, the message box for a bad time and
 # the example text after it, "OK" and the minimise glyph sending the window to the notification area, a left click
 # on the icon bringing it back, and the icon calls seen in a relay trace. Then the same from the command line: a time
-# and /veille arming at once, the usage box and the exit codes of a refused line and of /?.
+# and /veille arming at once, the usage box and the exit codes of a refused line and of /?. Last, the icon's click at
+# screen scales from 96 to 288 DPI.
 source "$(dirname "$0")/lib.sh"
 
 # Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
@@ -207,5 +208,26 @@ start_with bad-time 25:00:00 /veille
 usage_box "command line 25:00:00" 'Heure refus\\00e9e : \\"25:00:00\\"\.\\n\\nUtilisation : ' 00000030 2
 start_with help "/?"
 usage_box "command line /?" 'Utilisation : \\"Tarveil XP\.exe\\" hh:mm:ss \[action\]\\n' 00000040 0
+
+# --- The icon's left click at every screen scale ----------------------------------------------------------------
+# The icon's callback reaches the window as a move whose x is the mouse message: x = 0x201 px for a left press, which
+# from about 205 DPI on lies on the drawn glyphs. At each scale the program arms from its command line, hides, and a
+# left click on the icon brings it back, as wide as the scale makes it.
+for dpi in 96 144 192 210 216 240 288; do
+    e2e_stop_app
+    e2e_set_dpi "$dpi" || { e2e_fail "$dpi DPI: set in the registry"; continue; }
+    e2e_start_app "$(e2e_time_in 3600)"
+    if ! tray=$(e2e_wait_window "$TRAY_RE" 30); then e2e_fail "$dpi DPI: armed, the icon shows"; continue; fi
+    if e2e_wait_no_window "$E2E_WINDOW_NAME" 10; then e2e_pass "$dpi DPI: armed, the window hides"; else
+        e2e_fail "$dpi DPI: armed, the window hides"; continue; fi
+    timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK click 1
+    if wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 10) && e2e_geometry "$wid"; then
+        w=$(( (3630 * dpi + 720) / 1440 ))
+        e2e_assert_range "$E2E_WIN_W" $((w - 1)) $((w + 1)) "$dpi DPI: a left click on the icon shows the window, ${w}±1 px wide"
+    else
+        e2e_fail "$dpi DPI: a left click on the icon shows the window"
+    fi
+done
+e2e_stop_app
 
 e2e_finish
