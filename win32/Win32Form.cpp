@@ -211,7 +211,7 @@ LRESULT Win32Form::OnTimer(UINT_PTR id) {
         form_.Timer1_Timer();
         timer_.EndTick();
     }
-    if (timer_.Failed()) ReportTimerRefused();
+    if (timer_.Failed()) form_.Timer1_Refused();
     return 0;
 }
 
@@ -224,15 +224,6 @@ LRESULT Win32Form::OnPowerBroadcast(WPARAM event, LPARAM data) {
         return TRUE;
     }
     return DefWindowProcW(hwnd_, WM_POWERBROADCAST, event, data);
-}
-
-void Win32Form::ReportTimerRefused() {
-    // Without its timer the program no longer watches the clock: the scheduled action would silently not happen.
-    if (timerRefusalShown_) return;
-    timerRefusalShown_ = true;
-    ShowMessage("Windows a refusé le minuteur de " TARVEIL_TITLE " : l'heure n'est plus surveillée et l'action "
-                "programmée n'aura pas lieu.",
-                TARVEIL_TITLE, kMbOk | kMbIconError);
 }
 
 LRESULT Win32Form::OnShowWindow(UINT msg, WPARAM shown, LPARAM status) {

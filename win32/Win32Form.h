@@ -83,7 +83,6 @@ private:
     LRESULT OnEndSession(bool ending);
     LRESULT OnDestroy();
     void Clicked(HWND control) override;
-    void ReportTimerRefused();
 
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
@@ -95,7 +94,6 @@ private:
     UINT taskbarCreated_ = 0;
     UnloadMode unloadMode_ = kFromControlMenu;
     bool inFront_ = false;
-    bool timerRefusalShown_ = false;
 
     ScopedIcon bigIcon_;
     ScopedIcon smallIcon_;
