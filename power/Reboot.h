@@ -38,6 +38,8 @@ public:
     // Takes over the handle of a started shutdown.exe; one still held from an earlier restart is closed first.
     void Watch(uint32_t process);
     bool Watching() const { return watching_ || accepted_; }
+    // shutdown.exe ended with 0: what is left is to wait for the restart.
+    bool Accepted() const { return accepted_; }
     // One look, never waiting: false while the watch goes on. Ended otherwise than with 0, not to be watched, or
     // still running at the last look, shutdown.exe's restart is asked of Windows itself (ForcerRedemarrage), and
     // *result says how that went. Ended with 0, the handle is closed and the watch goes on without it: a program
