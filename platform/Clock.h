@@ -22,4 +22,8 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual ClockReading Now() const = 0;
+    // The system's own conversions of any instant, by the zone's rule for that date (daylight saving included), in
+    // seconds since 1601. A local time that daylight saving skips or repeats converts as the system converts it.
+    virtual int64_t LocalToUtc(int64_t local) const = 0;
+    virtual int64_t UtcToLocal(int64_t utc) const = 0;
 };

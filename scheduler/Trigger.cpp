@@ -51,3 +51,21 @@ TriggerCheck Trigger::PassedOver(const char* target, size_t length, const ClockR
     if (ahead > passed) return kNothing;
     return {elapsed <= kLongestLateTick ? TriggerVerdict::Fire : TriggerVerdict::Skipped, targetSecond, false};
 }
+
+int64_t WakeMoment(int targetSecond, const ClockReading& now, const Clock& clock) {
+    // Daylight-saving changes move the clock by an hour, so a time of the day may be shown twice, an hour apart.
+    constexpr int64_t kHour = 3600;
+    int64_t local = now.local - SecondOfDay(now.local) + targetSecond;
+    int64_t utc = clock.LocalToUtc(local);
+    if (utc <= now.utc && clock.UtcToLocal(utc + kHour) == local) utc += kHour;
+    if (utc <= now.utc) {
+        local += kSecondsPerDay;
+        utc = clock.LocalToUtc(local);
+    }
+    if (utc - kHour > now.utc && clock.UtcToLocal(utc - kHour) == local) utc -= kHour;
+    // A time the clock skips converts to an instant at which the clock shows a later time; the jump over the target
+    // came no later than that instant less the difference.
+    const int64_t shown = clock.UtcToLocal(utc);
+    if (shown > local) utc -= shown - local;
+    return utc - kWakeLead;
+}

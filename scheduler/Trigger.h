@@ -22,6 +22,14 @@ struct TriggerCheck {
     bool longGap;
 };
 
+// How long before the target the computer is woken from sleep, so that it is up and its clock checked in time.
+constexpr int64_t kWakeLead = 60;
+
+// The UTC second at which to wake the computer for the target second of the day: kWakeLead before the next moment
+// after NOW at which the local clock shows it, or jumps past it as daylight saving starts. Of a time shown twice as
+// daylight saving ends, the first showing still ahead.
+int64_t WakeMoment(int targetSecond, const ClockReading& now, const Clock& clock);
+
 class Trigger {
 public:
     // The verdict of the check at NOW on TARGET (the entry box's text, LENGTH its whole length): Fire when the clock

@@ -15,6 +15,28 @@ ULONGLONG Ticks(const FILETIME& ft) {
     return value.QuadPart;
 }
 
+bool ToSystemTime(int64_t seconds, SYSTEMTIME* st) {
+    ULARGE_INTEGER value;
+    value.QuadPart = static_cast<ULONGLONG>(seconds) * kTicksPerSecond;
+    FILETIME ft;
+    ft.dwLowDateTime = value.LowPart;
+    ft.dwHighDateTime = value.HighPart;
+    return seconds >= 0 && FileTimeToSystemTime(&ft, st);
+}
+
+bool FromSystemTime(const SYSTEMTIME& st, int64_t* seconds) {
+    FILETIME ft;
+    if (!SystemTimeToFileTime(&st, &ft)) return false;
+    *seconds = static_cast<int64_t>(Ticks(ft) / kTicksPerSecond);
+    return true;
+}
+
+// The zone's offset now, for a conversion the system cannot make: off by an hour at most, across daylight saving.
+int64_t OffsetNow() {
+    const ClockReading now = Win32Clock().Now();
+    return now.local - now.utc;
+}
+
 }  // namespace
 
 ClockReading Win32Clock::Now() const {
@@ -33,4 +55,24 @@ ClockReading Win32Clock::Now() const {
     return ClockReading{static_cast<int64_t>(Ticks(utc) / kTicksPerSecond),
                         static_cast<int64_t>(localTicks / kTicksPerSecond),
                         static_cast<int>(localTicks / kTicksPerMillisecond % 1000)};
+}
+
+// Not FileTimeToLocalFileTime and back: they apply the bias in force now, whatever the date. These two (XP and later)
+// take the zone's rule for the date converted.
+int64_t Win32Clock::LocalToUtc(int64_t local) const {
+    SYSTEMTIME localTime, utcTime;
+    int64_t utc = 0;
+    if (ToSystemTime(local, &localTime) && TzSpecificLocalTimeToSystemTime(nullptr, &localTime, &utcTime) &&
+        FromSystemTime(utcTime, &utc))
+        return utc;
+    return local - OffsetNow();
+}
+
+int64_t Win32Clock::UtcToLocal(int64_t utc) const {
+    SYSTEMTIME utcTime, localTime;
+    int64_t local = 0;
+    if (ToSystemTime(utc, &utcTime) && SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &localTime) &&
+        FromSystemTime(localTime, &local))
+        return local;
+    return utc + OffsetNow();
 }

@@ -6,4 +6,6 @@
 class Win32Clock : public Clock {
 public:
     ClockReading Now() const override;
+    int64_t LocalToUtc(int64_t local) const override;
+    int64_t UtcToLocal(int64_t utc) const override;
 };

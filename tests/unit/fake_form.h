@@ -114,7 +114,18 @@ public:
     int64_t zoneOffset = 0;       // local minus UTC
     int millis = 5;
 
+    // A daylight-saving change the zone's rule has ahead: from changeUtc on, the local clock is changeBy further ahead.
+    // Only the conversions of other instants know it; Now() follows zoneOffset, which a test moves itself.
+    int64_t changeUtc = INT64_MAX;
+    int64_t changeBy = 0;
+
     ClockReading Now() const override { return ClockReading{seconds - zoneOffset, seconds, millis}; }
+    int64_t UtcToLocal(int64_t utc) const override { return utc + zoneOffset + (utc >= changeUtc ? changeBy : 0); }
+    // As Windows converts: a time the change repeats, as its later showing; one it skips, with the offset before it.
+    int64_t LocalToUtc(int64_t local) const override {
+        const int64_t before = local - zoneOffset;
+        return before - changeBy >= changeUtc ? before - changeBy : before;
+    }
     void SetTimeOfDay(int h, int m, int s) { seconds = kMidnight + h * 3600 + m * 60 + s; }
     // Time passing, or the clock set by hand: the UTC and the local clock move together.
     void Advance(int64_t by) { seconds += by; }

@@ -145,6 +145,38 @@ TEST(TriggerRule, ATargetALongGapPassedOverIsSkippedAndNamed) {
     EXPECT_EQ(static_cast<int>(Nothing), static_cast<int>(check.verdict));
 }
 
+// The moment to wake the computer: a minute before the next showing of the target by the zone's rule, daylight saving
+// included. Each row's day has a change at 01:00 UTC (none where `by` is 0).
+TEST(TriggerRule, TheWakeMomentIsAMinuteBeforeTheNextShowingOfTheTarget) {
+    struct Row {
+        const char* name;
+        int64_t zone, by;  // the offset before the change, and what the change adds
+        const char* now;   // local
+        const char* target;
+        int64_t wakeUtc;
+    } rows[] = {
+        {"an ordinary day", 3600, 0, "20:00:00", "22:30:00", S("21:29:00")},
+        {"a target earlier than now: tomorrow", 3600, 0, "23:00:00", "06:00:00", S("04:59:00") + D},
+        {"the target second itself: tomorrow", 3600, 0, "22:30:00", "22:30:00", S("21:29:00") + D},
+        {"spring forward, a time after the change", 3600, 3600, "00:00:00", "03:30:00", S("01:29:00")},
+        {"spring forward, a skipped time: before the jump", 3600, 3600, "00:00:00", "02:30:00", S("00:29:00")},
+        {"fall back, a time shown twice: the first showing", 7200, -3600, "00:00:00", "02:30:00", S("00:29:00")},
+        {"fall back, the first showing passed: the second", 7200, -3600, "02:45:00", "02:30:00", S("01:29:00")},
+        {"a zone five hours east of UTC", 5 * 3600, 0, "20:00:00", "22:30:00", S("17:29:00")},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        FakeClock clock;
+        clock.seconds = S(r.now);
+        clock.zoneOffset = r.zone;
+        clock.changeUtc = r.by != 0 ? S("01:00:00") : INT64_MAX;
+        clock.changeBy = r.by;
+        int target = 0;
+        ASSERT_TRUE(ParseTimeText(r.target, 8, &target));
+        EXPECT_EQ(r.wakeUtc, WakeMoment(target, clock.Now(), clock));
+    }
+}
+
 namespace {
 
 // One tick after the clocks moved: the UTC clock (and the local with it) by `by`, then the local clock alone by

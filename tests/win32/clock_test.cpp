@@ -37,6 +37,9 @@ TEST(Win32Clock, GivesTheLocalTimeGetLocalTimeShowsAndTheUtcTimeOfTheSameInstant
         const DWORD id = GetTimeZoneInformation(&zone);
         const LONG bias = zone.Bias + (id == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias);
         EXPECT_EQ(-60 * static_cast<int64_t>(bias), reading.local - reading.utc);
+        // The conversions of any instant agree with the reading, in a zone without daylight saving.
+        EXPECT_EQ(reading.utc, Win32Clock().LocalToUtc(reading.local));
+        EXPECT_EQ(reading.local + 86400, Win32Clock().UtcToLocal(reading.utc + 86400));
         return;
     }
     FAIL() << "no reading fell within one second of both system clocks";
