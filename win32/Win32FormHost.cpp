@@ -95,7 +95,7 @@ void WaitForWindowsUnderToRepaint(HWND self, const RECT& area, const Deadline& d
 // off the call fails at once: both simply go on.
 void WaitForTheNextComposedFrame() {
     using DwmFlushFn = HRESULT(WINAPI*)();
-    if (auto dwmFlush = reinterpret_cast<DwmFlushFn>(BoundFunctionAddress(kDwmFlush))) (void)dwmFlush();
+    (void)BoundCall<DwmFlushFn>(kDwmFlush)();
 }
 
 }  // namespace
