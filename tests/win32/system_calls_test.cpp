@@ -465,71 +465,56 @@ std::string ZeroTo(const std::string& hex, size_t size) {
     return hex + std::string(2 * size - hex.size(), '0');
 }
 
-// Each record as the core fills it becomes, byte for byte, the SDK structure the system reads (the icon's bytes are
-// those the program has always handed the shell); and the privileges the system writes come back as the same fields.
+std::string SdkBytes(const NotifyIconRecord& record) {
+    const NOTIFYICONDATAA sdk = ToSdk(record);
+    return HexBytes(&sdk, sizeof sdk);
+}
+
+std::string SdkBytes(const TokenPrivilegesRecord& record) {
+    SdkTokenPrivileges<TokenPrivilegesRecord::kRoom> sdk;
+    return ToSdk(record, &sdk) ? HexBytes(&sdk, sizeof sdk) : "refused";
+}
+
+// Each record as the core fills it becomes, byte for byte, the SDK structure the system reads; the privileges the
+// system writes come back as the same fields.
 TEST(SdkRecords, EachRecordMapsToItsSdkStructure) {
-    constexpr uint32_t window = 0x00012345, icon = 0x00ABCDEF;
+    NotifyIconRecord added, removed;
+    FillTrayRecordForAdd(added, 0x00012345, 0x00ABCDEF);
+    FillTrayRecordForDelete(removed, 0x00012345);
     std::string tip = "5461727665696c205850" "00";  // "Tarveil XP", NUL, then 53 blanks
     for (int i = 0; i < 53; ++i) tip += "20";
-    struct Row {
+    TokenPrivilegesRecord enabled, tooMany;
+    enabled.PrivilegeCount = 1;
+    enabled.Privileges[0] = {0xA1B2C3D4E5F60718ull, kSePrivilegeEnabled};
+    tooMany.PrivilegeCount = 3;
+
+    SdkTokenPrivileges<TokenPrivilegesList::kRoom> written = {};
+    written.PrivilegeCount = 2;
+    written.Privileges[0] = {{0x13, 0x7}, SE_PRIVILEGE_ENABLED};
+    written.Privileges[1] = {{0xFFFFFFFF, static_cast<LONG>(0x80000000)}, SE_PRIVILEGE_REMOVED};
+    TokenPrivilegesList list;
+    list.Privileges[2] = {1, 1};  // not written by the system: cleared
+    FromSdk(written, &list);
+    std::string read = std::to_string(list.PrivilegeCount);
+    for (const LuidAndAttributes& e : list.Privileges) {
+        if (e.Luid != 0 || e.Attributes != 0) read += " " + HexBytes(&e.Luid, 8) + "/" + std::to_string(e.Attributes);
+    }
+
+    const struct {
         const char* label;
-        std::function<std::string()> mapped;
-        std::string expected;
-    } const rows[] = {
-        {"icon added: every field, the tooltip padded with blanks",
-         [] {
-             NotifyIconRecord record;
-             FillTrayRecordForAdd(record, window, icon);
-             const NOTIFYICONDATAA sdk = ToSdk(record);
-             return HexBytes(&sdk, sizeof sdk);
-         },
+        std::string mapped, expected;
+    } rows[] = {
+        {"icon added: every field, the tooltip padded with blanks", SdkBytes(added),
          ZeroTo("58000000" "45230100" "01000000" "07000000" "00020000" "efcdab00" + tip, sizeof(NOTIFYICONDATAA))},
-        {"icon removed before any add: the fields that name it",
-         [] {
-             NotifyIconRecord record;
-             FillTrayRecordForDelete(record, window);
-             const NOTIFYICONDATAA sdk = ToSdk(record);
-             return HexBytes(&sdk, sizeof sdk);
-         },
+        {"icon removed before any add: the fields that name it", SdkBytes(removed),
          ZeroTo("58000000" "45230100" "01000000", sizeof(NOTIFYICONDATAA))},
-        {"privilege enabled: the LUID low half first, the second entry zero",
-         [] {
-             TokenPrivilegesRecord record;
-             record.PrivilegeCount = 1;
-             record.Privileges[0] = {0xA1B2C3D4E5F60718ull, kSePrivilegeEnabled};
-             SdkTokenPrivileges<TokenPrivilegesRecord::kRoom> sdk;
-             return ToSdk(record, &sdk) ? HexBytes(&sdk, sizeof sdk) : "refused";
-         },
+        {"privilege enabled: the LUID low half first, the second entry zero", SdkBytes(enabled),
          ZeroTo("01000000" "1807f6e5" "d4c3b2a1" "02000000", TokenPrivilegesLength(2))},
-        {"a count beyond the record's room is refused",
-         [] {
-             TokenPrivilegesRecord record;
-             record.PrivilegeCount = 3;
-             SdkTokenPrivileges<TokenPrivilegesRecord::kRoom> sdk;
-             return ToSdk(record, &sdk) ? HexBytes(&sdk, sizeof sdk) : "refused";
-         },
-         "refused"},
-        {"privileges read back: each LUID whole, a high half with its top bit set included",
-         [] {
-             SdkTokenPrivileges<TokenPrivilegesList::kRoom> sdk = {};
-             sdk.PrivilegeCount = 2;
-             sdk.Privileges[0] = {{0x13, 0x7}, SE_PRIVILEGE_ENABLED};
-             sdk.Privileges[1] = {{0xFFFFFFFF, static_cast<LONG>(0x80000000)}, SE_PRIVILEGE_REMOVED};
-             TokenPrivilegesList list;
-             list.Privileges[2] = {1, 1};  // not written by the system: cleared
-             FromSdk(sdk, &list);
-             std::string text = std::to_string(list.PrivilegeCount);
-             for (const LuidAndAttributes& e : list.Privileges) {
-                 if (e.Luid != 0 || e.Attributes != 0) text += " " + HexBytes(&e.Luid, 8) + "/" + std::to_string(e.Attributes);
-             }
-             return text;
-         },
+        {"a count beyond the record's room is refused", SdkBytes(tooMany), "refused"},
+        {"privileges read back: each LUID whole, a high half with its top bit set included", read,
          "2 1300000007000000/2 ffffffff00000080/4"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        EXPECT_EQ(row.expected, row.mapped());
-    }
+    for (const auto& row : rows) EXPECT_EQ(row.expected, row.mapped) << row.label;
 }
 
 }  // namespace
