@@ -16,6 +16,17 @@ uint32_t ToValue(T handle) {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle));
 }
 
+// A LUID as one 64-bit value, the low half in the low bits, and back.
+inline LUID ToSdk(uint64_t luid) {
+    LUID sdk;
+    sdk.LowPart = static_cast<DWORD>(luid);
+    sdk.HighPart = static_cast<LONG>(static_cast<DWORD>(luid >> 32));
+    return sdk;
+}
+inline uint64_t FromSdk(const LUID& luid) {
+    return static_cast<uint64_t>(luid.LowPart) | static_cast<uint64_t>(static_cast<DWORD>(luid.HighPart)) << 32;
+}
+
 // The whole SDK structure, zero past the record's 88 bytes: cbSize tells the shell to read no further.
 NOTIFYICONDATAA ToSdk(const NotifyIconRecord& record);
 
@@ -36,8 +47,7 @@ bool ToSdk(const TokenPrivilegesOf<Room>& record, SdkTokenPrivileges<Room>* sdk)
     sdk->PrivilegeCount = record.PrivilegeCount;
     for (uint32_t i = 0; i < record.PrivilegeCount; ++i) {
         const LuidAndAttributes& entry = record.Privileges[i];
-        sdk->Privileges[i].Luid.LowPart = static_cast<DWORD>(entry.Luid);
-        sdk->Privileges[i].Luid.HighPart = static_cast<LONG>(static_cast<DWORD>(entry.Luid >> 32));
+        sdk->Privileges[i].Luid = ToSdk(entry.Luid);
         sdk->Privileges[i].Attributes = entry.Attributes;
     }
     return true;
@@ -50,8 +60,7 @@ void FromSdk(const SdkTokenPrivileges<Room>& sdk, TokenPrivilegesOf<Room>* recor
     record->PrivilegeCount = sdk.PrivilegeCount;
     for (uint32_t i = 0; i < sdk.PrivilegeCount && i < Room; ++i) {
         const LUID_AND_ATTRIBUTES& entry = sdk.Privileges[i];
-        record->Privileges[i].Luid =
-            static_cast<uint64_t>(entry.Luid.LowPart) | static_cast<uint64_t>(static_cast<DWORD>(entry.Luid.HighPart)) << 32;
+        record->Privileges[i].Luid = FromSdk(entry.Luid);
         record->Privileges[i].Attributes = entry.Attributes;
     }
 }

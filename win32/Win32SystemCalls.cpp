@@ -114,7 +114,7 @@ bool Win32SystemCalls::LookupPrivilegeValueA(const char* systemName, const char*
     std::memset(&value, 0, sizeof value);
     const auto ok = TARVEIL_BIND(LookupPrivilegeValueA)(systemName, name, &value);
     if (!ok) return false;
-    if (luid) *luid = static_cast<uint64_t>(value.LowPart) | static_cast<uint64_t>(static_cast<uint32_t>(value.HighPart)) << 32;
+    if (luid) *luid = FromSdk(value);
     return *ok != FALSE;
 }
 
