@@ -85,5 +85,6 @@ class Timer {
 public:
     virtual ~Timer() = default;
     virtual bool Enabled() const = 0;
+    // A timer the system refuses stays off: Enabled() then tells the caller.
     virtual void SetEnabled(bool enabled) = 0;
 };

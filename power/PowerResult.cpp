@@ -14,5 +14,10 @@ const char* PowerFailureMessage(PowerAction action) {
 }
 
 const char* PowerFailureMessage(const PowerResult& result) {
+    if (result.failedStep == PowerStep::RestartNotSeen) {
+        return "Windows a accepté le redémarrage de l'ordinateur, mais il n'a pas eu lieu : un programme l'a peut-être "
+               "retenu, par exemple pour un document non enregistré.\n"
+               "Enregistrez votre travail, fermez les programmes ouverts, puis redémarrez l'ordinateur vous-même.";
+    }
     return result.Succeeded() ? nullptr : PowerFailureMessage(result.action);
 }

@@ -13,9 +13,7 @@ PowerResult RedemarrerOrdinateur(SystemCalls& sys, RestartWatch& watch) {
     char directory[kMaxPath];
     const uint32_t length = sys.GetSystemDirectory(directory, kMaxPath);
     // A length of cap or more means the folder did not fit and the buffer holds no full path.
-    if (length == 0 || length >= kMaxPath) {
-        return {PowerAction::Restart, PowerStep::SystemDirectory};
-    }
+    if (length == 0 || length >= kMaxPath) return ForcerRedemarrage(sys);
     static const char kProgramName[] = "shutdown.exe";
     char program[kMaxPath + sizeof kProgramName + 1];
     std::memcpy(program, directory, length);
@@ -24,9 +22,7 @@ PowerResult RedemarrerOrdinateur(SystemCalls& sys, RestartWatch& watch) {
     std::memcpy(program + end, kProgramName, sizeof kProgramName);
 
     SystemHandle process(sys);
-    if (!sys.CreateProcess(program, kRestartCommandLine, kSwShowMinimized, &process)) {
-        return {PowerAction::Restart, PowerStep::StartProgram};
-    }
+    if (!sys.CreateProcess(program, kRestartCommandLine, kSwShowMinimized, &process)) return ForcerRedemarrage(sys);
     watch.Watch(std::move(process));
     return {PowerAction::Restart, PowerStep::None};
 }
@@ -50,6 +46,13 @@ void RestartWatch::Watch(SystemHandle process) {
 }
 
 bool RestartWatch::Look(PowerResult* result) {
+    if (accepted_) {
+        // A restart under way ends this program within seconds: Windows ends every program as it restarts.
+        if (++looks_ < kRestartComingLooks) return false;
+        accepted_ = false;
+        *result = {PowerAction::Restart, PowerStep::RestartNotSeen};
+        return true;
+    }
     if (!watching_) return false;
     ++looks_;
     // A wait of 0 ms only asks: the window's thread never blocks on shutdown.exe.
@@ -62,11 +65,17 @@ bool RestartWatch::Look(PowerResult* result) {
     const bool endedWithZero =
         state == kWaitObject0 && sys_.GetExitCodeProcess(process_.Get(), &exitCode) && exitCode == 0;
     Stop();
-    *result = endedWithZero ? PowerResult{PowerAction::Restart, PowerStep::None} : ForcerRedemarrage(sys_);
+    if (endedWithZero) {
+        accepted_ = true;
+        looks_ = 0;
+        return false;
+    }
+    *result = ForcerRedemarrage(sys_);
     return true;
 }
 
 void RestartWatch::Stop() {
+    accepted_ = false;
     if (!watching_) return;
     watching_ = false;
     process_.Reset();

@@ -40,7 +40,14 @@ void Form1::TxtHeure_Change() {
     const size_t length = c_.TxTChoix->GetText(target, sizeof target);
     // A late tick, or a local clock that jumped ahead as daylight saving started, still fires a target it passed over.
     const TriggerCheck check = trigger_.Check(target, length, clock_.Now());
+    if (Declenche && check.longGap) {
+        // A countdown that a sleep or a stopped process cut apart: the user could neither see its end coming nor
+        // cancel it, so it does not act. The tick stops it and says so, outside this write.
+        countdownCut_ = true;
+        return;
+    }
     if (check.verdict == TriggerVerdict::Fire) {
+        if (!Declenche) countdownSecond_ = check.targetSecond;
         Declenche = kTrue;
         missedPending_ = false;
     } else if (check.verdict == TriggerVerdict::Skipped && !Declenche) {
@@ -52,6 +59,14 @@ void Form1::TxtHeure_Change() {
 
 void Form1::Timer1_Timer() {
     RefreshClock();
+    if (countdownCut_) {
+        countdownCut_ = false;
+        // Stopped as "ANNULER !" stops it; the entry keeps its time for the next passage, as after a cancel.
+        cmdCancel_Click();
+        missedSecond_ = countdownSecond_;
+        TellMissedTime();
+        return;
+    }
     if (!Declenche) {
         if (missedPending_) TellMissedTime();
         return;
@@ -97,8 +112,16 @@ void Form1::RunSelectedAction() {
     KeepSystemAwake(false);
     if (c_.ChkReboot->Value()) {
         ReportPowerResult(RedemarrerOrdinateur(system_, restartWatch_));
-        // shutdown.exe may yet refuse: its end is looked at once a second from now on.
-        if (restartWatch_.Watching()) c_.TimerRedemarrage->SetEnabled(true);
+        // shutdown.exe may yet refuse, or its restart never come: it is looked at once a second from now on.
+        if (restartWatch_.Watching()) {
+            c_.TimerRedemarrage->SetEnabled(true);
+            if (!c_.TimerRedemarrage->Enabled()) {
+                restartWatch_.Stop();
+                host_.ShowMessage("Windows a refusé le minuteur qui surveille le redémarrage : si l'ordinateur n'a pas "
+                                  "redémarré d'ici une minute, redémarrez-le vous-même.",
+                                  TARVEIL_TITLE, kMbOk | kMbIconError);
+            }
+        }
     }
     if (c_.ChkVeille->Value()) ReportPowerResult(MettreEnVeille(system_));
     if (c_.ChkArreter->Value()) ReportPowerResult(EteindreOrdinateur(system_));
@@ -122,7 +145,19 @@ void Form1::cmdCancel_Click() {
     restartWatch_.Stop();
     c_.TimerRedemarrage->SetEnabled(false);
     // After an action that did not end the program, the clock and the schedule start again.
-    if (!c_.Timer1->Enabled()) c_.Timer1->SetEnabled(true);
+    if (!c_.Timer1->Enabled()) {
+        c_.Timer1->SetEnabled(true);
+        if (!c_.Timer1->Enabled()) Timer1_Refused();
+    }
+}
+
+void Form1::Timer1_Refused() {
+    // Without its timer the program no longer watches the clock: the scheduled action would silently not happen.
+    if (timerRefusalShown_) return;
+    timerRefusalShown_ = true;
+    host_.ShowMessage("Windows a refusé le minuteur de " TARVEIL_TITLE " : l'heure n'est plus surveillée et l'action "
+                      "programmée n'aura pas lieu.",
+                      TARVEIL_TITLE, kMbOk | kMbIconError);
 }
 
 void Form1::TimerRedemarrage_Timer() {

@@ -70,6 +70,8 @@ public:
     void Shell_TaskbarCreated();
     // Tick of TimerRedemarrage: one look at the shutdown.exe a restart started.
     void TimerRedemarrage_Timer();
+    // Windows refused Timer1 (or its next period): said once, since the clock is no longer watched.
+    void Timer1_Refused();
 
     // Procedures.
     void RefreshClock();
@@ -103,4 +105,8 @@ private:
     // A target skipped since the last tick, to be said by the tick (its second of the day).
     bool missedPending_ = false;
     int missedSecond_ = 0;
+    // The running countdown's target second, and a gap found between two of its ticks, to be acted on by the tick.
+    int countdownSecond_ = 0;
+    bool countdownCut_ = false;
+    bool timerRefusalShown_ = false;
 };

@@ -16,15 +16,17 @@ constexpr int64_t kLongestLateTick = 60;
 // further ahead. A larger lead is no zone change, and what it skipped is not fired.
 constexpr int64_t kLargestZoneShift = 26 * 3600;
 
-constexpr TriggerCheck kNothing{TriggerVerdict::Nothing, 0};
+constexpr TriggerCheck kNothing{TriggerVerdict::Nothing, 0, false};
 
 }  // namespace
 
 TriggerCheck Trigger::Check(const char* target, size_t length, const ClockReading& now) {
     char clockText[kTimeTextLength + 1];
-    FormatTimeText(SecondOfDay(now.local), clockText);
+    const int second = SecondOfDay(now.local);
+    FormatTimeText(second, clockText);
     const bool exact = length == kTimeTextLength && std::memcmp(target, clockText, kTimeTextLength) == 0;
-    const TriggerCheck check = exact ? TriggerCheck{TriggerVerdict::Fire, 0} : PassedOver(target, length, now);
+    TriggerCheck check = exact ? TriggerCheck{TriggerVerdict::Fire, second, false} : PassedOver(target, length, now);
+    check.longGap = havePrevious_ && now.utc - previous_.utc > kLongestLateTick;
     havePrevious_ = true;
     previous_ = now;
     return check;
@@ -47,6 +49,5 @@ TriggerCheck Trigger::PassedOver(const char* target, size_t length, const ClockR
     int64_t ahead = SecondOfDay(targetSecond - SecondOfDay(previous_.local));
     if (ahead == 0) ahead = kSecondsPerDay;
     if (ahead > passed) return kNothing;
-    if (elapsed <= kLongestLateTick) return {TriggerVerdict::Fire, 0};
-    return {TriggerVerdict::Skipped, targetSecond};
+    return {elapsed <= kLongestLateTick ? TriggerVerdict::Fire : TriggerVerdict::Skipped, targetSecond, false};
 }

@@ -16,7 +16,10 @@ enum class TriggerVerdict {
 
 struct TriggerCheck {
     TriggerVerdict verdict;
-    int targetSecond;  // the target's second of the day (0..86399) for Skipped; 0 otherwise
+    int targetSecond;  // the target's second of the day (0..86399) for Fire and Skipped; 0 otherwise
+    // The UTC clock moved further forward since the previous check than a late tick may: the machine slept, the
+    // program was stopped, or the clock was set forward by hand.
+    bool longGap;
 };
 
 class Trigger {

@@ -149,7 +149,7 @@ LRESULT Win32Form::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONUP: return OnButtonUp(kLeftButton, wParam, lParam);
     case WM_RBUTTONUP: return OnButtonUp(kRightButton, wParam, lParam);
     case WM_MBUTTONUP: return OnButtonUp(kMiddleButton, wParam, lParam);
-    case WM_CAPTURECHANGED: return OnCaptureChanged();
+    case WM_CAPTURECHANGED: return OnCaptureChanged(reinterpret_cast<HWND>(lParam));
     case WM_ACTIVATE: return OnActivate(LOWORD(wParam) != WA_INACTIVE);
     case WM_SETFOCUS: return OnSetFocus();
     case WM_SYSCOMMAND: return OnSysCommand(msg, wParam, lParam);
@@ -211,7 +211,7 @@ LRESULT Win32Form::OnTimer(UINT_PTR id) {
         form_.Timer1_Timer();
         timer_.EndTick();
     }
-    if (timer_.Failed()) ReportTimerRefused();
+    if (timer_.Failed()) form_.Timer1_Refused();
     return 0;
 }
 
@@ -224,15 +224,6 @@ LRESULT Win32Form::OnPowerBroadcast(WPARAM event, LPARAM data) {
         return TRUE;
     }
     return DefWindowProcW(hwnd_, WM_POWERBROADCAST, event, data);
-}
-
-void Win32Form::ReportTimerRefused() {
-    // Without its timer the program no longer watches the clock: the scheduled action would silently not happen.
-    if (timerRefusalShown_) return;
-    timerRefusalShown_ = true;
-    ShowMessage("Windows a refusé le minuteur de " TARVEIL_TITLE " : l'heure n'est plus surveillée et l'action "
-                "programmée n'aura pas lieu.",
-                TARVEIL_TITLE, kMbOk | kMbIconError);
 }
 
 LRESULT Win32Form::OnShowWindow(UINT msg, WPARAM shown, LPARAM status) {
@@ -262,8 +253,14 @@ LRESULT Win32Form::OnButtonDown(int16_t button, LPARAM position) {
 
 LRESULT Win32Form::OnMouseMove(WPARAM buttons, LPARAM position) {
     const int x = GET_X_LPARAM(position), y = GET_Y_LPARAM(position);
-    if (pressedLabel_ != nullptr) return 0;
-    if (!surfacePressed_ && drawn_.LabelAt(x, y) != nullptr) return 0;
+    // Hidden, the window is under no pointer, and Hide ended any press on a label: a move then is the icon's
+    // callback, whose x carries the mouse message, and it reaches the window object wherever that x falls. The
+    // labels' share of real moves must not take it: from about 205 DPI on, x = 0x201 px and y = 0 lie on the drawn
+    // glyphs (SysCroix at 210 DPI, SysReduc at 216).
+    if (IsWindowVisible(hwnd_)) {
+        if (pressedLabel_ != nullptr) return 0;
+        if (!surfacePressed_ && drawn_.LabelAt(x, y) != nullptr) return 0;
+    }
     form_.Form_MouseMove(ButtonsHeld(buttons), KeyShift(), surface_.scale.TwipsX(x), surface_.scale.TwipsY(y));
     return 0;
 }
@@ -289,8 +286,15 @@ LRESULT Win32Form::OnButtonUp(int16_t button, WPARAM buttons, LPARAM position) {
     return 0;
 }
 
-LRESULT Win32Form::OnCaptureChanged() {
+LRESULT Win32Form::OnCaptureChanged(HWND gaining) {
     pressedLabel_ = nullptr;
+    // Taken by another window (a menu, a drag-and-drop, the system's own) while a press on the surface was held: no
+    // release will come to end it. The drag ends here, or the icon's callbacks, which arrive as moves with the left
+    // button held, would go on dragging the window while it waits hidden.
+    if (surfacePressed_ && gaining != hwnd_) {
+        surfacePressed_ = false;
+        form_.Drag.MouseUp();
+    }
     return 0;
 }
 

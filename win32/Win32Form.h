@@ -79,7 +79,7 @@ private:
     LRESULT OnButtonDown(int16_t button, LPARAM position);
     LRESULT OnMouseMove(WPARAM buttons, LPARAM position);
     LRESULT OnButtonUp(int16_t button, WPARAM buttons, LPARAM position);
-    LRESULT OnCaptureChanged();
+    LRESULT OnCaptureChanged(HWND gaining);
     LRESULT OnActivate(bool active);
     LRESULT OnSetFocus();
     LRESULT OnSysCommand(UINT msg, WPARAM command, LPARAM position);
@@ -87,7 +87,6 @@ private:
     LRESULT OnEndSession(bool ending);
     LRESULT OnDestroy();
     void Clicked(HWND control) override;
-    void ReportTimerRefused();
 
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
@@ -99,7 +98,6 @@ private:
     UINT taskbarCreated_ = 0;
     UnloadMode unloadMode_ = kFromControlMenu;
     bool inFront_ = false;
-    bool timerRefusalShown_ = false;
 
     ScopedIcon bigIcon_;
     ScopedIcon smallIcon_;
@@ -117,8 +115,10 @@ private:
     Win32Clock clock_;
     Win32SystemCalls system_;
 
-    // Mouse routing: a left press on a label belongs to that label until the release; any other press on the
-    // surface belongs to the window's own mouse events until every button is up.
+    // Mouse routing: a left press on a label belongs to that label until the release (or until the window hides);
+    // any other press on the surface belongs to the window's own mouse events until every button is up or another
+    // window takes the capture. While the window is hidden every move is the icon's callback and goes to the window
+    // object, wherever its x falls.
     DrawnLabel* pressedLabel_ = nullptr;
     bool surfacePressed_ = false;
 

@@ -102,6 +102,12 @@ void WaitForTheNextComposedFrame() {
 
 void Win32Form::Hide() {
     EndMouseTracking(hwnd_);
+    // A press held on a drawn label (Enter pressed on "OK" meanwhile) can no longer be a click on it: its release
+    // would land on a hidden glyph, and the close glyph's would end the program.
+    if (pressedLabel_ != nullptr) {
+        pressedLabel_ = nullptr;
+        if (GetCapture() == hwnd_) ReleaseCapture();
+    }
     ShowWindow(hwnd_, SW_HIDE);
 }
 

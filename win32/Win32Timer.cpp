@@ -20,23 +20,26 @@ void Win32Timer::SetEnabled(bool enabled) {
     enabled_ = enabled;
     if (enabled) {
         lastTick_ = -1;
-        ArmForNextSecond();
+        // On only once the system has taken the timer, so that the caller can tell a refusal.
+        enabled_ = ArmForNextSecond();
     } else {
         // The timer may already be gone with its window; nothing is left to stop then.
         (void)KillTimer(hwnd, kId);
     }
 }
 
-void Win32Timer::Arm(UINT delayMs) {
-    if (SetTimer(hwnd, kId, delayMs, nullptr) == 0) failed_ = true;
+bool Win32Timer::Arm(UINT delayMs) {
+    if (SetTimer(hwnd, kId, delayMs, nullptr) != 0) return true;
+    failed_ = true;
+    return false;
 }
 
-void Win32Timer::ArmForNextSecond() {
+bool Win32Timer::ArmForNextSecond() {
     // One wake-up just after the next second begins; the tick there sets the steady one-second period.
     SYSTEMTIME st;
     GetLocalTime(&st);
-    Arm(1000 - st.wMilliseconds + kTickDelayMs);
     steady_ = false;
+    return Arm(1000 - st.wMilliseconds + kTickDelayMs);
 }
 
 bool Win32Timer::BeginTick() {

@@ -12,6 +12,7 @@ public:
     HWND hwnd = nullptr;
 
     bool Enabled() const override { return enabled_; }
+    // On only once the system has taken the timer.
     void SetEnabled(bool enabled) override;
     // Called on WM_TIMER; true when this wake-up is a tick the window should act on.
     bool BeginTick();
@@ -21,8 +22,8 @@ public:
     bool Failed() const { return failed_; }
 
 private:
-    void Arm(UINT delayMs);
-    void ArmForNextSecond();
+    bool Arm(UINT delayMs);
+    bool ArmForNextSecond();
 
     bool enabled_ = false;
     bool failed_ = false;

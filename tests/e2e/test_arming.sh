@@ -2,7 +2,8 @@
 # tests/e2e/test_arming.sh — typing a time and arming: the entry box clearing, the message box for a bad time and
 # the example text after it, "OK" and the minimise glyph sending the window to the notification area, a left click
 # on the icon bringing it back, and the icon calls seen in a relay trace. Then the same from the command line: a time
-# and /veille arming at once, the usage box and the exit codes of a refused line and of /?.
+# and /veille arming at once, the usage box and the exit codes of a refused line and of /?. Last, the icon's click at
+# screen scales from 96 to 288 DPI.
 source "$(dirname "$0")/lib.sh"
 
 # Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
@@ -43,7 +44,8 @@ skips_taskbar() { timeout 10 xprop -id "$wid" _NET_WM_STATE 2>/dev/null | grep -
 # drops it from this list. Its _NET_WM_STATE then says nothing (the window manager may erase it; under openbox
 # SKIP_TASKBAR was there after some hides and not after others, the style calls the same), so that is read again
 # once the window is back.
-out_of_client_list() { ! timeout 10 xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q -w "$(printf '0x%x' "$wid")"; }
+in_client_list() { timeout 10 xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q -w "$(printf '0x%x' "$1")"; }
+out_of_client_list() { ! in_client_list "$wid"; }
 dark_in_entry() { e2e_shot_window "$wid" "$1" && e2e_count_dark "$1" $ENTRY_TEXT; }
 # Keys go through XTEST to the focused window: Wine takes no notice of keys sent to a window with XSendEvent,
 # and one so sent can reach the main window later, after the message box has gone.
@@ -207,5 +209,21 @@ start_with bad-time 25:00:00 /veille
 usage_box "command line 25:00:00" 'Heure refus\\00e9e : \\"25:00:00\\"\.\\n\\nUtilisation : ' 00000030 2
 start_with help "/?"
 usage_box "command line /?" 'Utilisation : \\"Tarveil XP\.exe\\" hh:mm:ss \[action\]\\n' 00000040 0
+
+# --- The icon's left click at every screen scale ----------------------------------------------------------------
+# Its callback is a move whose x is the mouse message (0x201 px), on the drawn glyphs from about 205 DPI on.
+for dpi in 96 144 192 210 216 240 288; do
+    e2e_stop_app
+    e2e_set_dpi "$dpi" && e2e_start_app "$(e2e_time_in 3600)"
+    # the tray window placed by the window manager before the click, which would otherwise land where it was mapped
+    tray=$(e2e_wait_window "$TRAY_RE" 30) && e2e_wait_until 10 in_client_list "$tray" &&
+        e2e_wait_no_window "$E2E_WINDOW_NAME" 10 ||
+        { e2e_fail "$dpi DPI: armed from the command line, the window hides behind its icon"; continue; }
+    timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK click 1
+    w=$(( (3630 * dpi + 720) / 1440 ))
+    wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 10) && e2e_geometry "$wid" || E2E_WIN_W=none
+    e2e_assert_range "$E2E_WIN_W" $((w - 1)) $((w + 1)) "$dpi DPI: armed, hidden, a left click on the icon shows the window ${w}±1 px wide"
+done
+e2e_stop_app
 
 e2e_finish

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # tests/e2e/test_faults.sh — faults made real under Wine while the release exe waits or counts down: the shell refusing
-# the icon, the shell losing it and announcing itself again, the process stopped across the target second, the
-# system shutdown.exe missing with a Shutdown.exe planted next to the program and in the current folder, the
-# window closed during a power-off countdown, and a system shutdown.exe that refuses the restart (exits with 1). One
-# program run, started from a folder of its own, with a powrprof.dll saying "no hibernation" planted beside it and in
-# the current folder and none in the system folder; then a second, short run with that powrprof.dll in the system
-# folder; and a third for the refused restart, which under Wine ends the session.
+# the icon, the shell losing it and announcing itself again, the process stopped across the target second and in the
+# middle of a countdown, a system shutdown.exe that ends with 0 and no restart following, the window closed during a
+# power-off countdown, the system shutdown.exe missing with a Shutdown.exe planted next to the program and in the
+# current folder, and a system shutdown.exe that refuses the restart (exits with 1). One program run, started from a
+# folder of its own, with a powrprof.dll saying "no hibernation" planted beside it and in the current folder and none
+# in the system folder; then a second, short run with that powrprof.dll in the system folder; and two more for the
+# restarts asked of Windows itself, each of which under Wine ends the session.
 source "$(dirname "$0")/lib.sh"
 
 ENTRY_XY="120 68"
@@ -28,6 +29,8 @@ ACTION_RE='Call (KERNEL32\.CreateProcessW|KERNEL32\.SetSystemPowerState|user32\.
 ADD_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
 ICON_BOX_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"L'"'"'ic\\00f4ne n'"'"'a pas pu \\00eatre plac\\00e9e dans la zone de notification : la fen\\00eatre reste affich\\00e9e\.\\nL'"'"'heure programm\\00e9e reste valable\.",[0-9a-f]+ L"Tarveil XP",00000030\)'
 RESTART_BOX_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"Le red\\00e9marrage de l'"'"'ordinateur a \\00e9chou\\00e9\.",[0-9a-f]+ L"Tarveil XP",00000010\)'
+NO_RESTART_BOX_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"Windows a accept\\00e9 le red\\00e9marrage de l'"'"'ordinateur, mais il n'"'"'a pas eu lieu : .*L"Tarveil XP",00000010\)'
+MISSED_BOX_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"L'"'"'heure programm\\00e9e, [0-9:]{8}, est pass\\00e9e pendant que l'"'"'ordinateur \\00e9tait en veille .*L"Tarveil XP",00000030\)'
 MARKER=shutdown-ran.txt
 HIBERNATE_BOX_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"La mise en veille prolong\\00e9e est d\\00e9sactiv\\00e9e sur cet ordinateur : .*L"Tarveil XP",00000030\)'
 POWRPROF_MARKER=powrprof-loaded.txt
@@ -279,23 +282,24 @@ e2e_assert_eq 1 "$(count_after "$from" "$ACTION_RE")" "stopped: one action only"
 e2e_click "$wid" $CANCEL_XY
 sleep 0.5
 
-# --- shutdown.exe missing from the system folder; planted ones beside the program and in the current folder --------
+# --- The process stopped 75 s in the middle of a countdown, as a lid closed on it would ---------------------------
 from=$(log_lines)
-arm "$REBOOT_XY" "$LEAD"
-e2e_check "no shutdown.exe: armed, the window hides" e2e_wait_until 5 unmapped
-if e2e_relay_wait "$RESTART_BOX_RE" 15; then e2e_pass "no shutdown.exe: the failure is reported"; else e2e_fail "no shutdown.exe: the failure is reported"; fi
-e2e_assert_eq 1 "$(count_after "$from" 'Call KERNEL32\.CreateProcessW\([0-9a-f]+ L"C:\\\\windows\\\\system32\\\\shutdown\.exe",')" \
-    "no shutdown.exe: the system's is the one asked for, by full path"
-e2e_assert_eq 1 "$(count_after "$from" 'Ret  KERNEL32\.CreateProcessW\(\) retval=00000000')" "no shutdown.exe: starting it fails"
-e2e_assert_eq 1 "$(count_after "$from" "$RESTART_BOX_RE")" "no shutdown.exe: one French report under the program's name"
-e2e_check "no shutdown.exe: the message closes" close_box
-sleep 1
-e2e_check "no shutdown.exe: the planted Shutdown.exe beside the program never ran" test ! -e "$TMP/app/$MARKER"
-e2e_check "no shutdown.exe: the planted Shutdown.exe in the current folder never ran" test ! -e "$TMP/cwd/$MARKER"
-e2e_check "no shutdown.exe: the program lives on" e2e_app_running
-e2e_click "$wid" $CANCEL_XY
-sleep 0.5
-e2e_check "no shutdown.exe: after 'ANNULER !' the clock runs" clock_runs
+arm "$VEILLE_XY" "$LEAD"
+e2e_check "cut countdown: armed, the window hides" e2e_wait_until 5 unmapped
+e2e_check "cut countdown: the countdown is on screen" e2e_wait_until $((LEAD + 5)) mapped
+sleep_until_ms $((T_MS + 2500))
+kill -STOP "$pid"
+sleep 75
+kill -CONT "$pid"
+if e2e_relay_wait "$MISSED_BOX_RE" 15; then e2e_pass "cut countdown: the missed time is said"; else
+    e2e_fail "cut countdown: the missed time is said"; fi
+e2e_check "cut countdown: the message closes" close_box
+e2e_shot_window "$wid" "$E2E_WORK/cut.png"
+# the white button gone from the (black) desktop behind it
+e2e_assert_le "$(e2e_count_color "$E2E_WORK/cut.png" $CANCEL_BUTTON FFFFFF 8)" 300 "cut countdown: stopped, 'ANNULER !' is gone"
+sleep 6
+e2e_assert_eq 0 "$(count_after "$from" "$ACTION_RE")" "cut countdown: no action, then or later"
+e2e_assert_eq 1 "$(count_after "$from" "$MISSED_BOX_RE")" "cut countdown: said once"
 
 # The stand-in put in the system folder: that one, and only that one, runs.
 cp "$TMP/helpers/marker.exe" "$SYSTEM32/shutdown.exe"
@@ -309,6 +313,11 @@ sleep 1
 e2e_assert_eq 0 "$(count_after "$from" 'Call user32\.ExitWindowsEx\(')" "system shutdown.exe ends with 0: no ExitWindowsEx"
 e2e_assert_eq 0 "$(count_after "$from" "$RESTART_BOX_RE")" "system shutdown.exe: no failure reported"
 e2e_check "system shutdown.exe: the planted ones still never ran" test ! -e "$TMP/app/$MARKER" -a ! -e "$TMP/cwd/$MARKER"
+# Nothing restarts under Wine: two minutes on, the program says the restart did not come, and asks nothing more.
+if e2e_relay_wait "$NO_RESTART_BOX_RE" 180; then e2e_pass "system shutdown.exe: a restart that did not come is said"; else
+    e2e_fail "system shutdown.exe: a restart that did not come is said"; fi
+e2e_check "system shutdown.exe: that message closes" close_box
+e2e_assert_eq 0 "$(count_after "$from" 'Call user32\.ExitWindowsEx\(')" "system shutdown.exe: still no ExitWindowsEx"
 e2e_click "$wid" $CANCEL_XY
 sleep 0.5
 
@@ -356,30 +365,45 @@ else
     e2e_fail "hibernation off: the window appears"
 fi
 
-# --- shutdown.exe refuses the restart: last, as under Wine the forced restart it leads to ends the session ---------
-e2e_stop_app   # the second run, armed for ten minutes
-e2e_wait_no_window '^Tarveil XP$' 10
+# --- The restarts asked of Windows itself: last, as under Wine each ends the session ---------------------------------
+FORCED_RE='Call user32\.ExitWindowsEx\(00000006,00000000\)'
+SHUTDOWN_CALL_RE='Call KERNEL32\.CreateProcessW\([0-9a-f]+ L"C:\\\\windows\\\\system32\\\\shutdown\.exe",'
+# restart_run NAME — a run of its own, armed to restart LEAD seconds ahead; true once Windows was asked, forced.
+restart_run() {
+    e2e_stop_app
+    e2e_wait_no_window '^Tarveil XP$' 10
+    E2E_RELAY_LOG=$E2E_WORK/relay-$1.log
+    : >"$E2E_RELAY_LOG"
+    (cd "$TMP/cwd" && WINEDEBUG=+timestamp,+relay exec wine "$E2E_EXE") >>"$E2E_WORK/app.stdout" 2>"$E2E_RELAY_LOG" &
+    E2E_APP_PID=$!
+    wid=$(e2e_wait_window) || { e2e_fail "$1: the window appears again"; return 1; }
+    APP_TID=
+    from=0
+    arm "$REBOOT_XY" "$LEAD"
+    e2e_check "$1: armed, the window hides" e2e_wait_until 5 unmapped
+    APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
+    if e2e_relay_wait "$FORCED_RE" 20; then
+        e2e_pass "$1: Windows is asked for it, forced (ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))"
+    else
+        e2e_fail "$1: Windows is asked for it, forced (ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))"; return 1
+    fi
+    e2e_assert_eq 1 "$(count_after "$from" "$SHUTDOWN_CALL_RE")" "$1: the system's shutdown.exe was asked for first, by full path"
+    e2e_assert_eq 1 "$(count_after "$from" 'Call user32\.ExitWindowsEx\(')" "$1: one ExitWindowsEx"
+    e2e_assert_eq 0 "$(count_after "$from" "$RESTART_BOX_RE")" "$1: no failure reported"
+}
+
+# shutdown.exe missing from the system folder (as where a policy blocks it); planted ones beside the program and in
+# the current folder.
 rm -f "$SYSTEM32/shutdown.exe" "$SYSTEM32/$MARKER"
-cp "$TMP/helpers/refuse.exe" "$SYSTEM32/shutdown.exe"
-E2E_RELAY_LOG=$E2E_WORK/relay-restart.log
-: >"$E2E_RELAY_LOG"
-(cd "$TMP/cwd" && WINEDEBUG=+timestamp,+relay exec wine "$E2E_EXE") >>"$E2E_WORK/app.stdout" 2>"$E2E_RELAY_LOG" &
-E2E_APP_PID=$!
-wid=$(e2e_wait_window) || { e2e_fail "refused restart: the window appears again"; e2e_finish; }
-APP_TID=
-from=0
-arm "$REBOOT_XY" "$LEAD"
-e2e_check "refused restart: armed, the window hides" e2e_wait_until 5 unmapped
-APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
-if e2e_relay_wait 'Call user32\.ExitWindowsEx\(00000006,00000000\)' 20; then
-    e2e_pass "refused restart: Windows is asked for it, forced (ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))"
-else
-    e2e_fail "refused restart: Windows is asked for it, forced (ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))"
+if restart_run "no shutdown.exe"; then
+    e2e_assert_eq 1 "$(count_after "$from" 'Ret  KERNEL32\.CreateProcessW\(\) retval=00000000')" "no shutdown.exe: starting it failed"
+    e2e_check "no shutdown.exe: the planted ones never ran" test ! -e "$TMP/app/$MARKER" -a ! -e "$TMP/cwd/$MARKER"
 fi
-e2e_assert_eq 1 "$(count_after "$from" 'Call KERNEL32\.CreateProcessW\([0-9a-f]+ L"C:\\\\windows\\\\system32\\\\shutdown\.exe",')" \
-    "refused restart: shutdown.exe was started first"
-e2e_assert_eq 1 "$(count_after "$from" 'Ret  KERNEL32\.GetExitCodeProcess\(')" "refused restart: after its end was read"
-e2e_assert_eq 1 "$(count_after "$from" 'Call user32\.ExitWindowsEx\(')" "refused restart: one ExitWindowsEx"
-e2e_assert_eq 0 "$(count_after "$from" "$RESTART_BOX_RE")" "refused restart: no failure reported"
+
+# shutdown.exe refuses the restart.
+cp "$TMP/helpers/refuse.exe" "$SYSTEM32/shutdown.exe"
+if restart_run "refused restart"; then
+    e2e_assert_eq 1 "$(count_after "$from" 'Ret  KERNEL32\.GetExitCodeProcess\(')" "refused restart: after its end was read"
+fi
 
 e2e_finish

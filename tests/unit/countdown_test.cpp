@@ -1,6 +1,7 @@
 // The trigger, the five-second countdown, the power action at its end and "ANNULER !", on a clock set by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -319,6 +320,7 @@ TEST(Action, AFailedRequestIsReportedInFrenchUnderTheProgramsName) {
         const char* failing;
         const char* message;
     } cases[] = {
+        // shutdown.exe out of reach goes to Windows' own restart (ExitWindowsEx, refused here too).
         {Option::Reboot, "CreateProcess", "Le redémarrage de l'ordinateur a échoué."},
         {Option::Reboot, "GetSystemDirectory", "Le redémarrage de l'ordinateur a échoué."},
         {Option::Arreter, "ExitWindowsEx", "L'arrêt de l'ordinateur a échoué."},
@@ -333,6 +335,7 @@ TEST(Action, AFailedRequestIsReportedInFrenchUnderTheProgramsName) {
         t.ArmFor(12, 0, 0, "12:00:00");
         // After "OK", whose checks read the token too: the failure falls on the action.
         t.f.system.FailNext(c.failing);
+        if (c.option == Option::Reboot) t.f.system.FailNext("ExitWindowsEx");
         t.RunOut();
         ASSERT_EQ(1u, t.f.host.messages.size());
         EXPECT_EQ(c.message, t.f.host.messages[0].prompt);
@@ -351,20 +354,23 @@ TEST(Action, ARestartsShutdownExeIsWatchedAndARefusalIsMadeGoodOrReported) {
     struct Case {
         const char* name;
         std::function<void(FakeSystemCalls&)> answers;
-        int looks;           // watch ticks until it is over
-        size_t forced;       // ExitWindowsEx(0x6, 0x0) calls
-        bool reported;       // "Le redémarrage de l'ordinateur a échoué."
+        int looks;            // watch ticks until it is over
+        size_t forced;        // ExitWindowsEx(0x6, 0x0) calls
+        const char* message;  // what the window then says, if anything
     } cases[] = {
         // The watch's own table (power_test.cpp) has every answer; these show the window's timer driving it.
-        {"shutdown.exe ends with 0", [](FakeSystemCalls&) {}, 1, 0, false},
+        {"shutdown.exe ends with 0, and two minutes later the program still runs", [](FakeSystemCalls&) {}, 121, 0,
+         "Windows a accepté le redémarrage de l'ordinateur, mais il n'a pas eu lieu : un programme l'a peut-être "
+         "retenu, par exemple pour un document non enregistré.\nEnregistrez votre travail, fermez les programmes "
+         "ouverts, puis redémarrez l'ordinateur vous-même."},
         {"it ends with 1 and Windows refuses too",
          [](FakeSystemCalls& f) {
              f.SetDefault("GetExitCodeProcess", {{}, 1, {}, {}, {}});
              f.FailNext("ExitWindowsEx");
          },
-         1, 1, true},
+         1, 1, "Le redémarrage de l'ordinateur a échoué."},
         {"it never ends",
-         [](FakeSystemCalls& f) { f.SetDefault("WaitForSingleObject", {0x102, {}, {}, {}, {}}); }, 30, 1, false},
+         [](FakeSystemCalls& f) { f.SetDefault("WaitForSingleObject", {0x102, {}, {}, {}, {}}); }, 30, 1, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -379,7 +385,7 @@ TEST(Action, ARestartsShutdownExeIsWatchedAndARefusalIsMadeGoodOrReported) {
         EXPECT_TRUE(t.f.TimerRedemarrage.enabled) << "watched from the action on";
         EXPECT_EQ(0u, t.f.system.Count("WaitForSingleObject")) << "not looked at in the action's own tick";
         int looks = 0;
-        while (t.f.TimerRedemarrage.enabled && looks < 40) {
+        while (t.f.TimerRedemarrage.enabled && looks < 200) {
             t.f.NextSecond();
             ++looks;
         }
@@ -391,9 +397,9 @@ TEST(Action, ARestartsShutdownExeIsWatchedAndARefusalIsMadeGoodOrReported) {
         }
         EXPECT_EQ(c.forced, t.f.system.Count("OpenProcessToken")) << "no privilege touched when shutdown.exe did it";
         EXPECT_EQ(1u, t.f.system.Count("CloseHandle") - c.forced) << "shutdown.exe's handle closed once";
-        ASSERT_EQ(c.reported ? 1u : 0u, t.f.host.messages.size());
-        if (c.reported) {
-            EXPECT_EQ("Le redémarrage de l'ordinateur a échoué.", t.f.host.messages[0].prompt);
+        ASSERT_EQ(c.message ? 1u : 0u, t.f.host.messages.size());
+        if (c.message) {
+            EXPECT_EQ(c.message, t.f.host.messages[0].prompt);
             EXPECT_EQ(kMbOk | kMbIconError, t.f.host.messages[0].style);
             EXPECT_FALSE(watchOnAtTheBox) << "the watch stopped before its box, so no tick under it looks again";
         }
@@ -401,6 +407,28 @@ TEST(Action, ARestartsShutdownExeIsWatchedAndARefusalIsMadeGoodOrReported) {
         const size_t calls = t.f.system.calls.size();
         for (int i = 0; i < 40; ++i) t.f.NextSecond();
         EXPECT_EQ(calls, t.f.system.calls.size());
+    }
+}
+
+// A timer Windows refuses is said, once, rather than left dead: the clock's, turned back on by "ANNULER !" after the
+// action, and the restart's watch, whose shutdown.exe is then let go.
+TEST(Action, ARefusedTimerIsSaid) {
+    for (const bool clock : {true, false}) {
+        Countdown t;
+        Select(t.f, clock ? Option::Veille : Option::Reboot);
+        t.ArmFor(12, 0, 0, "12:00:00");
+        (clock ? t.f.Timer1 : t.f.TimerRedemarrage).refused = true;
+        t.RunOut();
+        t.f.form->cmdCancel_Click();
+        t.f.form->cmdCancel_Click();
+        ASSERT_EQ(1u, t.f.host.messages.size()) << clock;
+        EXPECT_EQ(clock ? "Windows a refusé le minuteur de Tarveil XP : l'heure n'est plus surveillée et l'action "
+                          "programmée n'aura pas lieu."
+                        : "Windows a refusé le minuteur qui surveille le redémarrage : si l'ordinateur n'a pas "
+                          "redémarré d'ici une minute, redémarrez-le vous-même.",
+                  t.f.host.messages[0].prompt);
+        const std::vector<std::string> calls = t.f.system.Texts();
+        EXPECT_EQ(clock ? 0 : 1, std::count(calls.begin(), calls.end(), "CloseHandle(0x2a8)")) << "shutdown.exe let go";
     }
 }
 

@@ -93,11 +93,12 @@ class FakeTimer : public Timer {
 public:
     explicit FakeTimer(const FakeSystemCalls& system) : system_(system) {}
     bool enabled = true;
+    bool refused = false;  // the system refuses the timer: it stays off
     long callsWhenStopped = -1;
     bool Enabled() const override { return enabled; }
     void SetEnabled(bool e) override {
         if (!e && enabled) callsWhenStopped = static_cast<long>(system_.calls.size());
-        enabled = e;
+        enabled = e && !refused;
     }
 
 private:

@@ -306,25 +306,36 @@ TEST(MissedTime, AGapOverTheTargetBringsTheWindowBackAndSaysSoWithoutActing) {
     }
 }
 
-TEST(MissedTime, NothingIsSaidDuringACountdownNorTwiceForOneGap) {
-    FormFixture f;
-    ArmFor2030(f);
-    for (int i = 0; i < 4; ++i) f.NextSecond();  // to 20:30:00 and the two steps after it
-    ASSERT_EQ("3", f.LblDecompte.caption);
-    // Stopped two days across the target's next passages: the countdown goes on, nothing more is said.
-    f.clock.Advance(2 * kSecondsPerDay);
-    f.Tick();
-    EXPECT_EQ("2", f.LblDecompte.caption);
-    EXPECT_TRUE(f.host.messages.empty());
-    f.form->cmdCancel_Click();
-    // One gap, one box; the checks after it are ordinary ones.
-    f.clock.SetTimeOfDay(20, 0, 0);
-    f.Tick();
-    f.clock.Advance(3600);
-    f.Tick();
-    for (int i = 0; i < 5; ++i) f.NextSecond();
-    EXPECT_EQ(1u, f.host.messages.size());
-    EXPECT_EQ(0u, PowerCalls(f.system));
+// A countdown whose ticks a sleep or a stopped process cut apart stops as "ANNULER !" stops it and says the time
+// missed, once; a late tick or the clock set back by hand leaves it counting.
+TEST(MissedTime, ACountdownCutByAGapStopsWithoutActingAndSaysSoOnce) {
+    struct Case {
+        const char* name;
+        int64_t gap;  // seconds between the countdown's "3" and the next tick
+        bool cut;
+    } cases[] = {
+        {"stopped 61 s", 61, true},
+        {"asleep two days, over the target's next passages", 2 * kSecondsPerDay, true},
+        {"a late tick of 60 s", 60, false},
+        {"the clock set back an hour by hand", -3600, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FormFixture f;
+        ArmFor2030(f);
+        for (int i = 0; i < 4; ++i) f.NextSecond();  // to 20:30:00 and the two steps after it
+        ASSERT_EQ("3", f.LblDecompte.caption);
+        f.clock.Advance(c.gap - 1);
+        for (int i = 0; i < 6; ++i) f.NextSecond();
+        EXPECT_EQ(c.cut ? 0u : 1u, f.system.Count("ExitWindowsEx"));
+        ASSERT_EQ(c.cut ? 1u : 0u, f.host.messages.size());
+        if (!c.cut) continue;
+        EXPECT_EQ(kMissed2030, f.host.messages[0].prompt);
+        EXPECT_TRUE(f.LblDecompte.caption == "6" && !f.cmdCancel.visible && f.form->Declenche == kFalse);
+        EXPECT_TRUE(f.host.visible && !f.host.inFront && f.Timer1.enabled);
+        EXPECT_EQ(2u, f.system.Count("SetThreadExecutionState")) << "kept awake from the arming to the cut";
+        EXPECT_EQ(0u, PowerCalls(f.system));
+    }
 }
 
 // The box's modal loop keeps dispatching the window's messages: while it waits for a reader the clock goes on, and

@@ -353,6 +353,31 @@ TEST_F(WindowTest, GoingToTheNotificationAreaEndsThePointerTrackingOfItsButtons)
     EXPECT_FALSE(IsWindowVisible(hwnd_));
 }
 
+TEST_F(WindowTest, TheIconsCallbacksReachTheWindowObjectAtLargeScalesAndNoHeldPressTakesThem) {
+    // The callback, WM_MOUSEMOVE(1, message), lies on a drawn glyph at these scales. Each press is held as the window
+    // hides: on the surface, whose capture another window then takes, or on the close glyph.
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    for (int dpi : {210, 216}) {
+        for (const POINT press : {POINT{5, 160}, POINT{3420 * dpi / 1440 + 2, 8}}) {
+            window_.SetDpi(dpi);
+            RECT before, after;
+            GetWindowRect(hwnd_, &before);
+            SendMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(press.x, press.y));
+            if (press.x == 5) SetCapture(other);
+            window_.Hide();
+            SendMessageW(hwnd_, WM_LBUTTONUP, 0, MAKELPARAM(press.x, press.y));
+            SendMessageW(hwnd_, WM_MOUSEMOVE, 1, WM_MOUSEMOVE);
+            ASSERT_TRUE(IsWindow(hwnd_)) << dpi;
+            EXPECT_FALSE(IsWindowVisible(hwnd_)) << dpi << " dpi, press at " << press.x;
+            SendMessageW(hwnd_, WM_MOUSEMOVE, 1, WM_LBUTTONDOWN);
+            EXPECT_TRUE(IsWindowVisible(hwnd_)) << dpi << " dpi, press at " << press.x;
+            EXPECT_EQ(before.left, (GetWindowRect(hwnd_, &after), after.left)) << dpi << " dpi, press at " << press.x;
+            ReleaseCapture();
+        }
+    }
+    DestroyWindow(other);
+}
+
 TEST_F(WindowTest, TheClockBoxShowsTheTimeOfTheLastTickAsTheWindowComesBack) {
     // While the window waits hidden the clock keeps its time for itself; the box must have it on showing,
     // not the time it had when the window was hidden.

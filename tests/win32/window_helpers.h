@@ -15,6 +15,8 @@ public:
     const WindowlessControls& Drawn() const { return drawn_; }
     // Whether the window's second timer still looks at a restart's shutdown.exe.
     bool WatchingRestart() const { return restartTimer_.Enabled(); }
+    // The screen's scale as the window reads its mouse input and places its drawn labels.
+    void SetDpi(int dpi) { surface_.scale = TwipsScale::ForDpi(dpi, dpi); }
 };
 
 // Runs the thread's messages for a while, as the program's loop would.

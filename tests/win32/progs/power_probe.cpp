@@ -20,10 +20,11 @@ int main(int argc, char** argv) {
     Win32SystemCalls sys;
     PowerResult result{PowerAction::Restart, PowerStep::None};
     if (std::strcmp(argv[1], "reboot") == 0) {
-        // Watched to its end as the window does, a look a second: the handle is closed by the watch.
+        // Watched to its end as the window does, a look a second: the handle is closed by the watch. Ended with 0,
+        // the restart is the system's to make; the probe does not wait for it.
         RestartWatch watch(sys);
         result = RedemarrerOrdinateur(sys, watch);
-        while (result.Succeeded() && !watch.Look(&result)) ::Sleep(1000);
+        while (result.Succeeded() && !watch.Look(&result) && !watch.Accepted()) ::Sleep(1000);
     } else if (std::strcmp(argv[1], "off") == 0) {
         // Printed first: under Wine the session ends before the call returns.
         std::printf("off: requesting\n");
