@@ -11,11 +11,13 @@ constexpr int16_t kLeftButton = 1;
 constexpr int16_t kRightButton = 2;
 constexpr int16_t kMiddleButton = 4;
 
-// Message box style bits the program uses.
+// Message box style bits the program uses (MB_*).
 constexpr uint32_t kMbOk = 0x00000000;
 constexpr uint32_t kMbIconError = 0x00000010;
 constexpr uint32_t kMbIconWarning = 0x00000030;
 constexpr uint32_t kMbIconInformation = 0x00000040;
+// The draw mode (binary raster operation) that draws pen AND screen: a white pen leaves the image as it is.
+constexpr int kR2MaskPen = 9;
 
 class FormHost {
 public:

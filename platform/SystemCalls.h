@@ -1,5 +1,7 @@
-// The named system functions the program calls with exact values. Each method mirrors one Win32
-// function; the Win32 side binds it by library and entry name on first use, the tests record it.
+// The named system functions the program calls with exact values. Each method mirrors one Win32 function and takes
+// plain values and records of named fields; the Win32 side binds it by library and entry name on first use and
+// makes each record the SDK's structure, the tests record it. Every Windows value these calls carry is defined here,
+// once, and checked against <windows.h> in one table on the Win32 side (win32/SdkRecords.cpp).
 #pragma once
 
 #include <cstdint>
@@ -8,21 +10,98 @@
 #undef GetSystemDirectory
 #undef CreateProcess
 
+// --- shell32: the notification-area icon ---------------------------------------------------------------------------
+
+// NOTIFYICONDATAA in its first version: the 88 bytes every Windows shell reads, the tooltip a field of 64 characters.
+// Handles are 32-bit on the target.
+struct NotifyIconRecord {
+    uint32_t cbSize = 0;
+    uint32_t hWnd = 0;
+    uint32_t uID = 0;
+    uint32_t uFlags = 0;
+    uint32_t uCallbackMessage = 0;
+    uint32_t hIcon = 0;
+    char szTip[64] = {};
+};
+constexpr uint32_t kNotifyIconDataV1Size = 88;  // NOTIFYICONDATAA_V1_SIZE
+constexpr uint32_t kNimAdd = 0;
+constexpr uint32_t kNimDelete = 2;
+constexpr uint32_t kNifMessage = 0x1;
+constexpr uint32_t kNifIcon = 0x2;
+constexpr uint32_t kNifTip = 0x4;
+// The window messages an icon's callback carries: the one it is sent as, and the press it brings the window back on.
+constexpr uint32_t kWmMouseMove = 0x200;
+constexpr int32_t kWmLButtonDown = 0x201;
+
+// --- advapi32: the process token and its privileges ----------------------------------------------------------------
+
+// LUID_AND_ATTRIBUTES.
+struct LuidAndAttributes {
+    uint64_t Luid = 0;
+    uint32_t Attributes = 0;
+};
+// TOKEN_PRIVILEGES with room for `Room` entries, of which PrivilegeCount are in use.
+template <uint32_t Room>
+struct TokenPrivilegesOf {
+    static constexpr uint32_t kRoom = Room;
+    uint32_t PrivilegeCount = 0;
+    LuidAndAttributes Privileges[Room] = {};
+};
+// As AdjustTokenPrivileges is handed it: room for two entries.
+using TokenPrivilegesRecord = TokenPrivilegesOf<2>;
+// As GetTokenInformation fills it: room for 64 entries, where Windows defines fewer than 40 privileges.
+constexpr uint32_t kTokenPrivilegesReadEntries = 64;
+using TokenPrivilegesList = TokenPrivilegesOf<kTokenPrivilegesReadEntries>;
+
+// The size of a TOKEN_PRIVILEGES holding `count` entries: the count, then 12 bytes an entry.
+constexpr uint32_t TokenPrivilegesLength(uint32_t count) {
+    return 4 + 12 * count;
+}
+
+constexpr uint32_t kTokenAdjustPrivileges = 0x20;
+constexpr uint32_t kTokenQuery = 0x08;
+constexpr uint32_t kSePrivilegeEnabled = 0x2;
+// A privilege taken out of the token for good: listed, perhaps, but no longer held.
+constexpr uint32_t kSePrivilegeRemoved = 0x4;
+constexpr uint32_t kErrorNotAllAssigned = 1300;
+// TOKEN_INFORMATION_CLASS TokenPrivileges: GetTokenInformation lists every privilege of the token.
+constexpr uint32_t kTokenPrivilegesClass = 3;
+constexpr const char* kShutdownPrivilegeName = "SeShutdownPrivilege";  // SE_SHUTDOWN_NAME
+
+// --- kernel32 ------------------------------------------------------------------------------------------------------
+
+constexpr uint32_t kMaxPath = 260;
+constexpr uint16_t kSwShowMinimized = 2;
+// What WaitForSingleObject answers, and the exit code of a process that still runs.
+constexpr uint32_t kWaitObject0 = 0;
+constexpr uint32_t kWaitTimeout = 0x102;
+constexpr uint32_t kWaitFailed = 0xFFFFFFFF;
+constexpr uint32_t kStillActive = 259;
 // SetThreadExecutionState's flags: keep the system out of idle sleep until told otherwise (the display may still
 // turn off), and the call that takes that back.
 constexpr uint32_t kEsContinuous = 0x80000000;
 constexpr uint32_t kEsSystemRequired = 0x00000001;
+
+// --- user32 and gdi32 ----------------------------------------------------------------------------------------------
+
+constexpr uint32_t kEwxShutdown = 0x01;
+constexpr uint32_t kEwxReboot = 0x02;
+constexpr uint32_t kEwxForce = 0x04;
+constexpr uint32_t kEwxPowerOff = 0x08;
+constexpr uint32_t kSrcCopy = 0x00CC0020;
+
+class SystemHandle;
 
 class SystemCalls {
 public:
     virtual ~SystemCalls() = default;
 
     // shell32
-    // data points at an 88-byte NOTIFYICONDATAA record.
-    virtual bool Shell_NotifyIconA(uint32_t message, const uint8_t* data) = 0;
+    virtual bool Shell_NotifyIconA(uint32_t message, const NotifyIconRecord* data) = 0;
 
     // kernel32
     virtual uint32_t GetCurrentProcess() = 0;
+    // Only SystemHandle calls it: a handle the program obtained is closed by its owner, once.
     virtual bool CloseHandle(uint32_t handle) = 0;
     virtual uint32_t GetLastError() = 0;
     virtual bool SetSystemPowerState(bool suspend, bool force) = 0;
@@ -30,26 +109,24 @@ public:
     virtual uint32_t GetSystemDirectory(char* buf, uint32_t cap) = 0;
     // Starts a program without waiting for it. applicationUtf8 is the full path of the program,
     // commandLineUtf8 the whole command line; showWindow goes to STARTUPINFO.wShowWindow. The thread handle is
-    // closed at once; the process handle is given back in *process for the caller to watch and close, or closed
-    // at once when process is null.
+    // closed at once; *process takes the process handle for the caller to watch, or, null, it is closed at once too.
     virtual bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow,
-                               uint32_t* process) = 0;
-    // The result: 0 (WAIT_OBJECT_0) signalled, 0x102 (WAIT_TIMEOUT) not yet, 0xFFFFFFFF (WAIT_FAILED).
+                               SystemHandle* process) = 0;
     virtual uint32_t WaitForSingleObject(uint32_t handle, uint32_t milliseconds) = 0;
-    // *exitCode is 259 (STILL_ACTIVE) while the process runs.
     virtual bool GetExitCodeProcess(uint32_t process, uint32_t* exitCode) = 0;
     // The calling thread's execution state; returns the previous one, 0 on failure.
     virtual uint32_t SetThreadExecutionState(uint32_t flags) = 0;
 
     // advapi32
-    virtual bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) = 0;
+    // *token takes the token opened (none on failure).
+    virtual bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) = 0;
     virtual bool LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) = 0;
-    // newState and previousState point at TOKEN_PRIVILEGES records laid out as bytes.
-    virtual bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const uint8_t* newState,
-                                       uint32_t bufferLength, uint8_t* previousState, uint32_t* returnLength) = 0;
-    // info receives the record of infoClass laid out as bytes (for TokenPrivileges, a TOKEN_PRIVILEGES record);
-    // *returnLength the size written, or the size needed when length was too small.
-    virtual bool GetTokenInformation(uint32_t token, uint32_t infoClass, uint8_t* info, uint32_t length,
+    virtual bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const TokenPrivilegesRecord* newState,
+                                       uint32_t bufferLength, TokenPrivilegesRecord* previousState,
+                                       uint32_t* returnLength) = 0;
+    // Reads infoClass TokenPrivileges, the one the program asks for; *returnLength is the size the system wrote, or
+    // the size it needs when length was too small.
+    virtual bool GetTokenInformation(uint32_t token, uint32_t infoClass, TokenPrivilegesList* info, uint32_t length,
                                      uint32_t* returnLength) = 0;
 
     // powrprof
@@ -66,4 +143,37 @@ public:
     // gdi32
     virtual bool BitBlt(uint32_t destDC, int x, int y, int width, int height, uint32_t srcDC, int srcX, int srcY,
                         uint32_t rop) = 0;
+};
+
+// A kernel handle the program obtained through SystemCalls (a token, a started process), closed through it exactly
+// once: when its owner goes, or takes another. Only the call that opens a handle fills one, so no path of the program
+// holds a bare handle it would have to close by hand. Moving hands the handle over.
+class SystemHandle {
+public:
+    explicit SystemHandle(SystemCalls& system) : system_(&system) {}
+    ~SystemHandle() { Reset(); }
+    SystemHandle(SystemHandle&& other) noexcept : system_(other.system_), handle_(other.handle_) { other.handle_ = 0; }
+    SystemHandle& operator=(SystemHandle&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            system_ = other.system_;
+            handle_ = other.handle_;
+            other.handle_ = 0;
+        }
+        return *this;
+    }
+    SystemHandle(const SystemHandle&) = delete;
+    SystemHandle& operator=(const SystemHandle&) = delete;
+
+    uint32_t Get() const { return handle_; }
+    // Closes the handle held, if any, and holds `handle` (0: none) from now on.
+    void Reset(uint32_t handle = 0) {
+        // A handle the system will not close is no reason to keep it: the program is done with it either way.
+        if (handle_ != 0) (void)system_->CloseHandle(handle_);
+        handle_ = handle;
+    }
+
+private:
+    SystemCalls* system_;
+    uint32_t handle_ = 0;
 };

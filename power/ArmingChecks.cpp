@@ -1,25 +1,18 @@
 // The checks made at arming: the shutdown privilege in the account's token, and hibernation switched on.
 #include "power/ArmingChecks.h"
 
-#include <cstring>
-
-#include "power/TokenPrivileges.h"
-
 namespace {
 
-// Looks for `luid` in a TOKEN_PRIVILEGES record of `length` bytes. A record whose count claims more entries than
-// it holds says nothing reliable.
-PrivilegeHolding FindPrivilege(const uint8_t* record, uint32_t length, uint64_t luid) {
-    if (length < kTokenPrivilegesEntriesOffset) return PrivilegeHolding::Unknown;
-    const uint32_t count = GetU32(record + kTokenPrivilegesCountOffset);
-    if (count > (length - kTokenPrivilegesEntriesOffset) / kLuidAndAttributesSize) return PrivilegeHolding::Unknown;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t* entry = record + kTokenPrivilegesEntriesOffset + kLuidAndAttributesSize * i;
-        const uint64_t entryLuid =
-            static_cast<uint64_t>(GetU32(entry + kLuidLowOffset)) | static_cast<uint64_t>(GetU32(entry + kLuidHighOffset)) << 32;
-        if (entryLuid != luid) continue;
-        return (GetU32(entry + kLuidAttributesOffset) & kSePrivilegeRemoved) ? PrivilegeHolding::NotHeld
-                                                                               : PrivilegeHolding::Held;
+// Looks for `luid` among the token's privileges, of which the system wrote `length` bytes. A count that claims more
+// entries than were written, or than the list has room for, says nothing reliable.
+PrivilegeHolding FindPrivilege(const TokenPrivilegesList& list, uint32_t length, uint64_t luid) {
+    if (list.PrivilegeCount > list.kRoom || TokenPrivilegesLength(list.PrivilegeCount) > length) {
+        return PrivilegeHolding::Unknown;
+    }
+    for (uint32_t i = 0; i < list.PrivilegeCount; ++i) {
+        const LuidAndAttributes& entry = list.Privileges[i];
+        if (entry.Luid != luid) continue;
+        return (entry.Attributes & kSePrivilegeRemoved) ? PrivilegeHolding::NotHeld : PrivilegeHolding::Held;
     }
     return PrivilegeHolding::NotHeld;
 }
@@ -28,23 +21,19 @@ PrivilegeHolding FindPrivilege(const uint8_t* record, uint32_t length, uint64_t 
 
 PrivilegeHolding ShutdownPrivilegeHolding(SystemCalls& sys) {
     // Only read here: the privilege is enabled by the action itself, when it runs.
-    uint32_t token = 0;
+    SystemHandle token(sys);
     if (!sys.OpenProcessToken(sys.GetCurrentProcess(), kTokenQuery, &token)) return PrivilegeHolding::Unknown;
 
-    PrivilegeHolding holding = PrivilegeHolding::Unknown;
     uint64_t luid = 0;
-    // Aligned like the system's own record: Windows refuses a misaligned buffer (ERROR_NOACCESS).
-    alignas(4) uint8_t record[TokenPrivilegesLength(kTokenPrivilegesReadEntries)];
-    std::memset(record, 0, sizeof record);
+    TokenPrivilegesList list;
     uint32_t length = 0;
     // An empty system name (not a null pointer) names the local computer, as when the privilege is enabled.
-    if (sys.LookupPrivilegeValueA("", kShutdownPrivilegeName, &luid) &&
-        sys.GetTokenInformation(token, kTokenPrivilegesClass, record, sizeof record, &length)) {
-        holding = FindPrivilege(record, length < sizeof record ? length : static_cast<uint32_t>(sizeof record), luid);
+    if (!sys.LookupPrivilegeValueA("", kShutdownPrivilegeName, &luid) ||
+        !sys.GetTokenInformation(token.Get(), kTokenPrivilegesClass, &list, TokenPrivilegesLength(list.kRoom),
+                                 &length)) {
+        return PrivilegeHolding::Unknown;
     }
-    // A failed close changes nothing for the user, so its result is not acted on.
-    sys.CloseHandle(token);
-    return holding;
+    return FindPrivilege(list, length, luid);
 }
 
 bool HibernationAvailable(SystemCalls& sys) {

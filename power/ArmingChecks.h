@@ -1,8 +1,6 @@
 // What "OK" checks before arming, while the user is still there to read why the chosen action could not happen.
 #pragma once
 
-#include <cstddef>
-
 #include "platform/SystemCalls.h"
 #include "power/PowerResult.h"
 
@@ -16,9 +14,6 @@ enum class ArmingRefusal {
 // enables it. Unknown when the token cannot be read.
 enum class PrivilegeHolding { Held, NotHeld, Unknown };
 PrivilegeHolding ShutdownPrivilegeHolding(SystemCalls& sys);
-
-// Room for this many entries in the record GetTokenInformation fills: Windows defines fewer than 40 privileges.
-constexpr size_t kTokenPrivilegesReadEntries = 64;
 
 // Whether hibernation is available. Where Windows cannot say (no powrprof.dll, or one without
 // IsPwrHibernateAllowed), it is taken as available: the request at the target time still reports a refusal.

@@ -3,14 +3,6 @@
 
 #include "power/Privilege.h"
 
-namespace {
-
-constexpr uint32_t kEwxShutdown = 0x01;
-constexpr uint32_t kEwxForce = 0x04;
-constexpr uint32_t kEwxPowerOff = 0x08;
-
-}  // namespace
-
 PowerResult EteindreOrdinateur(SystemCalls& sys) {
     const PowerStep privilege = ActiverPrivilegeArret(sys);
     if (privilege != PowerStep::None) {

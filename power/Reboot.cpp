@@ -3,17 +3,11 @@
 #include "power/Reboot.h"
 
 #include <cstring>
+#include <utility>
 
 #include "power/Privilege.h"
 
 const char* const kRestartCommandLine = "Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP.";
-
-namespace {
-
-constexpr uint16_t kSwShowMinimized = 2;
-constexpr uint32_t kMaxPath = 260;
-
-}  // namespace
 
 PowerResult RedemarrerOrdinateur(SystemCalls& sys, RestartWatch& watch) {
     char directory[kMaxPath];
@@ -27,9 +21,9 @@ PowerResult RedemarrerOrdinateur(SystemCalls& sys, RestartWatch& watch) {
     if (program[end - 1] != '\\') program[end++] = '\\';
     std::memcpy(program + end, kProgramName, sizeof kProgramName);
 
-    uint32_t process = 0;
+    SystemHandle process(sys);
     if (!sys.CreateProcess(program, kRestartCommandLine, kSwShowMinimized, &process)) return ForcerRedemarrage(sys);
-    watch.Watch(process);
+    watch.Watch(std::move(process));
     return {PowerAction::Restart, PowerStep::None};
 }
 
@@ -38,15 +32,15 @@ PowerResult ForcerRedemarrage(SystemCalls& sys) {
     if (privilege != PowerStep::None) {
         return {PowerAction::Restart, privilege};
     }
-    if (!sys.ExitWindowsEx(kEwxRebootForce, 0)) {
+    if (!sys.ExitWindowsEx(kEwxReboot | kEwxForce, 0)) {
         return {PowerAction::Restart, PowerStep::PowerRequest};
     }
     return {PowerAction::Restart, PowerStep::None};
 }
 
-void RestartWatch::Watch(uint32_t process) {
+void RestartWatch::Watch(SystemHandle process) {
     Stop();
-    process_ = process;
+    process_ = std::move(process);
     looks_ = 0;
     watching_ = true;
 }
@@ -62,14 +56,14 @@ bool RestartWatch::Look(PowerResult* result) {
     if (!watching_) return false;
     ++looks_;
     // A wait of 0 ms only asks: the window's thread never blocks on shutdown.exe.
-    const uint32_t state = sys_.WaitForSingleObject(process_, 0);
+    const uint32_t state = sys_.WaitForSingleObject(process_.Get(), 0);
     if (state == kWaitTimeout && looks_ < kRestartWatchLooks) return false;
     // Still running after half a minute is no restart either: one under way would have ended this program by now
     // (Windows ends every program as it restarts), so shutdown.exe hangs. A wait that fails leaves the restart
     // unknown. Either way Windows is asked directly: a restart asked twice is still one restart.
     uint32_t exitCode = kStillActive;
     const bool endedWithZero =
-        state == kWaitObject0 && sys_.GetExitCodeProcess(process_, &exitCode) && exitCode == 0;
+        state == kWaitObject0 && sys_.GetExitCodeProcess(process_.Get(), &exitCode) && exitCode == 0;
     Stop();
     if (endedWithZero) {
         accepted_ = true;
@@ -84,7 +78,5 @@ void RestartWatch::Stop() {
     accepted_ = false;
     if (!watching_) return;
     watching_ = false;
-    // A handle the system will not close is no reason to stop: the watch is over either way.
-    (void)sys_.CloseHandle(process_);
-    process_ = 0;
+    process_.Reset();
 }

@@ -10,13 +10,6 @@
 // The exact command line given to shutdown.exe.
 extern const char* const kRestartCommandLine;
 
-// What WaitForSingleObject and GetExitCodeProcess answer, and the flags of the forced restart.
-constexpr uint32_t kWaitObject0 = 0;
-constexpr uint32_t kWaitTimeout = 0x102;
-constexpr uint32_t kWaitFailed = 0xFFFFFFFF;
-constexpr uint32_t kStillActive = 259;
-constexpr uint32_t kEwxRebootForce = 0x02 | 0x04;  // EWX_REBOOT | EWX_FORCE
-
 // Looks taken at the started shutdown.exe, one a second, before it counts as having failed.
 constexpr int kRestartWatchLooks = 30;
 // Looks, one a second, after shutdown.exe ended with 0, before a program still running says the restart did not come.
@@ -30,13 +23,13 @@ constexpr int kRestartComingLooks = 120;
 // own end included.
 class RestartWatch {
 public:
-    explicit RestartWatch(SystemCalls& sys) : sys_(sys) {}
+    explicit RestartWatch(SystemCalls& sys) : sys_(sys), process_(sys) {}
     ~RestartWatch() { Stop(); }
     RestartWatch(const RestartWatch&) = delete;
     RestartWatch& operator=(const RestartWatch&) = delete;
 
     // Takes over the handle of a started shutdown.exe; one still held from an earlier restart is closed first.
-    void Watch(uint32_t process);
+    void Watch(SystemHandle process);
     bool Watching() const { return watching_ || accepted_; }
     // shutdown.exe ended with 0: what is left is to wait for the restart.
     bool Accepted() const { return accepted_; }
@@ -51,7 +44,7 @@ public:
 
 private:
     SystemCalls& sys_;
-    uint32_t process_ = 0;
+    SystemHandle process_;
     int looks_ = 0;
     bool watching_ = false;   // shutdown.exe's handle is held
     bool accepted_ = false;   // shutdown.exe ended with 0: waiting for the restart to end the program

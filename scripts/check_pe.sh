@@ -5,23 +5,39 @@
 # at run time, no instruction the Pentium MMX or the AMD K6 lacks, a manifest XP's loader accepts, and icons it reads.
 #   check_pe.sh [EXE]          check (default: "build/win32/Tarveil XP.exe")
 #   check_pe.sh --list [EXE]   print the exe's imports as "dll function" lines, the allow-list's format
-# XP_IMPORTS names another allow-list and BOUND_FUNCTIONS another list of run-time names (the tests use both).
+#   check_pe.sh --bound        print the functions the program looks up at run time, as read for the check
+# The lists are data beside this script: xp-imports.txt (allowed), xp-denied.txt (added after XP). XP_IMPORTS names
+# another allow-list and BOUND_FUNCTIONS a file in --bound's format to check instead (the tests use both).
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
 ALLOW=${XP_IMPORTS:-$here/xp-imports.txt}
-BOUND=${BOUND_FUNCTIONS:-$root/win32/BoundFunctions.h}
+DENIED=$here/xp-denied.txt
 WRESTOOL=${WRESTOOL:-wrestool}
 XMLLINT=${XMLLINT:-xmllint}
+CXX_HOST=${CXX_HOST:-g++}
 
-list_only=0
-if [ "${1:-}" = --list ]; then list_only=1; shift; fi
+mode=check
+case "${1:-}" in --list) mode=list; shift ;; --bound) mode=bound; shift ;; esac
 exe=${1:-$root/build/win32/Tarveil XP.exe}
 
+# pe_facts, built on the host, prints what bash reads badly: the program's table of run-time names, an icon's images.
+work=$(mktemp -d "${TMPDIR:-/tmp}/check_pe.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+facts() {
+    [ -x "$work/pe_facts" ] || "$CXX_HOST" -std=c++17 -O1 -I"$root" -o "$work/pe_facts" "$here/pe_facts.cpp" >&2 || return 1
+    "$work/pe_facts" "$@"
+}
+# "library entry [Windows it came with, when after XP]", the library in lower case
+bound_functions() {
+    if [ -n "${BOUND_FUNCTIONS:-}" ]; then cat "$BOUND_FUNCTIONS"; else facts bound; fi | awk 'NF { $1 = tolower($1); print }'
+}
+if [ "$mode" = bound ]; then bound_functions; exit; fi
+
 [ -f "$exe" ] || { echo "check_pe: $exe not found" >&2; exit 1; }
-for tool in "$OBJDUMP|binutils-mingw-w64-i686" "$WRESTOOL|icoutils" "$XMLLINT|libxml2-utils" "od|coreutils" "iconv|libc-bin"; do
+for tool in "$OBJDUMP|binutils-mingw-w64-i686" "$WRESTOOL|icoutils" "$XMLLINT|libxml2-utils" "$CXX_HOST|g++" "iconv|libc-bin"; do
     command -v "${tool%%|*}" >/dev/null || { echo "check_pe: ${tool%%|*} not found (package ${tool#*|})" >&2; exit 1; }
 done
 
@@ -41,7 +57,7 @@ imports() {
     ' <<<"$dump" | sort -u
 }
 
-if [ "$list_only" = 1 ]; then
+if [ "$mode" = list ]; then
     imports
     exit 0
 fi
@@ -85,154 +101,9 @@ for d in $dlls; do
 done
 
 # --- Functions ------------------------------------------------------------------------------------------------------
-# Added after XP (Vista, 7, 8, 10, or only Server 2003 / XP x64): never allowed, whatever the allow-list says.
-DENY='
-kernel32.dll GetTickCount64
-kernel32.dll InitializeSRWLock
-kernel32.dll AcquireSRWLockExclusive
-kernel32.dll AcquireSRWLockShared
-kernel32.dll ReleaseSRWLockExclusive
-kernel32.dll ReleaseSRWLockShared
-kernel32.dll TryAcquireSRWLockExclusive
-kernel32.dll TryAcquireSRWLockShared
-kernel32.dll InitializeConditionVariable
-kernel32.dll SleepConditionVariableCS
-kernel32.dll SleepConditionVariableSRW
-kernel32.dll WakeConditionVariable
-kernel32.dll WakeAllConditionVariable
-kernel32.dll InitOnceInitialize
-kernel32.dll InitOnceBeginInitialize
-kernel32.dll InitOnceComplete
-kernel32.dll InitOnceExecuteOnce
-kernel32.dll InitializeCriticalSectionEx
-kernel32.dll FlsAlloc
-kernel32.dll FlsFree
-kernel32.dll FlsGetValue
-kernel32.dll FlsSetValue
-kernel32.dll CreateFile2
-kernel32.dll CreateEventExA
-kernel32.dll CreateEventExW
-kernel32.dll CreateMutexExA
-kernel32.dll CreateMutexExW
-kernel32.dll CreateSemaphoreExA
-kernel32.dll CreateSemaphoreExW
-kernel32.dll CreateWaitableTimerExW
-kernel32.dll GetSystemTimePreciseAsFileTime
-kernel32.dll CompareStringEx
-kernel32.dll CompareStringOrdinal
-kernel32.dll GetLocaleInfoEx
-kernel32.dll LCMapStringEx
-kernel32.dll GetUserDefaultLocaleName
-kernel32.dll GetSystemDefaultLocaleName
-kernel32.dll LocaleNameToLCID
-kernel32.dll LCIDToLocaleName
-kernel32.dll ResolveLocaleName
-kernel32.dll GetDateFormatEx
-kernel32.dll GetTimeFormatEx
-kernel32.dll GetNumberFormatEx
-kernel32.dll GetCurrencyFormatEx
-kernel32.dll EnumSystemLocalesEx
-kernel32.dll IsValidLocaleName
-kernel32.dll GetDynamicTimeZoneInformation
-kernel32.dll SetThreadStackGuarantee
-kernel32.dll GetCurrentProcessorNumber
-kernel32.dll GetErrorMode
-kernel32.dll GetThreadErrorMode
-kernel32.dll SetThreadErrorMode
-kernel32.dll QueryFullProcessImageNameA
-kernel32.dll QueryFullProcessImageNameW
-kernel32.dll GetFinalPathNameByHandleA
-kernel32.dll GetFinalPathNameByHandleW
-kernel32.dll GetFileInformationByHandleEx
-kernel32.dll SetFileInformationByHandle
-kernel32.dll CreateSymbolicLinkA
-kernel32.dll CreateSymbolicLinkW
-kernel32.dll CancelIoEx
-kernel32.dll CancelSynchronousIo
-kernel32.dll GetQueuedCompletionStatusEx
-kernel32.dll SetFileCompletionNotificationModes
-kernel32.dll Wow64DisableWow64FsRedirection
-kernel32.dll Wow64RevertWow64FsRedirection
-kernel32.dll CreateThreadpoolWork
-kernel32.dll CreateThreadpoolTimer
-kernel32.dll SetWaitableTimerEx
-kernel32.dll GetProductInfo
-kernel32.dll RaiseFailFastException
-kernel32.dll GetProcessIdOfThread
-kernel32.dll GetThreadId
-kernel32.dll GetProcessId
-kernel32.dll SetDllDirectoryW
-kernel32.dll SetDefaultDllDirectories
-kernel32.dll AddDllDirectory
-kernel32.dll PowerCreateRequest
-kernel32.dll PowerSetRequest
-kernel32.dll PowerClearRequest
-advapi32.dll RegGetValueA
-advapi32.dll RegGetValueW
-advapi32.dll RegDeleteTreeA
-advapi32.dll RegDeleteTreeW
-advapi32.dll RegSetKeyValueA
-advapi32.dll RegSetKeyValueW
-advapi32.dll RegDeleteKeyExA
-advapi32.dll RegDeleteKeyExW
-advapi32.dll RegCopyTreeW
-advapi32.dll RegLoadMUIStringW
-advapi32.dll InitiateShutdownA
-advapi32.dll InitiateShutdownW
-user32.dll SetProcessDPIAware
-user32.dll IsProcessDPIAware
-user32.dll SetProcessDpiAwarenessContext
-user32.dll GetDpiForWindow
-user32.dll GetDpiForSystem
-user32.dll GetSystemMetricsForDpi
-user32.dll AdjustWindowRectExForDpi
-user32.dll ChangeWindowMessageFilter
-user32.dll ChangeWindowMessageFilterEx
-user32.dll ShutdownBlockReasonCreate
-user32.dll ShutdownBlockReasonDestroy
-user32.dll ShutdownBlockReasonQuery
-user32.dll RegisterPowerSettingNotification
-user32.dll UnregisterPowerSettingNotification
-user32.dll AddClipboardFormatListener
-user32.dll RemoveClipboardFormatListener
-user32.dll GetWindowDisplayAffinity
-user32.dll SetWindowDisplayAffinity
-user32.dll CalculatePopupWindowPosition
-user32.dll LogicalToPhysicalPoint
-user32.dll PhysicalToLogicalPoint
-shell32.dll SHGetKnownFolderPath
-shell32.dll SHCreateItemFromParsingName
-shell32.dll Shell_NotifyIconGetRect
-shell32.dll SHGetStockIconInfo
-comctl32.dll TaskDialog
-comctl32.dll TaskDialogIndirect
-comctl32.dll LoadIconMetric
-comctl32.dll LoadIconWithScaleDown
-powrprof.dll PowerGetActiveScheme
-powrprof.dll PowerSetActiveScheme
-powrprof.dll PowerReadACValue
-powrprof.dll PowerReadDCValue
-powrprof.dll PowerWriteACValueIndex
-powrprof.dll PowerEnumerate
-msvcrt.dll strnlen
-msvcrt.dll wcsnlen
-msvcrt.dll _fseeki64
-msvcrt.dll _ftelli64
-msvcrt.dll _set_invalid_parameter_handler
-msvcrt.dll _get_invalid_parameter_handler
-msvcrt.dll _configthreadlocale
-msvcrt.dll _create_locale
-msvcrt.dll _free_locale
-msvcrt.dll _get_errno
-msvcrt.dll _set_errno
-msvcrt.dll _get_doserrno
-msvcrt.dll _set_doserrno
-msvcrt.dll _get_output_format
-msvcrt.dll _set_output_format
-msvcrt.dll _gmtime64_s
-msvcrt.dll _localtime64_s
-msvcrt.dll _wctime64_s
-'
+# Added after XP: never allowed, whatever the allow-list says.
+DENY=$(grep -v '^[[:space:]]*#' "$DENIED" | awk 'NF >= 2 { print tolower($1), $2 }')
+[ -n "$DENY" ] || bad "list of functions added after XP $DENIED not found or empty"
 # in_list LIST — the lines of stdin that are also lines of LIST (one awk, not one grep per function)
 in_list() { awk 'NR == FNR { seen[$0] = 1; next } $0 in seen' <(printf '%s\n' "$1") -; }
 not_in_list() { awk 'NR == FNR { seen[$0] = 1; next } NF && !($0 in seen)' <(printf '%s\n' "$1") -; }
@@ -285,45 +156,37 @@ if [ -n "$allowed" ]; then
 fi
 
 # --- Functions looked up at run time ---------------------------------------------------------------------------------
-# GetProcAddress names never reach the import table; the program keeps them on one list, read here as text. A line
-# marked /* after XP: Windows N */ names a function XP lacks, which the program does without where the look-up fails:
-# it must name a later Windows, and it must never be imported, or XP's loader would refuse the exe.
+# GetProcAddress names never reach the import table; the program keeps them in one table, which pe_facts prints. A
+# function marked with the Windows it came with is one XP lacks, which the program does without where the look-up
+# fails: the mark must name a later Windows, and the function must never be imported, or XP's loader would refuse the
+# exe.
 LATER='^Windows (Vista|7|8|8\.1|10|11)$'
-if [ -f "$BOUND" ]; then
-    lines=$(grep -E 'TARVEIL_BOUND\(' "$BOUND")
-    # "library entry|later Windows", the second part empty for a function XP has
-    read_bound='s/^[[:space:]]*TARVEIL_BOUND\([[:space:]]*[A-Za-z_][A-Za-z0-9_]*[[:space:]]*,[[:space:]]*"([^"]+)"[[:space:]]*,[[:space:]]*"([^"]+)"[[:space:]]*\)[[:space:]]*(\/\*[[:space:]]*after XP:[[:space:]]*([^*]*[^*[:space:]])[[:space:]]*\*\/)?[[:space:]]*\\?[[:space:]]*$/\1 \2|\4/p'
-    entries=$(sed -nE "$read_bound" <<<"$lines" | awk -F'|' '{ split($1, n, " "); print tolower(n[1]) " " n[2] "|" $2 }')
-    bound=$(awk -F'|' '$2 == "" { print $1 }' <<<"$entries")
-    later=$(awk -F'|' '$2 != ""' <<<"$entries")
-    if [ -z "$lines" ] || [ "$(grep -c . <<<"$lines")" != "$(grep -c . <<<"$entries")" ]; then
-        bad "cannot read every TARVEIL_BOUND line of $BOUND (want: TARVEIL_BOUND(id, \"library\", \"entry\") on one line)"
-    else
-        while IFS='|' read -r name since; do
-            [ -z "$name" ] && continue
-            if ! [[ $since =~ $LATER ]]; then
-                bad "looks up ${name/ /!} as a function after XP, but '$since' names no Windows after XP (want e.g. 'Windows Vista')"
-            elif in_list "$name" <<<"$all" | grep -q .; then
-                bad "imports ${name/ /!}, which the run-time list says came with $since: look it up at run time instead"
-            else
-                ok "looks up ${name/ /!} at run time only where present (from $since on), never imported"
-            fi
-        done <<<"$later"
-        off=0
-        system_dlls=" $(echo $SYSTEM_DLLS) "
-        while read -r d f; do
-            [ -z "$d" ] && continue
-            if [[ $system_dlls != *" $d "* ]]; then
-                bad "looks up $d!$f at run time, and $d is not a Windows XP system DLL"
-            else
-                bad "looks up $d!$f at run time, not on the list of functions known on XP ($(basename "$ALLOW"))"
-            fi
-            off=$((off + 1))
-        done < <({ in_list "$DENY" <<<"$bound"; not_in_list "$allowed" <<<"$bound"; } | sort -u)
-        [ "$off" = 0 ] && ok "all $(grep -c . <<<"$bound") functions looked up at run time are on the XP list"
-    fi
+if ! entries=$(bound_functions) || [ -z "$entries" ]; then
+    bad "cannot read the list of functions looked up at run time (pe_facts bound)"
 else
-    bad "list of functions looked up at run time $BOUND not found"
+    bound=$(awk 'NF == 2' <<<"$entries")
+    while read -r d f since; do
+        [ -z "$since" ] && continue
+        if ! [[ $since =~ $LATER ]]; then
+            bad "looks up $d!$f as a function after XP, but '$since' names no Windows after XP (want e.g. 'Windows Vista')"
+        elif in_list "$d $f" <<<"$all" | grep -q .; then
+            bad "imports $d!$f, which the run-time list says came with $since: look it up at run time instead"
+        else
+            ok "looks up $d!$f at run time only where present (from $since on), never imported"
+        fi
+    done <<<"$entries"
+    off=0
+    system_dlls=" $(echo $SYSTEM_DLLS) "
+    while read -r d f; do
+        [ -z "$d" ] && continue
+        if [[ $system_dlls != *" $d "* ]]; then
+            bad "looks up $d!$f at run time, and $d is not a Windows XP system DLL"
+        else
+            bad "looks up $d!$f at run time, not on the list of functions known on XP ($(basename "$ALLOW"))"
+        fi
+        off=$((off + 1))
+    done < <({ in_list "$DENY" <<<"$bound"; not_in_list "$allowed" <<<"$bound"; } | sort -u)
+    [ "$off" = 0 ] && ok "all $(grep -c . <<<"$bound") functions looked up at run time are on the XP list"
 fi
 
 # --- Start-up work the program's own entry point does not do ------------------------------------------------------
@@ -382,8 +245,6 @@ done
 [ "$cpu_bad" = 0 ] && [ -n "$insns" ] && ok "no P6, MMX or SSE instruction in $(grep -c . <<<"$insns") instructions"
 
 # --- Resources -----------------------------------------------------------------------------------------------------
-work=$(mktemp -d "${TMPDIR:-/tmp}/check_pe.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 resources=$("$WRESTOOL" -l "$exe" 2>/dev/null)
 
 # --- Manifest: XP's loader refuses what Wine lets through ---------------------------------------------------------
@@ -461,44 +322,31 @@ else
 fi
 
 # --- Icons: XP reads only plain DIB images, and no 256 px entry --------------------------------------------------------
-# little-endian numbers out of the bytes of the icon file being read, held in B
-u8() { echo "${B[$1]:-0}"; }
-u16() { echo $(( ${B[$1]:-0} | ${B[$1 + 1]:-0} << 8 )); }
-u32() { echo $(( ${B[$1]:-0} | ${B[$1 + 1]:-0} << 8 | ${B[$1 + 2]:-0} << 16 | ${B[$1 + 3]:-0} << 24 )); }
 groups=$(grep -E -- '--type=14 ' <<<"$resources" | sed -E 's/ \[.*//')
 if [ -z "$groups" ]; then
     bad "no icon group (resource type 14)"
 else
     while read -r opts; do
-        ico="$work/group.ico"
         # shellcheck disable=SC2086
-        "$WRESTOOL" -x $opts "$exe" >"$ico" 2>/dev/null
+        "$WRESTOOL" -x $opts "$exe" >"$work/group.ico" 2>/dev/null
         name=$(sed -E 's/.*--name=([^ ]+).*/\1/' <<<"$opts")
-        # shellcheck disable=SC2207
-        B=($(od -An -tu1 -v "$ico"))
-        count=$(u16 4)
-        if ! [[ $count =~ ^[0-9]+$ ]] || [ "$count" = 0 ]; then bad "icon group $name cannot be read"; continue; fi
+        if ! images=$(facts icon "$work/group.ico"); then bad "icon group $name cannot be read"; continue; fi
         sizes=' '; icon_bad=0
-        for ((i = 0; i < count; i++)); do
-            e=$((6 + 16 * i))
-            w=$(u8 "$e"); h=$(u8 $((e + 1))); off=$(u32 $((e + 12)))
-            [ "$w" = 0 ] && w=256
-            [ "$h" = 0 ] && h=256
-            sig="${B[*]:$off:8}"
-            if [ "$sig" = "137 80 78 71 13 10 26 10" ]; then
+        while read -r w h kind; do
+            if [ "$kind" = png ]; then
                 bad "icon group $name: the ${w} x ${h} image is PNG-compressed, which XP cannot read"; icon_bad=1
-            elif [ "$(u32 "$off")" != 40 ]; then
+            elif [ "$kind" != dib ]; then
                 bad "icon group $name: the ${w} x ${h} image is not a plain DIB (BITMAPINFOHEADER)"; icon_bad=1
             fi
             if [ "$w" -ge 256 ] || [ "$h" -ge 256 ]; then
                 bad "icon group $name has a ${w} x ${h} entry, which XP cannot read"; icon_bad=1
             fi
             sizes+="${w}x${h} "
-        done
+        done <<<"$images"
         for s in 16x16 32x32 48x48; do
             [[ $sizes == *" $s "* ]] || { bad "icon group $name has no $s image"; icon_bad=1; }
         done
-        [ "$icon_bad" = 0 ] && ok "icon group $name: $count plain DIB images of$(tr ' ' '\n' <<<"$sizes" | sort -un | tr '\n' ' ' | sed 's/ $//')"
+        [ "$icon_bad" = 0 ] && ok "icon group $name: $(grep -c . <<<"$images") plain DIB images of$(tr ' ' '\n' <<<"$sizes" | sort -un | tr '\n' ' ' | sed 's/ $//')"
     done <<<"$groups"
 fi
 

@@ -182,15 +182,14 @@ $CXX $XP_FLAGS "$work/xp.cpp" $START "$work/good.res.o" -o "$work/xp.exe" 2>"$wo
 # can trip; the run-time names are the program's own.
 { cat "$here/xp-imports.txt"; bash "$here/check_pe.sh" --list "$work/xp.exe" | sed 's/$/ Windows 2000 Professional/'; } >"$work/allow.txt"
 awk '!done && /^[a-z]/ { print $1, $2; done = 1; next } 1' "$work/allow.txt" >"$work/noevidence.txt"
-sed 's|TARVEIL_BOUND(kBitBlt, "gdi32.dll", "BitBlt")|& \\\n    TARVEIL_BOUND(kBeep, "kernel32.dll", "Beep")|' \
-    "$root/win32/BoundFunctions.h" >"$work/bound_beep.h"
-cmp -s "$root/win32/BoundFunctions.h" "$work/bound_beep.h" && fatal "BoundFunctions.h no longer has the BitBlt line"
-# The program's DwmFlush line without its "after XP" mark, and with a mark that names XP itself.
-sed 's|\(TARVEIL_BOUND(kDwmFlush, "dwmapi.dll", "DwmFlush")\) /\* after XP: Windows Vista \*/|\1|' \
-    "$root/win32/BoundFunctions.h" >"$work/bound_unmarked.h"
-sed 's|/\* after XP: Windows Vista \*/|/* after XP: Windows XP */|' "$root/win32/BoundFunctions.h" >"$work/bound_markxp.h"
+# The program's run-time names (check_pe.sh --bound), with Beep added, with DwmFlush's mark taken off, and with a mark
+# that names XP itself.
+bash "$here/check_pe.sh" --bound >"$work/bound_own.txt" || fatal "check_pe.sh --bound"
+{ cat "$work/bound_own.txt"; echo "kernel32.dll Beep"; } >"$work/bound_beep.txt"
+sed 's|^dwmapi.dll DwmFlush Windows Vista$|dwmapi.dll DwmFlush|' "$work/bound_own.txt" >"$work/bound_unmarked.txt"
+sed 's|^dwmapi.dll DwmFlush Windows Vista$|dwmapi.dll DwmFlush Windows XP|' "$work/bound_own.txt" >"$work/bound_markxp.txt"
 for f in bound_unmarked bound_markxp; do
-    cmp -s "$root/win32/BoundFunctions.h" "$work/$f.h" && fatal "BoundFunctions.h no longer has the marked DwmFlush line"
+    cmp -s "$work/bound_own.txt" "$work/$f.txt" && fatal "the run-time names no longer hold DwmFlush marked as from Windows Vista"
 done
 
 # --- Cases ---------------------------------------------------------------------------------------------------------
@@ -253,8 +252,8 @@ for c in "${CASES[@]}"; do
     else
         echo "FAIL: $name — does not compile"; sed 's/^/    /' "$work/cc.log"; failed=$((failed + 1)); continue
     fi
-    boundlist="$root/win32/BoundFunctions.h"
-    [ "$bound" = own ] || boundlist="$work/$bound.h"
+    boundlist="$work/$bound.txt"
+    [ "$bound" = own ] && boundlist="$work/bound_own.txt"
     allowlist="$work/$allow.txt"
     if [ "$allow" = allow+exe ]; then
         allowlist="$work/allow-case$i.txt"

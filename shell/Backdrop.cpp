@@ -6,8 +6,6 @@
 namespace {
 
 constexpr Colour kDefaultTint = 0xC80000;
-constexpr uint32_t kSrcCopy = 0x00CC0020;
-constexpr int kMaskPen = 9;  // R2_MASKPEN: pen AND screen, so white leaves the copy untouched
 
 }  // namespace
 
@@ -44,7 +42,7 @@ void MakeTranslucent(FormHost& Who, SystemCalls& system, const Colour* tColor) {
     Who.ImageToPicture();
     Who.Show();
     if (desktopDC != 0) (void)system.ReleaseDC(desktop, desktopDC);
-    Who.SetDrawMode(kMaskPen);
+    Who.SetDrawMode(kR2MaskPen);
     Who.SetForeColor(tint);
     Who.DrawBox(0, 0, w, h);
 }

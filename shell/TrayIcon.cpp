@@ -5,7 +5,7 @@
 
 void TrayIcon::SendToTray() {
     FillTrayRecordForAdd(IconeTray, host_.WindowHandle(), host_.IconHandle());
-    if (!system_.Shell_NotifyIconA(kNimAdd, IconeTray.bytes)) {
+    if (!system_.Shell_NotifyIconA(kNimAdd, &IconeTray)) {
         host_.ShowMessage(
             "L'icône n'a pas pu être placée dans la zone de notification : la fenêtre reste affichée.\n"
             "L'heure programmée reste valable.",
@@ -20,7 +20,7 @@ void TrayIcon::SendToTray() {
 void TrayIcon::RemoveTrayIcon() {
     FillTrayRecordForDelete(IconeTray, host_.WindowHandle());
     // Removing an icon that is not there fails quietly, which is fine: the goal is that none is left.
-    (void)system_.Shell_NotifyIconA(kNimDelete, IconeTray.bytes);
+    (void)system_.Shell_NotifyIconA(kNimDelete, &IconeTray);
     inTray_ = false;
 }
 
@@ -40,7 +40,7 @@ void TrayIcon::DecodeCallback(float X) {
 void TrayIcon::ShellRestarted() {
     if (!inTray_) return;
     FillTrayRecordForAdd(IconeTray, host_.WindowHandle(), host_.IconHandle());
-    if (!system_.Shell_NotifyIconA(kNimAdd, IconeTray.bytes)) {
+    if (!system_.Shell_NotifyIconA(kNimAdd, &IconeTray)) {
         // The new shell would not take the icon: show the window rather than leave it unreachable.
         inTray_ = false;
         host_.Show();

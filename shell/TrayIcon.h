@@ -29,7 +29,7 @@ public:
     // True while the icon the program added is in the notification area.
     bool InTray() const { return inTray_; }
 
-    TrayRecord IconeTray;
+    NotifyIconRecord IconeTray;
     // The mouse message decoded from the last mouse move, and the guard against acting on a second one
     // while the first is still being acted on.
     int32_t TrayMessage = 0;

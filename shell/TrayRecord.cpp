@@ -1,4 +1,4 @@
-// Byte-level building of the notification-area icon record and the callback decoding.
+// Filling the notification-area icon record, and the callback decoding.
 #include "shell/TrayRecord.h"
 
 #include <cstring>
@@ -6,39 +6,23 @@
 #include "shell/Rounding.h"
 #include "resources/version.h"
 
-void TrayRecord::SetU32(int offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+void FillTrayRecordForAdd(NotifyIconRecord& record, uint32_t window, uint32_t icon) {
+    FillTrayRecordForDelete(record, window);  // the fields that name the icon, then those that add it
+    record.uFlags = kTrayFlags;
+    record.uCallbackMessage = kTrayCallbackMessage;
+    record.hIcon = icon;
+    // The shell reads up to the NUL; the rest of the fixed 64-character field is blanks, not zeros.
+    std::memset(record.szTip, ' ', sizeof record.szTip);
+    size_t length = std::strlen(TARVEIL_TITLE);
+    if (length > sizeof record.szTip - 1) length = sizeof record.szTip - 1;
+    std::memcpy(record.szTip, TARVEIL_TITLE, length);
+    record.szTip[length] = '\0';
 }
 
-uint32_t TrayRecord::GetU32(int offset) const {
-    uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) value |= static_cast<uint32_t>(bytes[offset + i]) << (8 * i);
-    return value;
-}
-
-void TrayRecord::SetTip(const char* text) {
-    uint8_t* tip = bytes + kOffsetTip;
-    std::memset(tip, ' ', kTipSize);
-    size_t length = std::strlen(text);
-    if (length > kTipSize - 1) length = kTipSize - 1;
-    std::memcpy(tip, text, length);
-    tip[length] = '\0';
-}
-
-void FillTrayRecordForAdd(TrayRecord& record, uint32_t window, uint32_t icon) {
-    record.SetU32(TrayRecord::kOffsetSize, TrayRecord::kSize);
-    record.SetU32(TrayRecord::kOffsetWnd, window);
-    record.SetU32(TrayRecord::kOffsetId, kTrayIconId);
-    record.SetU32(TrayRecord::kOffsetFlags, kTrayFlags);
-    record.SetU32(TrayRecord::kOffsetCallback, kTrayCallbackMessage);
-    record.SetU32(TrayRecord::kOffsetIcon, icon);
-    record.SetTip(TARVEIL_TITLE);
-}
-
-void FillTrayRecordForDelete(TrayRecord& record, uint32_t window) {
-    record.SetU32(TrayRecord::kOffsetSize, TrayRecord::kSize);
-    record.SetU32(TrayRecord::kOffsetWnd, window);
-    record.SetU32(TrayRecord::kOffsetId, kTrayIconId);
+void FillTrayRecordForDelete(NotifyIconRecord& record, uint32_t window) {
+    record.cbSize = kNotifyIconDataV1Size;
+    record.hWnd = window;
+    record.uID = kTrayIconId;
 }
 
 int32_t DecodeTrayMessage(float xTwips, float twipsPerPixelX) {

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 const BoundFunctionName kBoundFunctionNames[kBoundFunctionCount] = {
-#define TARVEIL_BOUND_NAME(id, library, entry) {library, entry},
+#define TARVEIL_BOUND_NAME(library, entry, since) {library, #entry},
     TARVEIL_BOUND_FUNCTIONS(TARVEIL_BOUND_NAME)
 #undef TARVEIL_BOUND_NAME
 };
@@ -72,8 +72,4 @@ BoundFunctionTable systemFunctions;
 
 BoundFunctionTable& SystemFunctions() {
     return systemFunctions;
-}
-
-void* BoundFunctionAddress(BoundFunction function) {
-    return SystemFunctions().Address(function);
 }

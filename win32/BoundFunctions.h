@@ -1,38 +1,41 @@
 // The system functions the program looks up at run time, each by library and entry name: the one list that
-// Win32SystemCalls, the window code and scripts/check_pe.sh (which checks each name is on XP) all read.
+// Win32SystemCalls and the window code bind through, and that scripts/check_pe.sh has printed (scripts/pe_facts.cpp)
+// to check that XP has each function.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 
-// One TARVEIL_BOUND line per function: id, library, entry name. check_pe.sh reads these lines as text, so keep
-// each on one line with the two names as plain string literals. A function that XP lacks carries the comment
-// "after XP: " and the Windows it came with: its look-up fails on XP, and the code that uses it does without.
-#define TARVEIL_BOUND_FUNCTIONS(TARVEIL_BOUND)                                     \
-    TARVEIL_BOUND(kShellNotifyIconA, "shell32.dll", "Shell_NotifyIconA")           \
-    TARVEIL_BOUND(kGetCurrentProcess, "kernel32.dll", "GetCurrentProcess")         \
-    TARVEIL_BOUND(kCloseHandle, "kernel32.dll", "CloseHandle")                     \
-    TARVEIL_BOUND(kGetLastError, "kernel32.dll", "GetLastError")                   \
-    TARVEIL_BOUND(kSetSystemPowerState, "kernel32.dll", "SetSystemPowerState")     \
-    TARVEIL_BOUND(kSetThreadExecutionState, "kernel32.dll", "SetThreadExecutionState") \
-    TARVEIL_BOUND(kGetSystemDirectoryW, "kernel32.dll", "GetSystemDirectoryW")     \
-    TARVEIL_BOUND(kCreateProcessW, "kernel32.dll", "CreateProcessW")               \
-    TARVEIL_BOUND(kWaitForSingleObject, "kernel32.dll", "WaitForSingleObject")     \
-    TARVEIL_BOUND(kGetExitCodeProcess, "kernel32.dll", "GetExitCodeProcess")       \
-    TARVEIL_BOUND(kOpenProcessToken, "advapi32.dll", "OpenProcessToken")           \
-    TARVEIL_BOUND(kLookupPrivilegeValueA, "advapi32.dll", "LookupPrivilegeValueA") \
-    TARVEIL_BOUND(kAdjustTokenPrivileges, "advapi32.dll", "AdjustTokenPrivileges") \
-    TARVEIL_BOUND(kGetTokenInformation, "advapi32.dll", "GetTokenInformation")     \
-    TARVEIL_BOUND(kIsPwrHibernateAllowed, "powrprof.dll", "IsPwrHibernateAllowed") \
-    TARVEIL_BOUND(kExitWindowsEx, "user32.dll", "ExitWindowsEx")                   \
-    TARVEIL_BOUND(kGetDesktopWindow, "user32.dll", "GetDesktopWindow")             \
-    TARVEIL_BOUND(kGetDC, "user32.dll", "GetDC")                                   \
-    TARVEIL_BOUND(kReleaseDC, "user32.dll", "ReleaseDC")                           \
-    TARVEIL_BOUND(kBitBlt, "gdi32.dll", "BitBlt")                                  \
-    TARVEIL_BOUND(kSetWindowTheme, "uxtheme.dll", "SetWindowTheme")              \
-    TARVEIL_BOUND(kDwmFlush, "dwmapi.dll", "DwmFlush") /* after XP: Windows Vista */
+// Library, entry, and the Windows the function came with when that is after XP ("" for a function XP has): its
+// look-up fails on XP, and the code that uses it does without.
+#define TARVEIL_BOUND_FUNCTIONS(X)                                \
+    X("shell32.dll", Shell_NotifyIconA, "")                       \
+    X("kernel32.dll", GetCurrentProcess, "")                      \
+    X("kernel32.dll", CloseHandle, "")                            \
+    X("kernel32.dll", GetLastError, "")                           \
+    X("kernel32.dll", SetSystemPowerState, "")                    \
+    X("kernel32.dll", SetThreadExecutionState, "")                \
+    X("kernel32.dll", GetSystemDirectoryW, "")                    \
+    X("kernel32.dll", CreateProcessW, "")                         \
+    X("kernel32.dll", WaitForSingleObject, "")                    \
+    X("kernel32.dll", GetExitCodeProcess, "")                     \
+    X("advapi32.dll", OpenProcessToken, "")                       \
+    X("advapi32.dll", LookupPrivilegeValueA, "")                  \
+    X("advapi32.dll", AdjustTokenPrivileges, "")                  \
+    X("advapi32.dll", GetTokenInformation, "")                    \
+    X("powrprof.dll", IsPwrHibernateAllowed, "")                  \
+    X("user32.dll", ExitWindowsEx, "")                            \
+    X("user32.dll", GetDesktopWindow, "")                         \
+    X("user32.dll", GetDC, "")                                    \
+    X("user32.dll", ReleaseDC, "")                                \
+    X("gdi32.dll", BitBlt, "")                                    \
+    X("uxtheme.dll", SetWindowTheme, "")                          \
+    X("dwmapi.dll", DwmFlush, "Windows Vista")
 
+// kShell_NotifyIconA, kGetCurrentProcess, ...: the entry's name after a k.
 enum BoundFunction : int {
-#define TARVEIL_BOUND_ID(id, library, entry) id,
+#define TARVEIL_BOUND_ID(library, entry, since) k##entry,
     TARVEIL_BOUND_FUNCTIONS(TARVEIL_BOUND_ID)
 #undef TARVEIL_BOUND_ID
     kBoundFunctionCount
@@ -81,6 +84,21 @@ private:
 // The table the whole program binds through, kept for the life of the process.
 BoundFunctionTable& SystemFunctions();
 
-// SystemFunctions().Address(function). Cast it to the function's own type, e.g.
-// reinterpret_cast<decltype(&::SetWindowTheme)>(BoundFunctionAddress(kSetWindowTheme)).
-void* BoundFunctionAddress(BoundFunction function);
+// A listed function, of the SDK's type Fn, ready to be called: looked up on its first call. Called while its library
+// or its entry is missing, it calls nothing and gives back nothing (std::nullopt), the thread's last error saying
+// which was missing, so that each caller says in one place what that means for it.
+template <typename Fn>
+class BoundCall {
+public:
+    explicit BoundCall(BoundFunction function, BoundFunctionTable& table = SystemFunctions())
+        : fn_(reinterpret_cast<Fn>(table.Address(function))) {}
+
+    template <typename... Args>
+    auto operator()(Args... args) const -> std::optional<decltype(std::declval<Fn>()(args...))> {
+        if (fn_ == nullptr) return std::nullopt;
+        return fn_(args...);
+    }
+
+private:
+    Fn fn_;
+};

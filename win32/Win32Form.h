@@ -29,6 +29,10 @@ public:
     // The message loop's look at each message before it is dispatched: true when the window's keyboard rules
     // used it.
     bool PreTranslate(const MSG& msg) { return keyboard_.PreTranslate(msg, hwnd_); }
+    // The one message pump: run until the program quits, it returns the exit code; one pass (DoEvents) returns
+    // once no message is left, and puts back a WM_QUIT it meets for the loop that runs until the program quits.
+    enum class Pump { UntilQuit, OnePass };
+    int RunMessages(Pump pump);
     // After Create: a command line that arms does so on the loaded window as the user's clicks and typing would.
     void ArmFromCommandLine(const CommandRequest& request) { form_.ArmFromCommandLine(request); }
 

@@ -95,7 +95,7 @@ void WaitForWindowsUnderToRepaint(HWND self, const RECT& area, const Deadline& d
 // off the call fails at once: both simply go on.
 void WaitForTheNextComposedFrame() {
     using DwmFlushFn = HRESULT(WINAPI*)();
-    if (auto dwmFlush = reinterpret_cast<DwmFlushFn>(BoundFunctionAddress(kDwmFlush))) (void)dwmFlush();
+    (void)BoundCall<DwmFlushFn>(kDwmFlush)();
 }
 
 }  // namespace
@@ -163,18 +163,23 @@ void Win32Form::Unload() {
 }
 
 void Win32Form::DoEvents() {
-    // One pass over the queue, like the loop in WinMain but returning when it is empty. A WM_QUIT met here is
-    // put back for the real loop, which ends the program.
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    (void)RunMessages(Pump::OnePass);
+}
+
+int Win32Form::RunMessages(Pump pump) {
+    MSG msg = {};
+    while (pump == Pump::UntilQuit ? GetMessageW(&msg, nullptr, 0, 0) > 0
+                                   : PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+        // Only the pass sees WM_QUIT (GetMessageW ends the loop on it): it goes back in the queue for the loop.
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
+            return 0;
         }
         if (PreTranslate(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    return static_cast<int>(msg.wParam);
 }
 
 void Win32Form::WaitUntilOffScreen() {

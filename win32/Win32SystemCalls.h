@@ -18,7 +18,7 @@ public:
     Win32SystemCalls(const Win32SystemCalls&) = delete;
     Win32SystemCalls& operator=(const Win32SystemCalls&) = delete;
 
-    bool Shell_NotifyIconA(uint32_t message, const uint8_t* data) override;
+    bool Shell_NotifyIconA(uint32_t message, const NotifyIconRecord* data) override;
 
     uint32_t GetCurrentProcess() override;
     bool CloseHandle(uint32_t handle) override;
@@ -26,16 +26,17 @@ public:
     bool SetSystemPowerState(bool suspend, bool force) override;
     uint32_t GetSystemDirectory(char* buf, uint32_t cap) override;
     bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow,
-                       uint32_t* process) override;
+                       SystemHandle* process) override;
     uint32_t WaitForSingleObject(uint32_t handle, uint32_t milliseconds) override;
     bool GetExitCodeProcess(uint32_t process, uint32_t* exitCode) override;
     uint32_t SetThreadExecutionState(uint32_t flags) override;
 
-    bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) override;
+    bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override;
     bool LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) override;
-    bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const uint8_t* newState, uint32_t bufferLength,
-                               uint8_t* previousState, uint32_t* returnLength) override;
-    bool GetTokenInformation(uint32_t token, uint32_t infoClass, uint8_t* info, uint32_t length,
+    bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const TokenPrivilegesRecord* newState,
+                               uint32_t bufferLength, TokenPrivilegesRecord* previousState,
+                               uint32_t* returnLength) override;
+    bool GetTokenInformation(uint32_t token, uint32_t infoClass, TokenPrivilegesList* info, uint32_t length,
                              uint32_t* returnLength) override;
 
     bool IsPwrHibernateAllowed(bool* allowed) override;

@@ -15,10 +15,9 @@ constexpr Colour kBlack = 0x000000;
 
 // Removes the visual style from a control, so that its colours show as set on every Windows version.
 void PlainStyle(HWND hwnd) {
-    typedef HRESULT(WINAPI * SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
-    auto setWindowTheme = reinterpret_cast<SetWindowThemeFn>(BoundFunctionAddress(kSetWindowTheme));
+    using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
     // Without the theme library there is no style to remove; a refusal leaves the themed look, colours aside.
-    if (setWindowTheme != nullptr) (void)setWindowTheme(hwnd, L"", L"");
+    (void)BoundCall<SetWindowThemeFn>(kSetWindowTheme)(hwnd, L"", L"");
 }
 
 HFONT MsSansSerif(int height, int weight) {

@@ -64,11 +64,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int) {
     }
     // As a click on "OK" would: a refusal at arming leaves the window up with its message, and the program runs on.
     window.ArmFromCommandLine(request);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (window.PreTranslate(msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    return window.RunMessages(Win32Form::Pump::UntilQuit);
 }

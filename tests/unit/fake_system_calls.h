@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,9 +21,9 @@ struct FakeCall {
     // Arguments as text: unsigned values in hex ("0x28"), signed ones in decimal, bools as
     // TRUE/FALSE, strings in double quotes, null pointers as null, other pointers as &.
     std::vector<std::string> args;
-    // Byte records passed in, in argument order (for AdjustTokenPrivileges: the new state, then
-    // the previous-state buffer as it was on entry).
-    std::vector<std::vector<uint8_t>> records;
+    // The records passed in: the icon's (Shell_NotifyIconA), the new state (AdjustTokenPrivileges).
+    std::optional<NotifyIconRecord> icon;
+    std::optional<TokenPrivilegesRecord> newState;
 
     std::string Text() const {
         std::string text = name + "(";
@@ -36,9 +37,9 @@ struct FakeCall {
 // What one call does. Unset fields take the function's default.
 struct FakeReply {
     std::optional<int64_t> result;              // the return value (bools: 0 or 1)
-    std::optional<uint64_t> out;                // written through the out pointer (token, LUID, length)
+    std::optional<uint64_t> out;                // written through the out pointer (handle, LUID, length)
     std::optional<std::string> text;            // written as text (GetSystemDirectory)
-    std::optional<std::vector<uint8_t>> bytes;  // written into the previous-state buffer
+    std::optional<std::vector<LuidAndAttributes>> privileges;  // the token's privileges (GetTokenInformation)
     std::optional<uint32_t> lastError;          // what GetLastError returns after this call
 };
 
@@ -59,24 +60,9 @@ public:
         builtin_["GetExitCodeProcess"].out = 0;       // with 0
         // As an ordinary account's token on XP: change-notify enabled, shutdown (the LUID above) and undock held
         // but disabled.
-        builtin_["GetTokenInformation"].bytes = TokenPrivilegesRecord({{0x17, 3}, {0x13, 0}, {0x19, 0}});
+        builtin_["GetTokenInformation"].privileges = std::vector<LuidAndAttributes>{{0x17, 3}, {0x13, 0}, {0x19, 0}};
         builtin_["IsPwrHibernateAllowed"].out = 1;
         builtin_["SetThreadExecutionState"].result = 0x80000000;
-    }
-
-    // A TOKEN_PRIVILEGES record as the system lays it out: the count, then LUID (low, high) and attributes of each.
-    static std::vector<uint8_t> TokenPrivilegesRecord(const std::vector<std::pair<uint64_t, uint32_t>>& entries) {
-        std::vector<uint8_t> record;
-        auto put = [&record](uint32_t v) {
-            for (int i = 0; i < 4; ++i) record.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        };
-        put(static_cast<uint32_t>(entries.size()));
-        for (const auto& e : entries) {
-            put(static_cast<uint32_t>(e.first));
-            put(static_cast<uint32_t>(e.first >> 32));
-            put(e.second);
-        }
-        return record;
     }
 
     // The next call of `name` does `reply`; several queued replies are used in order.
@@ -107,6 +93,19 @@ public:
         }
         return nullptr;
     }
+    // Handles opened (a token, a started process) and not closed yet, and closes of a handle that was not open
+    // (closed twice, or never opened): both stay 0 when every handle has one owner that closes it once.
+    size_t OpenHandles() const { return open_.size(); }
+    size_t strayCloses = 0;
+
+    // The icon record's fields as text, the tooltip as its 64 characters with the NUL written \0.
+    static std::string IconText(const NotifyIconRecord& r) {
+        std::string tip;
+        for (char c : r.szTip) tip += c ? std::string(1, c) : std::string("\\0");
+        return "cbSize=" + Hex(r.cbSize) + " hWnd=" + Hex(r.hWnd) + " uID=" + Hex(r.uID) + " uFlags=" + Hex(r.uFlags) +
+               " uCallbackMessage=" + Hex(r.uCallbackMessage) + " hIcon=" + Hex(r.hIcon) + " szTip=\"" + tip + "\"";
+    }
+
     // The first call of `name` as text, or a text saying there was none: a check on it fails instead of crashing.
     std::string FirstText(const std::string& name) const {
         const FakeCall* c = Find(name);
@@ -125,13 +124,22 @@ public:
 
     // --- SystemCalls ---
 
-    bool Shell_NotifyIconA(uint32_t message, const uint8_t* data) override {
+    bool Shell_NotifyIconA(uint32_t message, const NotifyIconRecord* data) override {
         FakeReply r = Begin("Shell_NotifyIconA", {Hex(message), Ptr(data)});
-        calls.back().records.push_back(data ? std::vector<uint8_t>(data, data + 88) : std::vector<uint8_t>());
+        if (data) calls.back().icon = *data;
         return End(r, 1) != 0;
     }
     uint32_t GetCurrentProcess() override { return Result32(Begin("GetCurrentProcess", {}), 0); }
-    bool CloseHandle(uint32_t handle) override { return End(Begin("CloseHandle", {Hex(handle)}), 1) != 0; }
+    bool CloseHandle(uint32_t handle) override {
+        FakeReply r = Begin("CloseHandle", {Hex(handle)});
+        const auto open = open_.find(handle);
+        if (open == open_.end()) {
+            ++strayCloses;
+        } else {
+            open_.erase(open);
+        }
+        return End(r, 1) != 0;
+    }
     uint32_t GetLastError() override {
         FakeReply r = Begin("GetLastError", {});
         // Reading the error does not change it, unless scripted to.
@@ -153,11 +161,11 @@ public:
         return static_cast<uint32_t>(End(r, length));
     }
     bool CreateProcess(const char* application, const char* commandLine, uint16_t showWindow,
-                       uint32_t* process) override {
+                       SystemHandle* process) override {
         FakeReply r = Begin("CreateProcess", {Str(application), Str(commandLine), Hex(showWindow), Ptr(process)});
         const bool ok = End(r, 1) != 0;
         // Like the system: a handle only for a program that started.
-        if (process) *process = ok && r.out ? static_cast<uint32_t>(*r.out) : 0;
+        if (process && ok && r.out) process->Reset(Opened(*r.out));
         return ok;
     }
     uint32_t WaitForSingleObject(uint32_t handle, uint32_t milliseconds) override {
@@ -171,47 +179,38 @@ public:
     uint32_t SetThreadExecutionState(uint32_t flags) override {
         return Result32(Begin("SetThreadExecutionState", {Hex(flags)}), 0);
     }
-    bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, uint32_t* token) override {
+    bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override {
         FakeReply r = Begin("OpenProcessToken", {Hex(process), Hex(desiredAccess), Ptr(token)});
-        if (token && r.out) *token = static_cast<uint32_t>(*r.out);
-        return End(r, 1) != 0;
+        const bool ok = End(r, 1) != 0;
+        if (token && ok && r.out) token->Reset(Opened(*r.out));
+        return ok;
     }
     bool LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) override {
         FakeReply r = Begin("LookupPrivilegeValueA", {Str(systemName), Str(name), Ptr(luid)});
         if (luid && r.out) *luid = *r.out;
         return End(r, 1) != 0;
     }
-    bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const uint8_t* newState, uint32_t bufferLength,
-                               uint8_t* previousState, uint32_t* returnLength) override {
+    bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const TokenPrivilegesRecord* newState,
+                               uint32_t bufferLength, TokenPrivilegesRecord* previousState,
+                               uint32_t* returnLength) override {
         FakeReply r = Begin("AdjustTokenPrivileges", {Hex(token), Bool(disableAll), Ptr(newState),
                                                       Hex(bufferLength), Ptr(previousState), Ptr(returnLength)});
-        std::vector<uint8_t> state;
-        if (newState) {
-            // The system reads the count, then that many 12-byte entries.
-            const uint32_t count = newState[0] | newState[1] << 8 | newState[2] << 16 | uint32_t(newState[3]) << 24;
-            state.assign(newState, newState + 4 + (count <= 16 ? 12 * count : 0));
-        }
-        calls.back().records.push_back(state);
-        calls.back().records.push_back(previousState ? std::vector<uint8_t>(previousState, previousState + bufferLength)
-                                                     : std::vector<uint8_t>());
-        if (previousState && r.bytes) {
-            std::memcpy(previousState, r.bytes->data(), std::min<size_t>(r.bytes->size(), bufferLength));
-        }
+        if (newState) calls.back().newState = *newState;
         if (returnLength && r.out) *returnLength = static_cast<uint32_t>(*r.out);
         return End(r, 1) != 0;
     }
-    // Like the system: the record (scripted in `bytes`) is written only when it fits, else FALSE with
-    // ERROR_INSUFFICIENT_BUFFER and the size needed; and, as Windows does (Wine does not check), a buffer that is
-    // not 4-byte aligned is refused with ERROR_NOACCESS.
-    bool GetTokenInformation(uint32_t token, uint32_t infoClass, uint8_t* info, uint32_t length,
+    // Like the system: the privileges (scripted in `privileges`) are written only when they fit, else FALSE with
+    // ERROR_INSUFFICIENT_BUFFER and the size needed. `out`, when set, is the length said to be written.
+    bool GetTokenInformation(uint32_t token, uint32_t infoClass, TokenPrivilegesList* info, uint32_t length,
                              uint32_t* returnLength) override {
         FakeReply r = Begin("GetTokenInformation", {Hex(token), Hex(infoClass), Ptr(info), Hex(length), Ptr(returnLength)});
         if (r.result && *r.result == 0) return End(r, 0) != 0;
-        if (reinterpret_cast<uintptr_t>(info) % 4 != 0) return End(Failed(r, 998), 0) != 0;
-        const std::vector<uint8_t> record = r.bytes.value_or(std::vector<uint8_t>());
-        if (returnLength) *returnLength = static_cast<uint32_t>(record.size());
-        if (!info || record.size() > length) return End(Failed(r, 122), 0) != 0;
-        std::memcpy(info, record.data(), record.size());
+        const std::vector<LuidAndAttributes> entries = r.privileges.value_or(std::vector<LuidAndAttributes>());
+        const uint32_t size = TokenPrivilegesLength(static_cast<uint32_t>(entries.size()));
+        if (returnLength) *returnLength = r.out ? static_cast<uint32_t>(*r.out) : size;
+        if (!info || size > length || entries.size() > info->kRoom) return End(Failed(r, 122), 0) != 0;
+        info->PrivilegeCount = static_cast<uint32_t>(entries.size());
+        std::copy(entries.begin(), entries.end(), info->Privileges);
         return End(r, 1) != 0;
     }
     // result 0: the function cannot be had; otherwise `out` is the answer.
@@ -238,7 +237,7 @@ public:
 
 private:
     FakeReply Begin(const std::string& name, std::vector<std::string> args) {
-        calls.push_back(FakeCall{name, std::move(args), {}});
+        calls.push_back(FakeCall{name, std::move(args), {}, {}});
         FakeReply reply;
         auto q = queued_.find(name);
         if (q != queued_.end() && !q->second.empty()) {
@@ -254,7 +253,7 @@ private:
         if (!reply.result) reply.result = from.result;
         if (!reply.out) reply.out = from.out;
         if (!reply.text) reply.text = from.text;
-        if (!reply.bytes) reply.bytes = from.bytes;
+        if (!reply.privileges) reply.privileges = from.privileges;
         if (!reply.lastError) reply.lastError = from.lastError;
     }
     int64_t End(const FakeReply& r, int64_t fallback) {
@@ -262,6 +261,10 @@ private:
         return r.result ? *r.result : fallback;
     }
     uint32_t Result32(const FakeReply& r, int64_t fallback) { return static_cast<uint32_t>(End(r, fallback)); }
+    uint32_t Opened(uint64_t handle) {
+        open_.insert(static_cast<uint32_t>(handle));
+        return static_cast<uint32_t>(handle);
+    }
     static FakeReply Failed(FakeReply r, uint32_t error) {
         r.result = 0;
         r.lastError = error;
@@ -272,4 +275,5 @@ private:
     std::map<std::string, FakeReply> defaults_;
     std::map<std::string, FakeReply> builtin_;
     uint32_t lastError_ = 0;
+    std::multiset<uint32_t> open_;
 };

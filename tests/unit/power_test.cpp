@@ -1,4 +1,4 @@
-// Power actions against the recording fake: exact calls and values, record bytes, and that every
+// Power actions against the recording fake: exact calls and values, the privilege record, and that every
 // failing step is reported without a power request.
 #include <gtest/gtest.h>
 
@@ -14,7 +14,6 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 using Texts = std::vector<std::string>;
 
 struct PrivilegedAction {
@@ -60,27 +59,22 @@ TEST(PowerPrivilegedActions, CallSequenceAndValues) {
     }
 }
 
-TEST(PowerPrivilegedActions, TokenPrivilegesRecordBytes) {
-    // A LUID with both halves set shows the low and high words land in their own places.
-    const uint64_t luids[] = {0x13, 0x0000000700000013ull, 0xA1B2C3D4E5F60718ull};
+TEST(PowerPrivilegedActions, TokenPrivilegesRecordFields) {
     for (const PrivilegedAction& a : kPrivilegedActions) {
-        for (uint64_t luid : luids) {
-            SCOPED_TRACE(std::string(a.label) + " luid " + FakeSystemCalls::Hex(luid));
-            FakeSystemCalls fake;
-            fake.SetDefault("LookupPrivilegeValueA", {{}, luid, {}, {}, {}});
-            a.run(fake);
-            const FakeCall* adjust = fake.Find("AdjustTokenPrivileges");
-            ASSERT_NE(adjust, nullptr);
-            ASSERT_EQ(adjust->records.size(), 2u);
-            const uint32_t lo = static_cast<uint32_t>(luid), hi = static_cast<uint32_t>(luid >> 32);
-            const Bytes newState = {1, 0, 0, 0,
-                                    uint8_t(lo), uint8_t(lo >> 8), uint8_t(lo >> 16), uint8_t(lo >> 24),
-                                    uint8_t(hi), uint8_t(hi >> 8), uint8_t(hi >> 16), uint8_t(hi >> 24),
-                                    2, 0, 0, 0};
-            EXPECT_EQ(adjust->records[0], newState);
-            // The previous-state buffer reaches the system zeroed, not with stack leftovers.
-            EXPECT_EQ(adjust->records[1], Bytes(16, 0));
-        }
+        SCOPED_TRACE(a.label);
+        FakeSystemCalls fake;
+        fake.SetDefault("LookupPrivilegeValueA", {{}, 0xA1B2C3D4E5F60718ull, {}, {}, {}});
+        a.run(fake);
+        const FakeCall* adjust = fake.Find("AdjustTokenPrivileges");
+        ASSERT_NE(adjust, nullptr);
+        ASSERT_TRUE(adjust->newState.has_value());
+        // One entry, the looked-up LUID enabled; the second entry stays zero.
+        const TokenPrivilegesRecord& state = *adjust->newState;
+        EXPECT_EQ(state.PrivilegeCount, 1u);
+        EXPECT_EQ(state.Privileges[0].Luid, 0xA1B2C3D4E5F60718ull);
+        EXPECT_EQ(state.Privileges[0].Attributes, 2u);
+        EXPECT_EQ(state.Privileges[1].Luid, 0u);
+        EXPECT_EQ(state.Privileges[1].Attributes, 0u);
     }
 }
 
@@ -124,9 +118,8 @@ TEST(PowerPrivilegedActions, EachFailingStepIsReportedWithoutPowerRequest) {
             EXPECT_STREQ(PowerFailureMessage(result), PowerFailureMessage(a.action));
             EXPECT_EQ(PowerRequests(fake), c.requestsPower ? 1u : 0u);
             EXPECT_EQ(fake.Count("CloseHandle"), c.closesToken ? 1u : 0u);
-            if (c.closesToken) {
-                EXPECT_EQ(fake.FirstText("CloseHandle"), "CloseHandle(0x31)");
-            }
+            EXPECT_EQ(fake.OpenHandles(), 0u);
+            EXPECT_EQ(fake.strayCloses, 0u);
         }
     }
 }
@@ -295,13 +288,25 @@ TEST(PowerRestartWatch, ALookASecondUntilShutdownExeEndsThenWindowsItselfWhenItR
 TEST(PowerRestartWatch, EveryHandleIsClosedOnceWhicheverWayTheWatchEnds) {
     struct Case {
         const char* label;
-        std::function<void(RestartWatch&)> end;
+        std::function<void(FakeSystemCalls&, RestartWatch&)> end;
         Texts closes;
+        size_t forced = 0;  // restarts asked of Windows itself
     } cases[] = {
-        {"stopped (a cancel, the window closed)", [](RestartWatch& w) { w.Stop(); }, {"CloseHandle(0x2a8)"}},
-        {"a second restart started before the first was over", [](RestartWatch& w) { w.Watch(0x3B0); },
+        {"stopped (a cancel, the window closed)", [](FakeSystemCalls&, RestartWatch& w) { w.Stop(); },
+         {"CloseHandle(0x2a8)"}},
+        {"a second restart started before the first was over",
+         [](FakeSystemCalls& f, RestartWatch& w) {
+             f.Queue("CreateProcess", {{}, 0x3B0, {}, {}, {}});
+             ASSERT_TRUE(RedemarrerOrdinateur(f, w).Succeeded());
+         },
          {"CloseHandle(0x2a8)", "CloseHandle(0x3b0)"}},
-        {"left to its end (the program ends)", [](RestartWatch&) {}, {"CloseHandle(0x2a8)"}},
+        // Restarted through Windows itself, with the token opened and closed for the privilege.
+        {"a second restart that does not start", [](FakeSystemCalls& f, RestartWatch& w) {
+             f.FailNext("CreateProcess");
+             ASSERT_TRUE(RedemarrerOrdinateur(f, w).Succeeded());
+         },
+         {"CloseHandle(0x7c)", "CloseHandle(0x2a8)"}, 1},
+        {"left to its end (the program ends)", [](FakeSystemCalls&, RestartWatch&) {}, {"CloseHandle(0x2a8)"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -309,15 +314,17 @@ TEST(PowerRestartWatch, EveryHandleIsClosedOnceWhicheverWayTheWatchEnds) {
         {
             RestartWatch watch(fake);
             ASSERT_TRUE(RedemarrerOrdinateur(fake, watch).Succeeded());
-            c.end(watch);
+            c.end(fake, watch);
         }
         Texts closes;
         for (const FakeCall& call : fake.calls) {
             if (call.name == "CloseHandle") closes.push_back(call.Text());
         }
         EXPECT_EQ(closes, c.closes);
-        EXPECT_EQ(fake.Count("ExitWindowsEx"), 0u);
-        EXPECT_EQ(fake.Count("OpenProcessToken"), 0u);
+        EXPECT_EQ(fake.OpenHandles(), 0u);
+        EXPECT_EQ(fake.strayCloses, 0u);
+        EXPECT_EQ(fake.Count("ExitWindowsEx"), c.forced);
+        EXPECT_EQ(fake.Count("OpenProcessToken"), c.forced);
     }
 }
 

@@ -204,7 +204,7 @@ const char kHibernationOff[] =
     "de configuration, puis cliquez de nouveau sur « OK ».";
 
 void NoShutdownPrivilege(FakeSystemCalls& s) {
-    s.SetDefault("GetTokenInformation", {{}, {}, {}, FakeSystemCalls::TokenPrivilegesRecord({{0x17, 3}}), {}});
+    s.SetDefault("GetTokenInformation", {{}, {}, {}, std::vector<LuidAndAttributes>{{0x17, 3}}, {}});
 }
 void HibernationOff(FakeSystemCalls& s) {
     s.SetDefault("IsPwrHibernateAllowed", {{}, 0, {}, {}, {}});

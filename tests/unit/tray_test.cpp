@@ -1,4 +1,4 @@
-// The notification-area icon: the record's bytes, adding and removing it, the callbacks that come back
+// The notification-area icon: the record's fields, adding and removing it, the callbacks that come back
 // as mouse moves, a restarted shell, and closing.
 #include <gtest/gtest.h>
 
@@ -13,27 +13,15 @@ namespace {
 constexpr uint32_t kWindow = 0x00010044;  // FakeHost's handles
 constexpr uint32_t kIcon = 0x00C0FFEE;
 
-void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
-    bytes[at] = static_cast<uint8_t>(v);
-    bytes[at + 1] = static_cast<uint8_t>(v >> 8);
-    bytes[at + 2] = static_cast<uint8_t>(v >> 16);
-    bytes[at + 3] = static_cast<uint8_t>(v >> 24);
+// What the shell must be handed to add the icon, field by field; the tooltip as the shell reads it: the name, one
+// NUL, blanks to the end of the 64-character field.
+std::string ExpectedAddRecord() {
+    return "cbSize=0x58 hWnd=" + FakeSystemCalls::Hex(kWindow) + " uID=0x1 uFlags=0x7 uCallbackMessage=0x200 hIcon=" +
+           FakeSystemCalls::Hex(kIcon) + " szTip=\"Tarveil XP\\0" + std::string(53, ' ') + "\"";
 }
 
-// What the shell must be handed to add the icon, written out byte by byte.
-std::vector<uint8_t> ExpectedAddRecord() {
-    std::vector<uint8_t> r(88, 0);
-    PutU32(r, 0, 88);
-    PutU32(r, 4, kWindow);
-    PutU32(r, 8, 1);
-    PutU32(r, 12, 7);
-    PutU32(r, 16, 0x200);
-    PutU32(r, 20, kIcon);
-    const char tip[] = "Tarveil XP";
-    std::memcpy(&r[24], tip, 10);
-    r[34] = 0;
-    for (size_t i = 35; i < 88; ++i) r[i] = 0x20;
-    return r;
+std::string Record(const FakeCall& call) {
+    return call.icon ? FakeSystemCalls::IconText(*call.icon) : "no record";
 }
 
 struct Loaded : FormFixture {
@@ -66,27 +54,21 @@ struct Loaded : FormFixture {
 
 }  // namespace
 
-TEST(TrayRecord, AddRecordIsTheExactBytesTheShellReads) {
+TEST(TrayRecord, AddRecordIsWhatTheShellReads) {
     Loaded f;
     f.Arm();
     const std::vector<FakeCall> icon = f.IconCalls();
     ASSERT_EQ(1u, icon.size());
-    const FakeCall& add = icon[0];
-    EXPECT_EQ("Shell_NotifyIconA(0x0, &)", add.Text());
-    ASSERT_EQ(1u, add.records.size());
-    const std::vector<uint8_t> want = ExpectedAddRecord();
-    EXPECT_EQ(want, add.records[0]);
-    EXPECT_EQ(want, std::vector<uint8_t>(f.form->Tray.IconeTray.bytes, f.form->Tray.IconeTray.bytes + 88));
-    // The tooltip field alone, as the shell reads it: the name, one NUL, blanks to the end.
-    const std::string tip(reinterpret_cast<const char*>(add.records[0].data()) + 24, 64);
-    EXPECT_EQ(std::string("Tarveil XP") + '\0' + std::string(53, ' '), tip);
+    EXPECT_EQ("Shell_NotifyIconA(0x0, &)", icon[0].Text());
+    EXPECT_EQ(ExpectedAddRecord(), Record(icon[0]));
+    EXPECT_EQ(ExpectedAddRecord(), FakeSystemCalls::IconText(f.form->Tray.IconeTray));
 }
 
 TEST(TrayRecord, AddOverwritesWhateverTheRecordHeld) {
     Loaded f;
-    std::memset(f.form->Tray.IconeTray.bytes, 0xAB, 88);
+    std::memset(static_cast<void*>(&f.form->Tray.IconeTray), 0xAB, sizeof f.form->Tray.IconeTray);
     f.Arm();
-    EXPECT_EQ(ExpectedAddRecord(), f.IconCalls().at(0).records.at(0));
+    EXPECT_EQ(ExpectedAddRecord(), Record(f.IconCalls().at(0)));
 }
 
 TEST(TrayRecord, DeleteSetsOnlyTheIdentifyingFields) {
@@ -96,15 +78,16 @@ TEST(TrayRecord, DeleteSetsOnlyTheIdentifyingFields) {
     } cases[] = {{"zeroed", 0x00}, {"filled", 0xAB}};
     for (const Case& c : cases) {
         Loaded f;
-        std::memset(f.form->Tray.IconeTray.bytes, c.fill, 88);
+        NotifyIconRecord want;
+        std::memset(static_cast<void*>(&want), c.fill, sizeof want);
+        f.form->Tray.IconeTray = want;
         f.form->Tray.RemoveTrayIcon();
         ASSERT_EQ(1u, f.system.calls.size()) << c.name;
         EXPECT_EQ("Shell_NotifyIconA(0x2, &)", f.system.calls[0].Text());
-        std::vector<uint8_t> want(88, c.fill);
-        PutU32(want, 0, 88);
-        PutU32(want, 4, kWindow);
-        PutU32(want, 8, 1);
-        EXPECT_EQ(want, f.system.calls[0].records.at(0)) << c.name;
+        want.cbSize = 88;
+        want.hWnd = kWindow;
+        want.uID = 1;
+        EXPECT_EQ(FakeSystemCalls::IconText(want), Record(f.system.calls[0])) << c.name;
     }
 }
 
@@ -115,7 +98,7 @@ TEST(TrayRecord, DeleteAfterAnAddHandsBackTheAddRecord) {
     const std::vector<FakeCall> icon = f.IconCalls();
     ASSERT_EQ(2u, icon.size());
     EXPECT_EQ("Shell_NotifyIconA(0x2, &)", icon[1].Text());
-    EXPECT_EQ(ExpectedAddRecord(), icon[1].records.at(0));
+    EXPECT_EQ(ExpectedAddRecord(), Record(icon[1]));
 }
 
 TEST(Tray, AddRefusedKeepsTheWindowShownAndTellsTheUser) {
@@ -255,7 +238,7 @@ TEST(Tray, ArmingAgainAfterARestoreAddsIconOneAgain) {
                                         "TaskVisible(false)"}),
               f.host.Journal());
     EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.IconCalls().at(0).Text());
-    EXPECT_EQ(ExpectedAddRecord(), f.IconCalls().at(0).records.at(0));
+    EXPECT_EQ(ExpectedAddRecord(), Record(f.IconCalls().at(0)));
     EXPECT_TRUE(f.form->Tray.InTray());
 }
 
@@ -269,7 +252,7 @@ TEST(Tray, ANewShellGetsTheIconBackOnlyWhileInTheTray) {
     f.form->Shell_TaskbarCreated();
     ASSERT_EQ(1u, f.system.calls.size());
     EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.system.calls[0].Text());
-    EXPECT_EQ(ExpectedAddRecord(), f.system.calls[0].records.at(0));
+    EXPECT_EQ(ExpectedAddRecord(), Record(f.system.calls[0]));
     EXPECT_TRUE(f.host.log.empty());  // still hidden, still off the task list
     EXPECT_TRUE(f.form->Tray.InTray());
 
@@ -316,10 +299,10 @@ TEST(Tray, ClosingRemovesTheIconAndIsNeverCancelled) {
         if (c.armed) {
             EXPECT_EQ("SetThreadExecutionState(0x80000000)", f.system.calls[1].Text()) << c.name;
         }
-        const std::vector<uint8_t>& r = f.system.calls[0].records.at(0);
-        EXPECT_EQ((std::vector<uint8_t>{88, 0, 0, 0, 0x44, 0x00, 0x01, 0x00, 1, 0, 0, 0}),
-                  std::vector<uint8_t>(r.begin(), r.begin() + 12))
-            << c.name;
+        const NotifyIconRecord r = f.system.calls[0].icon.value_or(NotifyIconRecord{});
+        EXPECT_EQ(88u, r.cbSize) << c.name;
+        EXPECT_EQ(kWindow, r.hWnd) << c.name;
+        EXPECT_EQ(1u, r.uID) << c.name;
         EXPECT_FALSE(f.form->Tray.InTray());
     }
 }

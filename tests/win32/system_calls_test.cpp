@@ -1,18 +1,19 @@
 // Win32SystemCalls on a real (or Wine) system: binding on first use, soft failure of missing
-// functions, and the byte records and values reaching the system as the core lays them out.
+// functions, and the records and values reaching the system as the SDK lays them out.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "win32/BoundFunctions.h"
+#include "win32/SdkRecords.h"
 #include "win32/Win32SystemCalls.h"
-#include "power/Reboot.h"
-#include "power/TokenPrivileges.h"
+#include "shell/TrayRecord.h"
 
 // <windows.h> maps these to their A/W forms; in this file they are SystemCalls methods.
 #undef GetSystemDirectory
@@ -111,7 +112,7 @@ TEST(BoundFunctions, EachListedFunctionIsTheSystemsOwn) {
         ASSERT_NE(expected, nullptr);
         for (int call = 0; call < 2; ++call) {
             ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
-            EXPECT_EQ(BoundFunctionAddress(static_cast<BoundFunction>(f)), expected);
+            EXPECT_EQ(SystemFunctions().Address(static_cast<BoundFunction>(f)), expected);
             EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_ALL_ASSIGNED));
         }
     }
@@ -163,27 +164,29 @@ const MissingCase kMissing[] = {
     {"ExitWindowsEx", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
      [](InspectedSystemCalls& s) { return !s.ExitWindowsEx(13, 0); }},
     {"GetCurrentProcess", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) { return s.GetCurrentProcess() == 0; }},
-    {"OpenProcessToken", "advapi32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { uint32_t t = 7; return !s.OpenProcessToken(s.GetCurrentProcess(), 0x28, &t); }},
+    {"OpenProcessToken", "advapi32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) {
+         SystemHandle t(s);
+         return !s.OpenProcessToken(s.GetCurrentProcess(), 0x28, &t) && t.Get() == 0;
+     }},
     {"GetSystemDirectoryW", "kernel32.dll", ERROR_PROC_NOT_FOUND,
      [](InspectedSystemCalls& s) { char b[MAX_PATH]; return s.GetSystemDirectory(b, MAX_PATH) == 0; }},
     {"CreateProcessW", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) {
-         uint32_t process = 7;
-         return !s.CreateProcess("C:\\windows\\system32\\cmd.exe", "cmd /c exit", 2, &process) && process == 0;
+         SystemHandle process(s);
+         return !s.CreateProcess("C:\\windows\\system32\\cmd.exe", "cmd /c exit", 2, &process) && process.Get() == 0;
      }},
     {"WaitForSingleObject", "kernel32.dll", ERROR_PROC_NOT_FOUND,
      [](InspectedSystemCalls& s) { return s.WaitForSingleObject(0xFFFFFFFF, 0) == kWaitFailed; }},
     {"GetExitCodeProcess", "kernel32.dll", ERROR_PROC_NOT_FOUND,
      [](InspectedSystemCalls& s) { uint32_t c; return !s.GetExitCodeProcess(0xFFFFFFFF, &c); }},
     {"Shell_NotifyIconA", "shell32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { uint8_t r[88] = {88}; return !s.Shell_NotifyIconA(0, r); }},
+     [](InspectedSystemCalls& s) { NotifyIconRecord r; r.cbSize = 88; return !s.Shell_NotifyIconA(0, &r); }},
     {"BitBlt", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
      [](InspectedSystemCalls& s) { return !s.BitBlt(0, 0, 0, 1, 1, 0, 0, 0, SRCCOPY); }},
     {"ReleaseDC", "user32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) { return s.ReleaseDC(0, 0) == 0; }},
     {"SetThreadExecutionState", "kernel32.dll", ERROR_PROC_NOT_FOUND,
      [](InspectedSystemCalls& s) { return s.SetThreadExecutionState(kEsContinuous) == 0; }},
     {"GetTokenInformation", "advapi32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { alignas(4) uint8_t r[64]; uint32_t n; return !s.GetTokenInformation(0, 3, r, sizeof r, &n); }},
+     [](InspectedSystemCalls& s) { TokenPrivilegesList r; uint32_t n; return !s.GetTokenInformation(0, 3, &r, 64, &n); }},
     // Cannot be had: said as "not asked", the answer left as it was, for the core to decide.
     {"IsPwrHibernateAllowed", "powrprof.dll", ERROR_PROC_NOT_FOUND,
      [](InspectedSystemCalls& s) { bool b = true; return !s.IsPwrHibernateAllowed(&b) && b; }},
@@ -279,15 +282,14 @@ TEST(Win32SystemCalls, AStartedProgramsHandleSaysWhenItEndedAndWithWhatCode) {
     const std::string cmd = std::string(dir) + "\\cmd.exe";
     for (uint32_t code : {0u, 1u, 5u}) {
         SCOPED_TRACE(code);
-        uint32_t process = 0;
+        SystemHandle process(sys);
         ASSERT_TRUE(sys.CreateProcess(cmd.c_str(), ("cmd /c exit " + std::to_string(code)).c_str(), SW_SHOWMINIMIZED,
                                       &process));
-        ASSERT_NE(process, 0u);
-        EXPECT_EQ(sys.WaitForSingleObject(process, 30000), kWaitObject0);
+        ASSERT_NE(process.Get(), 0u);
+        EXPECT_EQ(sys.WaitForSingleObject(process.Get(), 30000), kWaitObject0);
         uint32_t exitCode = 12345;
-        EXPECT_TRUE(sys.GetExitCodeProcess(process, &exitCode));
+        EXPECT_TRUE(sys.GetExitCodeProcess(process.Get(), &exitCode));
         EXPECT_EQ(exitCode, code);
-        EXPECT_TRUE(sys.CloseHandle(process));
     }
     const uint32_t self = sys.GetCurrentProcess();
     EXPECT_EQ(sys.WaitForSingleObject(self, 0), kWaitTimeout);
@@ -297,35 +299,28 @@ TEST(Win32SystemCalls, AStartedProgramsHandleSaysWhenItEndedAndWithWhatCode) {
     EXPECT_EQ(sys.WaitForSingleObject(0, 0), kWaitFailed);
 }
 
-// The core's byte record, handed over through the layer, really enables the privilege.
+// The core's record, handed over through the layer, really enables the privilege.
 TEST(Win32SystemCalls, TokenPrivilegesRecordEnablesTheShutdownPrivilege) {
     InspectedSystemCalls sys;
-    uint32_t token = 0;
+    SystemHandle token(sys);
     ASSERT_TRUE(sys.OpenProcessToken(sys.GetCurrentProcess(), kTokenAdjustPrivileges | kTokenQuery, &token));
-    ASSERT_NE(token, 0u);
+    ASSERT_NE(token.Get(), 0u);
     uint64_t luid = 0;
     ASSERT_TRUE(sys.LookupPrivilegeValueA("", kShutdownPrivilegeName, &luid));
 
-    // Deliberately one byte off alignment: the layer must cope.
-    alignas(4) uint8_t storage[1 + 2 * kTokenPrivilegesRecordSize] = {};
-    uint8_t* newState = storage + 1;
-    uint8_t* previous = storage + 1 + kTokenPrivilegesRecordSize;
     struct Step {
         uint32_t attributes;
         bool enabledAfter;
     } const steps[] = {{0, false}, {kSePrivilegeEnabled, true}, {0, false}};
     for (const Step& step : steps) {
         SCOPED_TRACE(step.attributes);
-        std::memset(storage, 0, sizeof storage);
-        PutU32(newState, 1);
-        PutU32(newState + kTokenPrivilegesEntriesOffset + kLuidLowOffset, static_cast<uint32_t>(luid));
-        PutU32(newState + kTokenPrivilegesEntriesOffset + kLuidHighOffset, static_cast<uint32_t>(luid >> 32));
-        PutU32(newState + kTokenPrivilegesEntriesOffset + kLuidAttributesOffset, step.attributes);
+        TokenPrivilegesRecord newState, previous;
+        newState.PrivilegeCount = 1;
+        newState.Privileges[0] = {luid, step.attributes};
         uint32_t returned = 0;
-        ASSERT_TRUE(sys.AdjustTokenPrivileges(token, false, newState, TokenPrivilegesLength(1), previous, &returned));
+        ASSERT_TRUE(sys.AdjustTokenPrivileges(token.Get(), false, &newState, TokenPrivilegesLength(1), &previous, &returned));
         EXPECT_EQ(sys.GetLastError(), 0u);
 
-        HANDLE t = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(token));
         PRIVILEGE_SET set;
         set.PrivilegeCount = 1;
         set.Control = PRIVILEGE_SET_ALL_NECESSARY;
@@ -333,10 +328,9 @@ TEST(Win32SystemCalls, TokenPrivilegesRecordEnablesTheShutdownPrivilege) {
         set.Privilege[0].Luid.HighPart = static_cast<LONG>(luid >> 32);
         set.Privilege[0].Attributes = 0;
         BOOL held = FALSE;
-        ASSERT_TRUE(::PrivilegeCheck(t, &set, &held));
+        ASSERT_TRUE(::PrivilegeCheck(FromValue<HANDLE>(token.Get()), &set, &held));
         EXPECT_EQ(held != FALSE, step.enabledAfter);
     }
-    EXPECT_TRUE(sys.CloseHandle(token));
 }
 
 TEST(Win32SystemCalls, BitBltCopiesBetweenDeviceContexts) {
@@ -367,29 +361,30 @@ TEST(Win32SystemCalls, BitBltCopiesBetweenDeviceContexts) {
     EXPECT_EQ(sys.ReleaseDC(0, screen), 1);
 }
 
-// What the arming checks read, through the layer: the token's privileges as the core's byte record, whether
-// hibernation is allowed, and the thread's execution state.
+// What the arming checks read, through the layer: the token's privileges as the core's list, whether hibernation is
+// allowed, and the thread's execution state.
 TEST(Win32SystemCalls, ArmingChecksGetTheSystemsAnswers) {
     InspectedSystemCalls sys;
-    uint32_t token = 0;
+    SystemHandle token(sys);
     ASSERT_TRUE(sys.OpenProcessToken(sys.GetCurrentProcess(), kTokenQuery, &token));
-    HANDLE t = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(token));
-    alignas(4) uint8_t record[TokenPrivilegesLength(64)] = {};
+    TokenPrivilegesList list;
     uint32_t length = 0;
-    ASSERT_TRUE(sys.GetTokenInformation(token, kTokenPrivilegesClass, record, sizeof record, &length));
-    alignas(4) uint8_t real[sizeof record] = {};
+    ASSERT_TRUE(sys.GetTokenInformation(token.Get(), kTokenPrivilegesClass, &list, TokenPrivilegesLength(list.kRoom),
+                                        &length));
+    SdkTokenPrivileges<TokenPrivilegesList::kRoom> real = {};
     DWORD realLength = 0;
-    ASSERT_TRUE(::GetTokenInformation(t, TokenPrivileges, real, sizeof real, &realLength));
+    ASSERT_TRUE(::GetTokenInformation(FromValue<HANDLE>(token.Get()), TokenPrivileges, &real, sizeof real, &realLength));
     ASSERT_EQ(length, realLength);
-    EXPECT_EQ(0, std::memcmp(record, real, length));
-    const uint32_t count = GetU32(record);
-    EXPECT_EQ(TokenPrivilegesLength(count), length);
+    ASSERT_EQ(list.PrivilegeCount, real.PrivilegeCount);
+    EXPECT_EQ(TokenPrivilegesLength(list.PrivilegeCount), length);
+    for (uint32_t i = 0; i < list.PrivilegeCount; ++i) {
+        EXPECT_EQ(static_cast<uint32_t>(list.Privileges[i].Luid), real.Privileges[i].Luid.LowPart);
+        EXPECT_EQ(list.Privileges[i].Attributes, real.Privileges[i].Attributes);
+    }
     // Too small a buffer: refused, with the size needed.
-    alignas(4) uint8_t small[8] = {};
-    EXPECT_FALSE(sys.GetTokenInformation(token, kTokenPrivilegesClass, small, sizeof small, &length));
+    EXPECT_FALSE(sys.GetTokenInformation(token.Get(), kTokenPrivilegesClass, &list, 8, &length));
     EXPECT_EQ(sys.GetLastError(), static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(length, realLength);
-    EXPECT_TRUE(sys.CloseHandle(token));
 
     using HibernateAllowed = BOOLEAN(WINAPI*)();
     void* own = reinterpret_cast<void*>(::GetProcAddress(::LoadLibraryA("powrprof.dll"), "IsPwrHibernateAllowed"));
@@ -424,7 +419,7 @@ TEST(BoundFunctions, LibrariesComeFromTheSystemFolderOnly) {
     ASSERT_GT(n, 0u);
     for (int f = 0; f < kBoundFunctionCount; ++f) {
         SCOPED_TRACE(kBoundFunctionNames[f].entry);
-        void* address = BoundFunctionAddress(static_cast<BoundFunction>(f));
+        void* address = SystemFunctions().Address(static_cast<BoundFunction>(f));
         ASSERT_NE(address, nullptr);
         HMODULE module = nullptr;
         ASSERT_TRUE(::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -453,6 +448,73 @@ TEST(BoundFunctions, LibrariesComeFromTheSystemFolderOnly) {
         if (held) ::FreeLibrary(held);
     }
     EXPECT_EQ(::GetModuleHandleW(planted), nullptr);
+}
+
+std::string HexBytes(const void* data, size_t size) {
+    std::string hex;
+    char two[3];
+    for (size_t i = 0; i < size; ++i) {
+        std::snprintf(two, sizeof two, "%02x", static_cast<const unsigned char*>(data)[i]);
+        hex += two;
+    }
+    return hex;
+}
+
+// `hex` followed by zero bytes up to `size` bytes in all.
+std::string ZeroTo(const std::string& hex, size_t size) {
+    return hex + std::string(2 * size - hex.size(), '0');
+}
+
+std::string SdkBytes(const NotifyIconRecord& record) {
+    const NOTIFYICONDATAA sdk = ToSdk(record);
+    return HexBytes(&sdk, sizeof sdk);
+}
+
+std::string SdkBytes(const TokenPrivilegesRecord& record) {
+    SdkTokenPrivileges<TokenPrivilegesRecord::kRoom> sdk;
+    return ToSdk(record, &sdk) ? HexBytes(&sdk, sizeof sdk) : "refused";
+}
+
+// Each record as the core fills it becomes, byte for byte, the SDK structure the system reads; the privileges the
+// system writes come back as the same fields.
+TEST(SdkRecords, EachRecordMapsToItsSdkStructure) {
+    NotifyIconRecord added, removed;
+    FillTrayRecordForAdd(added, 0x00012345, 0x00ABCDEF);
+    FillTrayRecordForDelete(removed, 0x00012345);
+    std::string tip = "5461727665696c205850" "00";  // "Tarveil XP", NUL, then 53 blanks
+    for (int i = 0; i < 53; ++i) tip += "20";
+    TokenPrivilegesRecord enabled, tooMany;
+    enabled.PrivilegeCount = 1;
+    enabled.Privileges[0] = {0xA1B2C3D4E5F60718ull, kSePrivilegeEnabled};
+    tooMany.PrivilegeCount = 3;
+
+    SdkTokenPrivileges<TokenPrivilegesList::kRoom> written = {};
+    written.PrivilegeCount = 2;
+    written.Privileges[0] = {{0x13, 0x7}, SE_PRIVILEGE_ENABLED};
+    written.Privileges[1] = {{0xFFFFFFFF, static_cast<LONG>(0x80000000)}, SE_PRIVILEGE_REMOVED};
+    TokenPrivilegesList list;
+    list.Privileges[2] = {1, 1};  // not written by the system: cleared
+    FromSdk(written, &list);
+    std::string read = std::to_string(list.PrivilegeCount);
+    for (const LuidAndAttributes& e : list.Privileges) {
+        if (e.Luid != 0 || e.Attributes != 0) read += " " + HexBytes(&e.Luid, 8) + "/" + std::to_string(e.Attributes);
+    }
+
+    const struct {
+        const char* label;
+        std::string mapped, expected;
+    } rows[] = {
+        {"icon added: every field, the tooltip padded with blanks", SdkBytes(added),
+         ZeroTo("58000000" "45230100" "01000000" "07000000" "00020000" "efcdab00" + tip, sizeof(NOTIFYICONDATAA))},
+        {"icon removed before any add: the fields that name it", SdkBytes(removed),
+         ZeroTo("58000000" "45230100" "01000000", sizeof(NOTIFYICONDATAA))},
+        {"privilege enabled: the LUID low half first, the second entry zero", SdkBytes(enabled),
+         ZeroTo("01000000" "1807f6e5" "d4c3b2a1" "02000000", TokenPrivilegesLength(2))},
+        {"a count beyond the record's room is refused", SdkBytes(tooMany), "refused"},
+        {"privileges read back: each LUID whole, a high half with its top bit set included", read,
+         "2 1300000007000000/2 ffffffff00000080/4"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.expected, row.mapped) << row.label;
 }
 
 }  // namespace

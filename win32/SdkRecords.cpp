@@ -1,0 +1,83 @@
+// The icon record made the SDK's NOTIFYICONDATAA, and the one table that checks every Windows value the core holds
+// against <windows.h>: a change on either side stops the build.
+#include "win32/SdkRecords.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "platform/Controls.h"
+#include "platform/FormHost.h"
+
+namespace {
+
+template <typename Wide>
+constexpr bool SameText(const char* a, const Wide* b) {
+    for (; *a != '\0' || *b != 0; ++a, ++b) {
+        if (static_cast<Wide>(*a) != *b) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+#define TARVEIL_SAME(core, sdk) static_assert((core) == (sdk), #core " is not " #sdk);
+static_assert(sizeof(HANDLE) == 4 && sizeof(HWND) == 4 && sizeof(HDC) == 4 && sizeof(HICON) == 4, "32-bit handles");
+// shell32
+TARVEIL_SAME(kNotifyIconDataV1Size, NOTIFYICONDATAA_V1_SIZE)
+TARVEIL_SAME(offsetof(NOTIFYICONDATAA, szTip) + sizeof NotifyIconRecord::szTip, NOTIFYICONDATAA_V1_SIZE)
+TARVEIL_SAME(kNimAdd, NIM_ADD)
+TARVEIL_SAME(kNimDelete, NIM_DELETE)
+TARVEIL_SAME(kNifMessage, NIF_MESSAGE)
+TARVEIL_SAME(kNifIcon, NIF_ICON)
+TARVEIL_SAME(kNifTip, NIF_TIP)
+TARVEIL_SAME(kWmMouseMove, WM_MOUSEMOVE)
+TARVEIL_SAME(kWmLButtonDown, WM_LBUTTONDOWN)
+// advapi32
+TARVEIL_SAME(TokenPrivilegesLength(1), sizeof(TOKEN_PRIVILEGES))
+TARVEIL_SAME(TokenPrivilegesLength(TokenPrivilegesRecord::kRoom), sizeof(SdkTokenPrivileges<TokenPrivilegesRecord::kRoom>))
+TARVEIL_SAME(TokenPrivilegesLength(TokenPrivilegesList::kRoom), sizeof(SdkTokenPrivileges<TokenPrivilegesList::kRoom>))
+TARVEIL_SAME(offsetof(SdkTokenPrivileges<1>, Privileges), offsetof(TOKEN_PRIVILEGES, Privileges))
+TARVEIL_SAME(kTokenAdjustPrivileges, TOKEN_ADJUST_PRIVILEGES)
+TARVEIL_SAME(kTokenQuery, TOKEN_QUERY)
+TARVEIL_SAME(kSePrivilegeEnabled, SE_PRIVILEGE_ENABLED)
+TARVEIL_SAME(kSePrivilegeRemoved, SE_PRIVILEGE_REMOVED)
+TARVEIL_SAME(kErrorNotAllAssigned, ERROR_NOT_ALL_ASSIGNED)
+TARVEIL_SAME(kTokenPrivilegesClass, TokenPrivileges)
+TARVEIL_SAME(SameText(kShutdownPrivilegeName, SE_SHUTDOWN_NAME), true)
+// kernel32
+TARVEIL_SAME(kMaxPath, MAX_PATH)
+TARVEIL_SAME(kSwShowMinimized, SW_SHOWMINIMIZED)
+TARVEIL_SAME(kWaitObject0, WAIT_OBJECT_0)
+TARVEIL_SAME(kWaitTimeout, WAIT_TIMEOUT)
+TARVEIL_SAME(kWaitFailed, WAIT_FAILED)
+TARVEIL_SAME(kStillActive, STILL_ACTIVE)
+TARVEIL_SAME(kEsContinuous, ES_CONTINUOUS)
+TARVEIL_SAME(kEsSystemRequired, ES_SYSTEM_REQUIRED)
+// user32 and gdi32
+TARVEIL_SAME(kEwxShutdown, EWX_SHUTDOWN)
+TARVEIL_SAME(kEwxReboot, EWX_REBOOT)
+TARVEIL_SAME(kEwxForce, EWX_FORCE)
+TARVEIL_SAME(kEwxPowerOff, EWX_POWEROFF)
+TARVEIL_SAME(kSrcCopy, SRCCOPY)
+// The window: its message boxes, its draw mode and its colours.
+TARVEIL_SAME(kMbOk, MB_OK)
+TARVEIL_SAME(kMbIconError, MB_ICONERROR)
+TARVEIL_SAME(kMbIconWarning, MB_ICONWARNING)
+TARVEIL_SAME(kMbIconInformation, MB_ICONINFORMATION)
+TARVEIL_SAME(kR2MaskPen, R2_MASKPEN)
+TARVEIL_SAME(kWhite, RGB(255, 255, 255))
+TARVEIL_SAME(kRed, RGB(255, 0, 0))
+#undef TARVEIL_SAME
+
+NOTIFYICONDATAA ToSdk(const NotifyIconRecord& record) {
+    NOTIFYICONDATAA sdk;
+    std::memset(&sdk, 0, sizeof sdk);
+    sdk.cbSize = record.cbSize;
+    sdk.hWnd = FromValue<HWND>(record.hWnd);
+    sdk.uID = record.uID;
+    sdk.uFlags = record.uFlags;
+    sdk.uCallbackMessage = record.uCallbackMessage;
+    sdk.hIcon = FromValue<HICON>(record.hIcon);
+    std::memcpy(sdk.szTip, record.szTip, sizeof record.szTip);
+    return sdk;
+}
