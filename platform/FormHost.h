@@ -44,6 +44,10 @@ public:
 
     virtual int ShowMessage(const char* promptUtf8, const char* titleUtf8, uint32_t style) = 0;
     virtual void Beep() = 0;
+    // The notification-area icon's menu, at the pointer: a greyed first line, HEADER, then "Afficher la fenêtre" and
+    // "Quitter sans rien faire". Returns what was chosen once the menu has closed.
+    enum class TrayMenuChoice { None, ShowWindow, Quit };
+    virtual TrayMenuChoice ShowTrayMenu(const char* headerUtf8) = 0;
 
     // Handles as the system knows them (32-bit on the target).
     virtual uint32_t WindowHandle() const = 0;

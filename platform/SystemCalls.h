@@ -12,8 +12,10 @@
 
 // --- shell32: the notification-area icon ---------------------------------------------------------------------------
 
-// NOTIFYICONDATAA in its first version: the 88 bytes every Windows shell reads, the tooltip a field of 64 characters.
-// Handles are 32-bit on the target.
+// NOTIFYICONDATAA. In its first version (cbSize 88, the icon's own record) the shell reads the fields up to the
+// tooltip, a field of 64 characters; in its second (cbSize 488, the size XP's shell takes balloons in) it reads the
+// balloon's too. The balloon's texts are UTF-8 here and reach the shell in the ANSI code page. Handles are 32-bit on
+// the target.
 struct NotifyIconRecord {
     uint32_t cbSize = 0;
     uint32_t hWnd = 0;
@@ -22,16 +24,26 @@ struct NotifyIconRecord {
     uint32_t uCallbackMessage = 0;
     uint32_t hIcon = 0;
     char szTip[64] = {};
+    char szInfo[256] = {};
+    uint32_t uTimeout = 0;
+    char szInfoTitle[64] = {};
+    uint32_t dwInfoFlags = 0;
 };
-constexpr uint32_t kNotifyIconDataV1Size = 88;  // NOTIFYICONDATAA_V1_SIZE
+constexpr uint32_t kNotifyIconDataV1Size = 88;   // NOTIFYICONDATAA_V1_SIZE
+constexpr uint32_t kNotifyIconDataV2Size = 488;  // NOTIFYICONDATAA_V2_SIZE
 constexpr uint32_t kNimAdd = 0;
+constexpr uint32_t kNimModify = 1;
 constexpr uint32_t kNimDelete = 2;
 constexpr uint32_t kNifMessage = 0x1;
 constexpr uint32_t kNifIcon = 0x2;
 constexpr uint32_t kNifTip = 0x4;
-// The window messages an icon's callback carries: the one it is sent as, and the press it brings the window back on.
+constexpr uint32_t kNifInfo = 0x10;
+constexpr uint32_t kNiifInfo = 0x1;  // the balloon's information icon
+// The window messages an icon's callback carries: the one it is sent as, the press that brings the window back, and
+// the release that opens the icon's menu.
 constexpr uint32_t kWmMouseMove = 0x200;
 constexpr int32_t kWmLButtonDown = 0x201;
+constexpr int32_t kWmRButtonUp = 0x205;
 
 // --- advapi32: the process token and its privileges ----------------------------------------------------------------
 
@@ -81,6 +93,11 @@ constexpr uint32_t kStillActive = 259;
 // turn off), and the call that takes that back.
 constexpr uint32_t kEsContinuous = 0x80000000;
 constexpr uint32_t kEsSystemRequired = 0x00000001;
+// What SetWaitableTimer leaves as the last error when it took the timer but cannot wake the computer with it.
+constexpr uint32_t kErrorNotSupported = 50;
+constexpr uint32_t kErrorTimerResumeIgnored = 722;  // Windows' winerror.h; MinGW's does not name it
+// FILETIME counts 100 ns.
+constexpr int64_t kFileTimeTicksPerSecond = 10000000;
 
 // --- user32 and gdi32 ----------------------------------------------------------------------------------------------
 
@@ -116,6 +133,11 @@ public:
     virtual bool GetExitCodeProcess(uint32_t process, uint32_t* exitCode) = 0;
     // The calling thread's execution state; returns the previous one, 0 on failure.
     virtual uint32_t SetThreadExecutionState(uint32_t flags) = 0;
+    // A waitable timer without a name or a security descriptor; *timer takes it (none on failure).
+    virtual bool CreateWaitableTimerW(bool manualReset, SystemHandle* timer) = 0;
+    // dueTime as SetWaitableTimer reads it: positive, an absolute UTC time in FILETIME ticks; no completion routine.
+    virtual bool SetWaitableTimer(uint32_t timer, int64_t dueTime, int32_t period, bool resume) = 0;
+    virtual bool CancelWaitableTimer(uint32_t timer) = 0;
 
     // advapi32
     // *token takes the token opened (none on failure).

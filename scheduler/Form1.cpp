@@ -5,7 +5,8 @@
 #include "shell/Backdrop.h"
 
 Form1::Form1(const Form1Controls& controls, FormHost& host, const Clock& clock, SystemCalls& system)
-    : Tray(host, system), Drag(host), c_(controls), host_(host), clock_(clock), system_(system), restartWatch_(system) {
+    : Tray(host, system), Drag(host), c_(controls), host_(host), clock_(clock), system_(system), wake_(system),
+      restartWatch_(system) {
     c_.TxtHeure->SetChangeListener(this);
 }
 

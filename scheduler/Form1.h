@@ -12,6 +12,7 @@
 #include "platform/SystemCalls.h"
 #include "power/PowerResult.h"
 #include "power/Reboot.h"
+#include "power/WakeTimer.h"
 #include "scheduler/CommandLine.h"
 #include "scheduler/Trigger.h"
 #include "shell/WindowDrag.h"
@@ -72,6 +73,9 @@ public:
     void TimerRedemarrage_Timer();
     // Windows refused Timer1 (or its next period): said once, since the clock is no longer watched.
     void Timer1_Refused();
+    // The clock was set or the zone changed (WM_TIMECHANGE), or the computer resumed: the wake-up set for the target
+    // is worked out again.
+    void SystemClockChanged();
 
     // Procedures.
     void RefreshClock();
@@ -90,8 +94,12 @@ public:
 private:
     void TextChanged() override { TxtHeure_Change(); }
     void ReportPowerResult(const PowerResult& result);
-    // Keeps the system out of idle sleep while armed, or lets it sleep again; asks Windows only on a change.
+    // Keeps the system out of idle sleep while armed, or lets it sleep again; asks Windows only on a change. Letting
+    // it sleep also takes back the wake-up set for the target.
     void KeepSystemAwake(bool on);
+    // Sets the wake-up a minute before the next showing of the entry box's time; false when Windows cannot wake the
+    // computer for it (or the box holds no time).
+    bool SetWake();
     // Says which target a long gap between two clock checks passed over, with the window brought back in front.
     void TellMissedTime();
 
@@ -101,6 +109,7 @@ private:
     SystemCalls& system_;
     Trigger trigger_;
     bool keepingAwake_ = false;
+    WakeTimer wake_;
     RestartWatch restartWatch_;
     // A target skipped since the last tick, to be said by the tick (its second of the day).
     bool missedPending_ = false;

@@ -4,7 +4,26 @@
 
 #include "power/ArmingChecks.h"
 #include "resources/version.h"
+#include "scheduler/TextWriter.h"
 #include "scheduler/TimeText.h"
+
+namespace {
+
+// What the program will do and when, as the icon's balloon and menu say it: "Arrêt de l'ordinateur à 22:30:00."
+void FormatWaitingText(PowerAction action, const char* time, char* out, size_t cap) {
+    TextWriter text(out, cap);
+    switch (action) {
+    case PowerAction::PowerOff: text.Put("Arrêt"); break;
+    case PowerAction::Restart: text.Put("Redémarrage"); break;
+    case PowerAction::Hibernate: text.Put("Mise en veille prolongée"); break;
+    }
+    text.Put(" de l'ordinateur à ");
+    text.Put(time);
+    text.Put(".");
+    text.Finish();
+}
+
+}  // namespace
 
 void Form1::TxTChoix_Click() {
     // The schedule is gone with the text: nothing is left to stay awake for.
@@ -24,12 +43,14 @@ void Form1::Activer_Click() {
     if (HeureValide) {
         // Checked now, while the user is there to choose otherwise, rather than found at the target second.
         ArmingRefusal refusal = ArmingRefusal::None;
+        PowerAction action = PowerAction::PowerOff;
         if (c_.ChkReboot->Value()) {
-            refusal = CheckBeforeArming(PowerAction::Restart, system_);
+            action = PowerAction::Restart;
         } else if (c_.ChkVeille->Value()) {
-            refusal = CheckBeforeArming(PowerAction::Hibernate, system_);
-        } else if (c_.ChkArreter->Value()) {
-            refusal = CheckBeforeArming(PowerAction::PowerOff, system_);
+            action = PowerAction::Hibernate;
+        }
+        if (c_.ChkReboot->Value() || c_.ChkVeille->Value() || c_.ChkArreter->Value()) {
+            refusal = CheckBeforeArming(action, system_);
         }
         if (const char* message = ArmingRefusalMessage(refusal)) {
             KeepSystemAwake(false);
@@ -38,7 +59,31 @@ void Form1::Activer_Click() {
         }
         // Before the icon: a window the shell would not hide is armed all the same.
         KeepSystemAwake(true);
+        // Woken for the action only where it leaves the computer off: woken to restart, it would stay on.
+        bool wakes = false;
+        if (action == PowerAction::Restart) {
+            wake_.Release();
+        } else {
+            wakes = SetWake();
+        }
+        char time[kTimeTextLength + 2];
+        c_.TxTChoix->GetText(time, sizeof time);
+        char waiting[96];
+        FormatWaitingText(action, time, waiting, sizeof waiting);
+        Tray.SetWaitingText(waiting);
         Tray.SendToTray();
+        if (Tray.InTray()) {
+            // Said once, on screen: a new icon from Windows 7 on goes to the hidden overflow, and the window is gone.
+            char balloon[256];
+            TextWriter text(balloon, sizeof balloon);
+            text.Put(waiting);
+            if (action != PowerAction::Restart && !wakes) {
+                text.Put("\nL'ordinateur ne sortira pas de veille de lui-même : ne le mettez pas en veille d'ici là.");
+            }
+            text.Put("\nCliquez sur l'icône pour afficher la fenêtre.");
+            text.Finish();
+            Tray.ShowBalloon(balloon);
+        }
         return;
     }
     KeepSystemAwake(false);
@@ -79,10 +124,27 @@ void Form1::ArmFromCommandLine(const CommandRequest& request) {
 // A time typed without "OK" still fires, as it always has; only an accepted "OK" promises the machine awake for it.
 // Each change is one call: a second "OK" while armed asks nothing new, and a bad text with nothing armed, no call.
 void Form1::KeepSystemAwake(bool on) {
+    if (!on) wake_.Release();
     if (on == keepingAwake_) return;
     keepingAwake_ = on;
     // Not ES_DISPLAY_REQUIRED: the screen may still go dark, and a sleep the user asks for stays possible. A refusal
     // leaves the machine to its idle timer as before and must not stop the arming, and the previous state is of
     // no use here, so the result is not acted on.
     (void)system_.SetThreadExecutionState(on ? kEsContinuous | kEsSystemRequired : kEsContinuous);
+}
+
+bool Form1::SetWake() {
+    char text[kTimeTextLength + 2];
+    const size_t length = c_.TxTChoix->GetText(text, sizeof text);
+    int target = 0;
+    if (!ParseTimeText(text, length, &target)) {
+        wake_.Release();
+        return false;
+    }
+    return wake_.Set(WakeMoment(target, clock_.Now(), clock_));
+}
+
+void Form1::SystemClockChanged() {
+    // Only a wake-up already set is moved: where Windows could not wake the computer at arming, it still cannot.
+    if (keepingAwake_ && wake_.Held()) (void)SetWake();
 }

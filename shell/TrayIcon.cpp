@@ -34,7 +34,35 @@ void TrayIcon::DecodeCallback(float X) {
     if (TrayBusy) return;
     TrayBusy = kTrue;
     if (TrayMessage == kWmLButtonDown) RestoreFromTray();
+    // The release, as every notification-area program opens its menu; the menu's own loop notes what comes meanwhile.
+    if (TrayMessage == kWmRButtonUp) OpenMenu();
     TrayBusy = kFalse;
+}
+
+void TrayIcon::OpenMenu() {
+    switch (host_.ShowTrayMenu(waitingText_)) {
+    case FormHost::TrayMenuChoice::ShowWindow: RestoreFromTray(); break;
+    // The window's own close: the icon goes, nothing is done, nothing is kept awake or set to wake.
+    case FormHost::TrayMenuChoice::Quit: host_.Unload(); break;
+    case FormHost::TrayMenuChoice::None: break;
+    }
+}
+
+void TrayIcon::SetWaitingText(const char* textUtf8) {
+    CopyUtf8(textUtf8, waitingText_, sizeof waitingText_);
+}
+
+void TrayIcon::ShowBalloon(const char* textUtf8) {
+    NotifyIconRecord balloon;
+    FillTrayRecordForDelete(balloon, host_.WindowHandle());  // the fields that name the icon
+    balloon.cbSize = kNotifyIconDataV2Size;
+    balloon.uFlags = kNifInfo;
+    CopyUtf8(textUtf8, balloon.szInfo, sizeof balloon.szInfo);
+    CopyUtf8(TARVEIL_TITLE, balloon.szInfoTitle, sizeof balloon.szInfoTitle);
+    balloon.uTimeout = kBalloonTimeoutMs;
+    balloon.dwInfoFlags = kNiifInfo;
+    // Not shown (notifications off, an old shell): the icon is there all the same, and the window's menu and click.
+    (void)system_.Shell_NotifyIconA(kNimModify, &balloon);
 }
 
 void TrayIcon::ShellRestarted() {

@@ -21,8 +21,13 @@ public:
     // Removes the icon and shows the window; harmless when the icon is gone and the window shown.
     void RestoreFromTray();
     // The icon's callbacks arrive as mouse moves of the window whose x carries the mouse message; a press of
-    // the left button on the icon brings the window back.
+    // the left button on the icon brings the window back, and a release of the right one opens its menu.
     void DecodeCallback(float X);
+    // What the program waits to do ("Arrêt de l'ordinateur à 22:30:00."), UTF-8: the icon's menu opens with it.
+    void SetWaitingText(const char* textUtf8);
+    // A balloon on the icon, under the program's title: once at each arming, to say what will happen and how to get
+    // the window back. A shell that shows none (notifications off) changes nothing else.
+    void ShowBalloon(const char* textUtf8);
     // The shell started again ("TaskbarCreated"): every icon vanished with the old one.
     void ShellRestarted();
 
@@ -36,7 +41,10 @@ public:
     int16_t TrayBusy = kFalse;
 
 private:
+    void OpenMenu();
+
     FormHost& host_;
     SystemCalls& system_;
     bool inTray_ = false;
+    char waitingText_[128] = {};
 };

@@ -25,6 +25,17 @@ void FillTrayRecordForDelete(NotifyIconRecord& record, uint32_t window) {
     record.uID = kTrayIconId;
 }
 
+void CopyUtf8(const char* text, char* field, size_t cap) {
+    size_t length = std::strlen(text);
+    if (length > cap - 1) {
+        length = cap - 1;
+        // Not inside a character: back to the first byte of the one cut.
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+    }
+    std::memcpy(field, text, length);
+    std::memset(field + length, 0, cap - length);
+}
+
 int32_t DecodeTrayMessage(float xTwips, float twipsPerPixelX) {
     return RoundHalfEven32(static_cast<double>(xTwips) / static_cast<double>(twipsPerPixelX));
 }

@@ -20,6 +20,9 @@
     X("kernel32.dll", CreateProcessW, "")                         \
     X("kernel32.dll", WaitForSingleObject, "")                    \
     X("kernel32.dll", GetExitCodeProcess, "")                     \
+    X("kernel32.dll", CreateWaitableTimerW, "")                   \
+    X("kernel32.dll", SetWaitableTimer, "")                       \
+    X("kernel32.dll", CancelWaitableTimer, "")                    \
     X("advapi32.dll", OpenProcessToken, "")                       \
     X("advapi32.dll", LookupPrivilegeValueA, "")                  \
     X("advapi32.dll", AdjustTokenPrivileges, "")                  \
@@ -31,7 +34,8 @@
     X("user32.dll", ReleaseDC, "")                                \
     X("gdi32.dll", BitBlt, "")                                    \
     X("uxtheme.dll", SetWindowTheme, "")                          \
-    X("dwmapi.dll", DwmFlush, "Windows Vista")
+    X("dwmapi.dll", DwmFlush, "Windows Vista")                    \
+    X("dwmapi.dll", DwmSetWindowAttribute, "Windows Vista")
 
 // kShell_NotifyIconA, kGetCurrentProcess, ...: the entry's name after a k.
 enum BoundFunction : int {

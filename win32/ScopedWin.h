@@ -34,6 +34,10 @@ struct DeleteMemoryDC {
 struct DestroyIconHandle {
     void operator()(HICON icon) const { DestroyIcon(icon); }
 };
+struct DestroyMenuHandle {
+    void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+using ScopedMenu = ScopedHandle<HMENU, DestroyMenuHandle>;
 
 // GDI objects (never stock ones), deleted with DeleteObject.
 using ScopedBitmap = ScopedHandle<HBITMAP, DeleteGdiObject>;

@@ -7,6 +7,7 @@
 
 #include "platform/Controls.h"
 #include "platform/FormHost.h"
+#include "win32/WideText.h"
 
 namespace {
 
@@ -18,6 +19,15 @@ constexpr bool SameText(const char* a, const Wide* b) {
     return true;
 }
 
+// A UTF-8 field, NUL-terminated within its CAP bytes, into the ANSI code page. It fits: no character takes more bytes
+// in an ANSI code page, single- or double-byte, than in UTF-8, and one that has no ANSI form becomes a one-byte '?'.
+template <size_t Cap>
+void Utf8ToAnsi(const char (&utf8)[Cap], char (&out)[Cap]) {
+    wchar_t wide[Cap];
+    Utf8ToWide(utf8, wide, static_cast<int>(Cap));
+    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, out, static_cast<int>(Cap), nullptr, nullptr) == 0) out[0] = '\0';
+}
+
 }  // namespace
 
 #define TARVEIL_SAME(core, sdk) static_assert((core) == (sdk), #core " is not " #sdk);
@@ -25,13 +35,20 @@ static_assert(sizeof(HANDLE) == 4 && sizeof(HWND) == 4 && sizeof(HDC) == 4 && si
 // shell32
 TARVEIL_SAME(kNotifyIconDataV1Size, NOTIFYICONDATAA_V1_SIZE)
 TARVEIL_SAME(offsetof(NOTIFYICONDATAA, szTip) + sizeof NotifyIconRecord::szTip, NOTIFYICONDATAA_V1_SIZE)
+TARVEIL_SAME(kNotifyIconDataV2Size, NOTIFYICONDATAA_V2_SIZE)
+TARVEIL_SAME(sizeof NotifyIconRecord::szInfo, sizeof NOTIFYICONDATAA::szInfo)
+TARVEIL_SAME(sizeof NotifyIconRecord::szInfoTitle, sizeof NOTIFYICONDATAA::szInfoTitle)
 TARVEIL_SAME(kNimAdd, NIM_ADD)
+TARVEIL_SAME(kNimModify, NIM_MODIFY)
 TARVEIL_SAME(kNimDelete, NIM_DELETE)
 TARVEIL_SAME(kNifMessage, NIF_MESSAGE)
 TARVEIL_SAME(kNifIcon, NIF_ICON)
 TARVEIL_SAME(kNifTip, NIF_TIP)
+TARVEIL_SAME(kNifInfo, NIF_INFO)
+TARVEIL_SAME(kNiifInfo, NIIF_INFO)
 TARVEIL_SAME(kWmMouseMove, WM_MOUSEMOVE)
 TARVEIL_SAME(kWmLButtonDown, WM_LBUTTONDOWN)
+TARVEIL_SAME(kWmRButtonUp, WM_RBUTTONUP)
 // advapi32
 TARVEIL_SAME(TokenPrivilegesLength(1), sizeof(TOKEN_PRIVILEGES))
 TARVEIL_SAME(TokenPrivilegesLength(TokenPrivilegesRecord::kRoom), sizeof(SdkTokenPrivileges<TokenPrivilegesRecord::kRoom>))
@@ -53,6 +70,7 @@ TARVEIL_SAME(kWaitFailed, WAIT_FAILED)
 TARVEIL_SAME(kStillActive, STILL_ACTIVE)
 TARVEIL_SAME(kEsContinuous, ES_CONTINUOUS)
 TARVEIL_SAME(kEsSystemRequired, ES_SYSTEM_REQUIRED)
+TARVEIL_SAME(kErrorNotSupported, ERROR_NOT_SUPPORTED)
 // user32 and gdi32
 TARVEIL_SAME(kEwxShutdown, EWX_SHUTDOWN)
 TARVEIL_SAME(kEwxReboot, EWX_REBOOT)
@@ -79,5 +97,9 @@ NOTIFYICONDATAA ToSdk(const NotifyIconRecord& record) {
     sdk.uCallbackMessage = record.uCallbackMessage;
     sdk.hIcon = FromValue<HICON>(record.hIcon);
     std::memcpy(sdk.szTip, record.szTip, sizeof record.szTip);
+    Utf8ToAnsi(record.szInfo, sdk.szInfo);
+    sdk.uTimeout = record.uTimeout;
+    Utf8ToAnsi(record.szInfoTitle, sdk.szInfoTitle);
+    sdk.dwInfoFlags = record.dwInfoFlags;
     return sdk;
 }

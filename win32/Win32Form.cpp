@@ -1,6 +1,7 @@
 // The main window on Win32: class, creation, and the routing of window messages.
 #include "win32/Win32Form.h"
 
+#include <dwmapi.h>
 #include <windowsx.h>
 
 #include "resources/resource.h"
@@ -98,6 +99,12 @@ bool Win32Form::Create(HINSTANCE instance) {
                             CW_USEDEFAULT, clientWidthPx_, clientHeightPx_, nullptr, nullptr, instance, this);
     if (hwnd_ == nullptr) return false;
     surface_.window = hwnd_;
+    // From Vista on the window manager may fade a window that hides: the backdrop's copy, which waits for the screen
+    // under the caption strip to change, would take the fading window for what lies behind it. Without the animation
+    // the window is gone at the next frame. XP has no dwmapi.dll, and nothing to switch off.
+    const BOOL noTransitions = TRUE;
+    (void)BoundCall<decltype(&::DwmSetWindowAttribute)>(kDwmSetWindowAttribute)(
+        hwnd_, DWMWA_TRANSITIONS_FORCEDISABLED, &noTransitions, sizeof noTransitions);
     if (!image_.Create(hwnd_, clientWidthPx_, clientHeightPx_)) return false;
     if (!controls_.Create(hwnd_, instance, surface_.scale, dpiY)) return false;
     controls_.TxTChoix.ListenToClicks(this);
@@ -138,6 +145,7 @@ LRESULT Win32Form::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND: return OnCommand(LOWORD(wParam), HIWORD(wParam));
     case WM_TIMER: return OnTimer(wParam);
     case WM_POWERBROADCAST: return OnPowerBroadcast(wParam, lParam);
+    case WM_TIMECHANGE: form_.SystemClockChanged(); return 0;  // the clock set, or the zone changed
     case WM_SHOWWINDOW: return OnShowWindow(msg, wParam, lParam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: return OnButtonDown(kLeftButton, lParam);
@@ -220,6 +228,8 @@ LRESULT Win32Form::OnPowerBroadcast(WPARAM event, LPARAM data) {
     // timer's next wake-up, which the system may hold back. The tick's own guard keeps it to one a second.
     // PBT_APMRESUMEAUTOMATIC comes on every resume, PBT_APMRESUMESUSPEND as well when a user woke the machine.
     if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
+        // The wake-up first: a target slept through is said in a message box, whose loop may hold the tick for hours.
+        form_.SystemClockChanged();
         OnTimer(Win32Timer::kId);
         return TRUE;
     }

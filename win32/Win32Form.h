@@ -47,6 +47,7 @@ public:
     void WaitUntilOffScreen() override;
     int ShowMessage(const char* promptUtf8, const char* titleUtf8, uint32_t style) override;
     void Beep() override;
+    TrayMenuChoice ShowTrayMenu(const char* headerUtf8) override;
     uint32_t WindowHandle() const override;
     uint32_t IconHandle() const override;
     float TwipsPerPixelX() const override { return surface_.scale.x; }

@@ -204,6 +204,28 @@ int Win32Form::ShowMessage(const char* promptUtf8, const char* titleUtf8, uint32
     return ::MessageBoxW(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, prompt.c_str(), title.c_str(), style);
 }
 
+FormHost::TrayMenuChoice Win32Form::ShowTrayMenu(const char* headerUtf8) {
+    enum : UINT { kShow = 1, kQuit = 2 };
+    ScopedMenu menu(CreatePopupMenu());
+    WideText header(headerUtf8);
+    if (!menu || !AppendMenuW(menu.Get(), MF_STRING | MF_GRAYED, 0, header.c_str()) ||
+        !AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr) ||
+        !AppendMenuW(menu.Get(), MF_STRING, kShow, L"Afficher la fenêtre") ||
+        !AppendMenuW(menu.Get(), MF_STRING, kQuit, L"Quitter sans rien faire"))
+        return TrayMenuChoice::None;
+    // The left press's own action, in bold as a menu's default.
+    (void)SetMenuDefaultItem(menu.Get(), kShow, FALSE);
+    POINT at;
+    if (!GetCursorPos(&at)) return TrayMenuChoice::None;
+    // As Windows documents for a notification-area menu: the owner in the foreground first, or the menu would not
+    // close when the user clicks elsewhere; a message posted after, or a second menu would close at once.
+    (void)SetForegroundWindow(hwnd_);
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr));
+    (void)PostMessageW(hwnd_, WM_NULL, 0, 0);
+    return chosen == kShow ? TrayMenuChoice::ShowWindow : chosen == kQuit ? TrayMenuChoice::Quit : TrayMenuChoice::None;
+}
+
 void Win32Form::Beep() {
     // The default system sound, or the speaker where there is no sound card; a refused beep changes nothing.
     (void)MessageBeep(0xFFFFFFFF);

@@ -89,6 +89,29 @@ uint32_t Win32SystemCalls::SetThreadExecutionState(uint32_t flags) {
     return TARVEIL_BIND(SetThreadExecutionState)(flags).value_or(0);
 }
 
+bool Win32SystemCalls::CreateWaitableTimerW(bool manualReset, SystemHandle* timer) {
+    const HANDLE handle = TARVEIL_BIND(CreateWaitableTimerW)(nullptr, manualReset ? TRUE : FALSE, nullptr).value_or(nullptr);
+    if (handle == nullptr) return false;
+    SystemHandle unused(*this);
+    (timer ? *timer : unused).Reset(ToValue(handle));
+    return true;
+}
+
+bool Win32SystemCalls::SetWaitableTimer(uint32_t timer, int64_t dueTime, int32_t period, bool resume) {
+    LARGE_INTEGER due;
+    due.QuadPart = dueTime;
+    // Success leaves the last error alone unless the timer cannot wake the computer: an older error must not pass
+    // for that.
+    ::SetLastError(ERROR_SUCCESS);
+    return TARVEIL_BIND(SetWaitableTimer)(FromValue<HANDLE>(timer), &due, period, nullptr, nullptr,
+                                          resume ? TRUE : FALSE)
+               .value_or(FALSE) != FALSE;
+}
+
+bool Win32SystemCalls::CancelWaitableTimer(uint32_t timer) {
+    return TARVEIL_BIND(CancelWaitableTimer)(FromValue<HANDLE>(timer)).value_or(FALSE) != FALSE;
+}
+
 uint32_t Win32SystemCalls::WaitForSingleObject(uint32_t handle, uint32_t milliseconds) {
     return TARVEIL_BIND(WaitForSingleObject)(FromValue<HANDLE>(handle), milliseconds).value_or(WAIT_FAILED);
 }

@@ -30,6 +30,9 @@ public:
     uint32_t WaitForSingleObject(uint32_t handle, uint32_t milliseconds) override;
     bool GetExitCodeProcess(uint32_t process, uint32_t* exitCode) override;
     uint32_t SetThreadExecutionState(uint32_t flags) override;
+    bool CreateWaitableTimerW(bool manualReset, SystemHandle* timer) override;
+    bool SetWaitableTimer(uint32_t timer, int64_t dueTime, int32_t period, bool resume) override;
+    bool CancelWaitableTimer(uint32_t timer) override;
 
     bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override;
     bool LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) override;

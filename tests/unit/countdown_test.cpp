@@ -100,13 +100,15 @@ TEST(Countdown, SixTicksFromTheTargetSecondFlashBeepAndEndInTheAction) {
             EXPECT_EQ(0u, t.PowerCalls()) << "no action before the count reaches 0";
             continue;
         }
-        // Power-off, the option selected at start: the timer stops, then the machine may sleep again, then the
-        // action's first call.
-        ASSERT_GT(t.f.system.calls.size(), callsBefore + 2);
+        // Power-off, the option selected at start: the timer stops, then the wake-up is taken back and the machine
+        // may sleep again, then the action's first call.
+        ASSERT_GT(t.f.system.calls.size(), callsBefore + 4);
         EXPECT_EQ("Shell_NotifyIconA", t.f.system.calls[callsBefore].name);
         EXPECT_EQ(static_cast<long>(callsBefore + 1), t.f.Timer1.callsWhenStopped);
-        EXPECT_EQ("SetThreadExecutionState(0x80000000)", t.f.system.calls[callsBefore + 1].Text());
-        EXPECT_EQ("GetCurrentProcess", t.f.system.calls[callsBefore + 2].name);
+        EXPECT_EQ("CancelWaitableTimer(0x3c0)", t.f.system.calls[callsBefore + 1].Text());
+        EXPECT_EQ("CloseHandle(0x3c0)", t.f.system.calls[callsBefore + 2].Text());
+        EXPECT_EQ("SetThreadExecutionState(0x80000000)", t.f.system.calls[callsBefore + 3].Text());
+        EXPECT_EQ("GetCurrentProcess", t.f.system.calls[callsBefore + 4].name);
         EXPECT_EQ("ExitWindowsEx(0xd, 0x0)", t.f.system.calls.back().Text());
         // Nothing follows the action on the last tick (that it has no beep is in the beeps column).
         EXPECT_EQ("ExitWindowsEx", t.f.host.Journal().back());
@@ -167,9 +169,11 @@ TEST(Cancel, DuringTheCountdownStopsItAndLeavesTheRestAlone) {
         EXPECT_FALSE(t.f.host.inFront) << "back among the other windows";
         EXPECT_EQ(hides, t.f.host.Count("Hide"));
         EXPECT_EQ(taskVisible, t.f.host.taskVisible);
-        // No icon added or removed; the machine may sleep again.
-        ASSERT_EQ(calls + 1, t.f.system.calls.size());
-        EXPECT_EQ("SetThreadExecutionState(0x80000000)", t.f.system.calls.back().Text());
+        // No icon added or removed; the wake-up taken back, and the machine may sleep again.
+        const std::vector<std::string> texts = t.f.system.Texts();
+        EXPECT_EQ((std::vector<std::string>{"CancelWaitableTimer(0x3c0)", "CloseHandle(0x3c0)",
+                                            "SetThreadExecutionState(0x80000000)"}),
+                  std::vector<std::string>(texts.begin() + static_cast<long>(calls), texts.end()));
         EXPECT_TRUE(t.f.Timer1.enabled);
 
         // Past the second the action would have come: the clock runs on, nothing else happens.
@@ -246,13 +250,6 @@ TEST(Cancel, ASecondCountdownStartsAtFiveFromWhite) {
 
 namespace {
 
-enum class Option { Arreter, Reboot, Veille };
-
-void Select(FormFixture& f, Option o) {
-    FakeOptionButton* button = o == Option::Arreter ? &f.ChkArreter : o == Option::Reboot ? &f.ChkReboot : &f.ChkVeille;
-    button->SetValue(true);
-}
-
 // The call that only this action makes, the one that asks the system for it.
 const char* OwnCall(Option o) {
     return o == Option::Arreter ? "ExitWindowsEx" : o == Option::Reboot ? "CreateProcess" : "SetSystemPowerState";
@@ -280,10 +277,15 @@ TEST(Action, EachOptionMakesItsOwnCallAndNoOtherAction) {
         for (int i = 0; i < 5; ++i) t.f.NextSecond();
         const size_t before = t.f.system.calls.size();
         t.f.NextSecond();
-        ASSERT_GT(t.f.system.calls.size(), before + 3);
+        // A wake-up was set only for what leaves the computer off: it is taken back first.
+        const size_t woken = c.option == Option::Reboot ? 0 : 2;
+        ASSERT_GT(t.f.system.calls.size(), before + woken + 3);
         EXPECT_EQ(static_cast<long>(before + 1), t.f.Timer1.callsWhenStopped);
-        EXPECT_EQ("SetThreadExecutionState(0x80000000)", t.f.system.calls[before + 1].Text());
-        EXPECT_EQ(c.firstAndLast[0], t.f.system.calls[before + 2].name);
+        if (woken) {
+            EXPECT_EQ("CancelWaitableTimer(0x3c0)", t.f.system.calls[before + 1].Text());
+        }
+        EXPECT_EQ("SetThreadExecutionState(0x80000000)", t.f.system.calls[before + woken + 1].Text());
+        EXPECT_EQ(c.firstAndLast[0], t.f.system.calls[before + woken + 2].name);
         EXPECT_EQ(c.firstAndLast[1], t.f.system.calls.back().name);
         EXPECT_EQ(c.request, t.f.system.calls.back().Text());
         for (Option other : {Option::Reboot, Option::Arreter, Option::Veille}) {

@@ -192,6 +192,14 @@ public:
         return 1;
     }
     void Beep() override { Note("Beep"); ++beeps; }
+    // What the icon's menu is headed with, and what the user picks in it.
+    std::vector<std::string> menuHeaders;
+    TrayMenuChoice menuChoice = TrayMenuChoice::None;
+    TrayMenuChoice ShowTrayMenu(const char* header) override {
+        Note("ShowTrayMenu");
+        menuHeaders.push_back(header);
+        return menuChoice;
+    }
     uint32_t WindowHandle() const override { return 0x00010044; }
     uint32_t IconHandle() const override { return 0x00C0FFEE; }
     float TwipsPerPixelX() const override { return tppX; }
@@ -274,3 +282,11 @@ struct FormFixture {
         Tick();
     }
 };
+
+enum class Option { Arreter, Reboot, Veille };
+
+// A click on one of the three options.
+inline void Select(FormFixture& f, Option o) {
+    FakeOptionButton* button = o == Option::Arreter ? &f.ChkArreter : o == Option::Reboot ? &f.ChkReboot : &f.ChkVeille;
+    button->SetValue(true);
+}

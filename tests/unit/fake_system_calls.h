@@ -63,6 +63,8 @@ public:
         builtin_["GetTokenInformation"].privileges = std::vector<LuidAndAttributes>{{0x17, 3}, {0x13, 0}, {0x19, 0}};
         builtin_["IsPwrHibernateAllowed"].out = 1;
         builtin_["SetThreadExecutionState"].result = 0x80000000;
+        builtin_["CreateWaitableTimerW"].out = 0x3C0;
+        builtin_["SetWaitableTimer"].lastError = 0;  // taken, and the computer can be woken
     }
 
     // The next call of `name` does `reply`; several queued replies are used in order.
@@ -178,6 +180,18 @@ public:
     }
     uint32_t SetThreadExecutionState(uint32_t flags) override {
         return Result32(Begin("SetThreadExecutionState", {Hex(flags)}), 0);
+    }
+    bool CreateWaitableTimerW(bool manualReset, SystemHandle* timer) override {
+        FakeReply r = Begin("CreateWaitableTimerW", {Bool(manualReset), Ptr(timer)});
+        const bool ok = End(r, 1) != 0;
+        if (timer && ok && r.out) timer->Reset(Opened(*r.out));
+        return ok;
+    }
+    bool SetWaitableTimer(uint32_t timer, int64_t dueTime, int32_t period, bool resume) override {
+        return End(Begin("SetWaitableTimer", {Hex(timer), Dec(dueTime), Dec(period), Bool(resume)}), 1) != 0;
+    }
+    bool CancelWaitableTimer(uint32_t timer) override {
+        return End(Begin("CancelWaitableTimer", {Hex(timer)}), 1) != 0;
     }
     bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override {
         FakeReply r = Begin("OpenProcessToken", {Hex(process), Hex(desiredAccess), Ptr(token)});

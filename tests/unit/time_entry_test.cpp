@@ -127,10 +127,13 @@ TEST(TimeEntry, OkAndMinimiseArmOnAGoodTextAndComplainAboutABadOne) {
             f.TxTChoix.text = c.text;
             Press(f, h);
             if (c.accepted) {
-                // Power-off, selected at start: its privilege read, the machine kept awake, then the icon.
+                // Power-off, selected at start: its privilege read, the machine kept awake and set to wake, then
+                // the icon and its balloon.
                 EXPECT_EQ((std::vector<std::string>{"GetCurrentProcess", "OpenProcessToken", "LookupPrivilegeValueA",
                                                     "GetTokenInformation", "CloseHandle", "SetThreadExecutionState",
-                                                    "Shell_NotifyIconA", "Hide", "TaskVisible(false)"}),
+                                                    "CreateWaitableTimerW", "SetWaitableTimer", "GetLastError",
+                                                    "Shell_NotifyIconA", "Hide", "TaskVisible(false)",
+                                                    "Shell_NotifyIconA"}),
                           f.host.Journal())
                     << name << " '" << c.text << "'";
                 EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.system.FirstText("Shell_NotifyIconA"));
@@ -182,12 +185,14 @@ TEST(TimeEntry, AValidCheckDoesNotOutliveTheNextBadText) {
     f.form->Activer_Click();
     EXPECT_EQ(kFalse, f.form->HeureValide);
     EXPECT_EQ(1u, f.host.messages.size());
-    // The add and the restore's delete, and no second add; the bad text ends the arming, so the machine may sleep.
+    // The add, its balloon and the restore's delete, and no second add; the bad text ends the arming, so the
+    // wake-up is taken back and the machine may sleep.
     EXPECT_EQ(1u, f.system.Count("OpenProcessToken"));
     const std::vector<std::string> texts = f.system.Texts();
-    EXPECT_EQ((std::vector<std::string>{"SetThreadExecutionState(0x80000001)", "Shell_NotifyIconA(0x0, &)",
-                                        "Shell_NotifyIconA(0x2, &)", "SetThreadExecutionState(0x80000000)"}),
-              std::vector<std::string>(texts.end() - 4, texts.end()));
+    EXPECT_EQ((std::vector<std::string>{"Shell_NotifyIconA(0x0, &)", "Shell_NotifyIconA(0x1, &)",
+                                        "Shell_NotifyIconA(0x2, &)", "CancelWaitableTimer(0x3c0)", "CloseHandle(0x3c0)",
+                                        "SetThreadExecutionState(0x80000000)"}),
+              std::vector<std::string>(texts.end() - 6, texts.end()));
     EXPECT_TRUE(f.host.visible);
 }
 

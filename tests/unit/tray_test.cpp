@@ -54,14 +54,39 @@ struct Loaded : FormFixture {
 
 }  // namespace
 
-TEST(TrayRecord, AddRecordIsWhatTheShellReads) {
-    Loaded f;
-    f.Arm();
-    const std::vector<FakeCall> icon = f.IconCalls();
-    ASSERT_EQ(1u, icon.size());
-    EXPECT_EQ("Shell_NotifyIconA(0x0, &)", icon[0].Text());
-    EXPECT_EQ(ExpectedAddRecord(), Record(icon[0]));
-    EXPECT_EQ(ExpectedAddRecord(), FakeSystemCalls::IconText(f.form->Tray.IconeTray));
+TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
+    struct Case {
+        Option option;
+        uint32_t wakeError;  // what SetWaitableTimer leaves as the last error
+        const char* balloon;
+    } cases[] = {
+        {Option::Arreter, 0,
+         "Arrêt de l'ordinateur à 21:15:00.\nCliquez sur l'icône pour afficher la fenêtre."},
+        {Option::Veille, 722,
+         "Mise en veille prolongée de l'ordinateur à 21:15:00.\nL'ordinateur ne sortira pas de veille de lui-même : "
+         "ne le mettez pas en veille d'ici là.\nCliquez sur l'icône pour afficher la fenêtre."},
+        {Option::Reboot, 0, "Redémarrage de l'ordinateur à 21:15:00.\nCliquez sur l'icône pour afficher la fenêtre."},
+    };
+    for (const Case& c : cases) {
+        Loaded f;
+        Select(f, c.option);
+        f.system.Queue("SetWaitableTimer", {1, {}, {}, {}, c.wakeError});
+        f.Arm();
+        const std::vector<FakeCall> icon = f.IconCalls();
+        ASSERT_EQ(2u, icon.size());
+        EXPECT_EQ("Shell_NotifyIconA(0x0, &)", icon[0].Text());
+        EXPECT_EQ(ExpectedAddRecord(), Record(icon[0]));
+        EXPECT_EQ(ExpectedAddRecord(), FakeSystemCalls::IconText(f.form->Tray.IconeTray)) << "the icon's own record";
+        // Once at each arming, in the record size XP's shell takes balloons in.
+        EXPECT_EQ("Shell_NotifyIconA(0x1, &)", icon[1].Text());
+        const NotifyIconRecord b = icon[1].icon.value_or(NotifyIconRecord{});
+        const std::string head = "cbSize=0x1e8 hWnd=" + FakeSystemCalls::Hex(kWindow) + " uID=0x1 uFlags=0x10 ";
+        EXPECT_EQ(head, FakeSystemCalls::IconText(b).substr(0, head.size()));
+        EXPECT_STREQ(c.balloon, b.szInfo);
+        EXPECT_STREQ("Tarveil XP", b.szInfoTitle);
+        EXPECT_EQ(1u, b.dwInfoFlags);
+        EXPECT_EQ(10000u, b.uTimeout);
+    }
 }
 
 TEST(TrayRecord, AddOverwritesWhateverTheRecordHeld) {
@@ -96,9 +121,9 @@ TEST(TrayRecord, DeleteAfterAnAddHandsBackTheAddRecord) {
     f.Arm();
     f.form->Tray.RemoveTrayIcon();
     const std::vector<FakeCall> icon = f.IconCalls();
-    ASSERT_EQ(2u, icon.size());
-    EXPECT_EQ("Shell_NotifyIconA(0x2, &)", icon[1].Text());
-    EXPECT_EQ(ExpectedAddRecord(), Record(icon[1]));
+    ASSERT_EQ(3u, icon.size());  // the add, the balloon, the delete
+    EXPECT_EQ("Shell_NotifyIconA(0x2, &)", icon[2].Text());
+    EXPECT_EQ(ExpectedAddRecord(), Record(icon[2]));
 }
 
 TEST(Tray, AddRefusedKeepsTheWindowShownAndTellsTheUser) {
@@ -139,8 +164,8 @@ TEST(Tray, LeftButtonDownOnTheIconRestoresOnce) {
 }
 
 TEST(Tray, OtherMouseMessagesOfTheIconDoNothing) {
-    // Move, left up, left double-click, right and middle, and values around them.
-    const int messages[] = {0, 1, 512, 514, 515, 516, 517, 518, 519, 520, 521, 522, 0x400, 0x404, 0x405, 1026, 256};
+    // Move, left up, left double-click, right down and double-click, middle, and values around them.
+    const int messages[] = {0, 1, 512, 514, 515, 516, 518, 519, 520, 521, 522, 0x400, 0x404, 0x405, 1026, 256};
     for (int message : messages) {
         Loaded f;
         f.Arm();
@@ -152,6 +177,29 @@ TEST(Tray, OtherMouseMessagesOfTheIconDoNothing) {
         EXPECT_TRUE(f.form->Tray.InTray()) << message;
         EXPECT_EQ(message, f.form->Tray.TrayMessage);
         EXPECT_EQ(kFalse, f.form->Tray.TrayBusy) << message;
+    }
+}
+
+// As every notification-area program does: the right button's release opens the icon's menu.
+TEST(Tray, RightButtonUpOpensTheMenuWhoseChoiceIsCarriedOut) {
+    struct Case {
+        FakeHost::TrayMenuChoice choice;
+        std::vector<std::string> journal;
+    } cases[] = {
+        {FakeHost::TrayMenuChoice::None, {"ShowTrayMenu"}},
+        {FakeHost::TrayMenuChoice::ShowWindow, {"ShowTrayMenu", "Shell_NotifyIconA", "Show"}},
+        {FakeHost::TrayMenuChoice::Quit, {"ShowTrayMenu", "Unload"}},
+    };
+    for (const Case& c : cases) {
+        Loaded f;
+        Select(f, Option::Veille);
+        f.Arm();
+        f.Forget();
+        f.host.menuChoice = c.choice;
+        f.Callback(kWmRButtonUp);
+        EXPECT_EQ(c.journal, f.host.Journal());
+        EXPECT_EQ((std::vector<std::string>{"Mise en veille prolongée de l'ordinateur à 21:15:00."}), f.host.menuHeaders);
+        EXPECT_EQ(kFalse, f.form->Tray.TrayBusy);
     }
 }
 
@@ -232,10 +280,11 @@ TEST(Tray, ArmingAgainAfterARestoreAddsIconOneAgain) {
     f.Callback(513);
     f.Forget();
     f.Arm("06:30:00");
-    // The power-off check again; the machine is still kept awake from the first "OK", so no new request for that.
+    // The power-off check again; the machine is still kept awake from the first "OK", so no new request for that,
+    // and the wake-up already set is moved to the new time on the same timer.
     EXPECT_EQ((std::vector<std::string>{"GetCurrentProcess", "OpenProcessToken", "LookupPrivilegeValueA",
-                                        "GetTokenInformation", "CloseHandle", "Shell_NotifyIconA", "Hide",
-                                        "TaskVisible(false)"}),
+                                        "GetTokenInformation", "CloseHandle", "SetWaitableTimer", "GetLastError",
+                                        "Shell_NotifyIconA", "Hide", "TaskVisible(false)", "Shell_NotifyIconA"}),
               f.host.Journal());
     EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.IconCalls().at(0).Text());
     EXPECT_EQ(ExpectedAddRecord(), Record(f.IconCalls().at(0)));
@@ -293,11 +342,12 @@ TEST(Tray, ClosingRemovesTheIconAndIsNeverCancelled) {
         if (!c.armed) f.system.FailNext("Shell_NotifyIconA");
         EXPECT_FALSE(f.form->Form_QueryUnload(c.mode)) << c.name;
         EXPECT_TRUE(f.host.messages.empty()) << c.name;
-        // Armed, the machine is let sleep again as the window goes.
-        ASSERT_EQ(c.armed ? 2u : 1u, f.system.calls.size()) << c.name;
+        // Armed, the wake-up is taken back and the machine let sleep again as the window goes.
+        ASSERT_EQ(c.armed ? 4u : 1u, f.system.calls.size()) << c.name;
         EXPECT_EQ("Shell_NotifyIconA(0x2, &)", f.system.calls[0].Text());
         if (c.armed) {
-            EXPECT_EQ("SetThreadExecutionState(0x80000000)", f.system.calls[1].Text()) << c.name;
+            EXPECT_EQ("CancelWaitableTimer(0x3c0)", f.system.calls[1].Text()) << c.name;
+            EXPECT_EQ("SetThreadExecutionState(0x80000000)", f.system.calls[3].Text()) << c.name;
         }
         const NotifyIconRecord r = f.system.calls[0].icon.value_or(NotifyIconRecord{});
         EXPECT_EQ(88u, r.cbSize) << c.name;

@@ -216,17 +216,18 @@ TEST_F(FaultTest, ANewShellGetsTheIconBackAndOneThatRefusesItBringsTheWindowBack
     PressOk();
     ASSERT_FALSE(IsWindowVisible(hwnd_));
     SendMessageW(hwnd_, taskbarCreated, 0, 0);
-    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD}), g_seen.iconMessages);
+    // The arming's add and balloon, then the re-add alone: the balloon is said once.
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD}), g_seen.iconMessages);
     EXPECT_FALSE(IsWindowVisible(hwnd_));
     EXPECT_TRUE(g_seen.boxTexts.empty());
 
     g_seen.iconRefusedAfterFirst = true;
     SendMessageW(hwnd_, taskbarCreated, 0, 0);
-    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_ADD}), g_seen.iconMessages);
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_ADD}), g_seen.iconMessages);
     EXPECT_TRUE(IsWindowVisible(hwnd_));
     // Shown again, nothing more to re-add on the next broadcast.
     SendMessageW(hwnd_, taskbarCreated, 0, 0);
-    EXPECT_EQ(3u, g_seen.iconMessages.size());
+    EXPECT_EQ(4u, g_seen.iconMessages.size());
     EXPECT_TRUE(ClockRuns());
 }
 

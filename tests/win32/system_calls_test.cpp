@@ -483,6 +483,15 @@ TEST(SdkRecords, EachRecordMapsToItsSdkStructure) {
     FillTrayRecordForDelete(removed, 0x00012345);
     std::string tip = "5461727665696c205850" "00";  // "Tarveil XP", NUL, then 53 blanks
     for (int i = 0; i < 53; ++i) tip += "20";
+    NotifyIconRecord balloon;
+    FillTrayRecordForDelete(balloon, 0x00012345);
+    balloon.cbSize = kNotifyIconDataV2Size;
+    balloon.uFlags = kNifInfo;
+    std::strcpy(balloon.szInfo, "Arrêt à 22:30");
+    std::strcpy(balloon.szInfoTitle, "Tarveil XP");
+    balloon.uTimeout = 10000;
+    balloon.dwInfoFlags = kNiifInfo;
+    ASSERT_EQ(1252u, GetACP()) << "the balloon's row is written for the Western code page";
     TokenPrivilegesRecord enabled, tooMany;
     enabled.PrivilegeCount = 1;
     enabled.Privileges[0] = {0xA1B2C3D4E5F60718ull, kSePrivilegeEnabled};
@@ -508,6 +517,12 @@ TEST(SdkRecords, EachRecordMapsToItsSdkStructure) {
          ZeroTo("58000000" "45230100" "01000000" "07000000" "00020000" "efcdab00" + tip, sizeof(NOTIFYICONDATAA))},
         {"icon removed before any add: the fields that name it", SdkBytes(removed),
          ZeroTo("58000000" "45230100" "01000000", sizeof(NOTIFYICONDATAA))},
+        {"balloon: its texts in the ANSI code page, after the 128-character tooltip field and the state's two",
+         SdkBytes(balloon),
+         ZeroTo(ZeroTo(ZeroTo("e8010000" "45230100" "01000000" "10000000", 24 + 128 + 8) + "417272ea7420e02032323a3330",
+                       24 + 128 + 8 + 256) +
+                    "10270000" + ZeroTo("5461727665696c205850", 64) + "01000000",
+                sizeof(NOTIFYICONDATAA))},
         {"privilege enabled: the LUID low half first, the second entry zero", SdkBytes(enabled),
          ZeroTo("01000000" "1807f6e5" "d4c3b2a1" "02000000", TokenPrivilegesLength(2))},
         {"a count beyond the record's room is refused", SdkBytes(tooMany), "refused"},

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# tests/e2e/test_wake_and_menu.sh — armed for what leaves the computer off, the program asks Windows to wake it a minute
+# before the time (the wineserver's own trace shows the moment), and takes that back at "ANNULER !" and at the close;
+# a restart asks for none. The balloon that says, once, what will happen; the icon's right-click menu, whose
+# "Quitter sans rien faire" ends the program with no power call; the window's animations switched off at creation.
+source "$(dirname "$0")/lib.sh"
+# A local time half an hour off UTC, so that the wake-up's moment shows its conversion to UTC. Wine takes it from TZ;
+# this script's own times are read in it too.
+export TZ=XST-5:30
+
+CANCEL_XY="120 164"
+OK_XY="204 126"
+TRAY_RE='^Wine System Tray$'
+TRAY_ICON_CLICK="10 10"
+LEAD=10
+
+e2e_require_exe
+e2e_setup
+e2e_relay_include "KERNEL32.CreateWaitableTimerW;KERNEL32.SetWaitableTimer;KERNEL32.CancelWaitableTimer;KERNEL32.CloseHandle;shell32.Shell_NotifyIconA;dwmapi.DwmSetWindowAttribute;user32.TrackPopupMenu;user32.ExitWindowsEx;KERNEL32.SetSystemPowerState;KERNEL32.CreateProcessW"
+# A wineserver of the script's own, with its protocol trace: a timer's due time is behind a pointer in the relay, but
+# the server prints it, in FILETIME ticks since 1601.
+timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
+SERVER_LOG=$E2E_WORK/server.log
+(exec wineserver -f -d1 -p) 2>"$SERVER_LOG" &
+e2e_on_exit "kill $!"
+
+# start NAME ARGS... — the program under a relay trace of its own, with the shell's balloon and tooltip traces.
+start() {
+    E2E_RELAY_LOG=$E2E_WORK/relay-$1.log
+    shift
+    : >"$E2E_RELAY_LOG"
+    (cd "$(dirname "$E2E_EXE")" && WINEDEBUG=+timestamp,+relay,+systray,+tooltips exec wine "$E2E_EXE" "$@") \
+        >>"$E2E_WORK/app.stdout" 2>"$E2E_RELAY_LOG" &
+    E2E_APP_PID=$!
+}
+count() { e2e_relay_count "$1"; }
+# after LINE REGEX — the program's own calls matching REGEX after line LINE of its trace: Wine's services, and the
+# desktop process that shows the icons, trace into it too, and handle values come round again.
+tid=
+lines() { grep -a -c '' "$E2E_RELAY_LOG"; }
+after() { tail -n +"$(($1 + 1))" "$E2E_RELAY_LOG" | grep -a -c -E "^[0-9.]+:${tid:-none}:$2"; }
+# The desktop process started with the first run traces the balloons of every run into that run's trace.
+shell_says() { cat "$E2E_WORK"/relay-*.log | grep -a -c -E -- "$1"; }
+shell_said() { shell_says "$1" >/dev/null; }
+# The due time the server was given for a timer, for the UTC second UTC (seconds since 1970).
+expire_hex() { printf '%x' $(( ($1 + 11644473600) * 10000000 )); }
+set_for() { grep -a -q -E "set_timer\( handle=[0-9a-f]+, expire=$(expire_hex "$1") " "$SERVER_LOG"; }
+# Found again each time: the program's window hides and shows between the checks, and a search that meets a window
+# going away fails, so it is tried again until the time is up.
+shown() { [ -n "$(e2e_window_ids "$1" | head -n1)" ]; }
+window() { e2e_wait_until "$2" shown "$1" && e2e_window_ids "$1" | head -n1; }
+# The balloon and the menu have no name: the shell's windows and the program's own, less the tray and the window.
+nameless() { timeout 10 xdotool search --onlyvisible --classname "$1" 2>/dev/null | while read -r w; do
+    [ -z "$(timeout 10 xdotool getwindowname "$w" 2>/dev/null)" ] && echo "$w"; done | head -n1; }
+balloon_shown() { [ -n "$(nameless explorer.exe)" ]; }
+balloon_gone() { ! balloon_shown; }
+menu_shown() { [ -n "$(nameless 'tarveil xp.exe')" ]; }
+# Wine's relay prints a text argument's non-ASCII characters as \XXXX.
+TAIL='\\nCliquez sur l'"'"'ic\\00f4ne pour afficher la fen\\00eatre\."'
+NO_WAKE='\\nL'"'"'ordinateur ne sortira pas de veille de lui-m\\00eame : ne le mettez pas en veille d'"'"'ici l\\00e0\.'
+
+# --- Power-off from the command line, LEAD seconds ahead -------------------------------------------------------------
+t=$(( $(date +%s) + LEAD ))
+T=$(date -d "@$t" +%H:%M:%S)
+start off "$T" /arreter
+e2e_relay_wait 'Call shell32\.Shell_NotifyIconA\(00000000,' 30 || { e2e_fail "armed: the icon is added"; e2e_finish; }
+tid=$(e2e_relay_grep 'Call shell32\.Shell_NotifyIconA\(00000000,' | head -n1 | cut -d: -f2)
+e2e_assert_eq 1 "$(count 'Call dwmapi\.DwmSetWindowAttribute\([0-9a-f]+,00000003,[0-9a-f]+,00000004\)')" \
+    "at creation, the window's transitions are switched off (DWMWA_TRANSITIONS_FORCEDISABLED)"
+tray=$(window "$TRAY_RE" 20) || e2e_fail "armed: the icon shows"
+e2e_relay_wait 'Call shell32\.Shell_NotifyIconA\(00000001,' 5
+e2e_assert_eq 1 "$(count 'Call KERNEL32\.SetWaitableTimer\([0-9a-f]+,[0-9a-f]+,00000000,00000000,00000000,00000001\)')" \
+    "armed: one waitable timer set, resume on"
+if e2e_wait_until 5 set_for $((t - 60)); then e2e_pass "armed: its due time is a minute before $T, in UTC"; else
+    e2e_fail "armed: its due time is a minute before $T, in UTC" "$(grep -a 'set_timer(' "$SERVER_LOG" | tail -n 3)"; fi
+timer=$(e2e_relay_grep 'Ret  KERNEL32\.CreateWaitableTimerW\(\) retval=' | head -n1 | sed -E 's/.*retval=([0-9a-f]+).*/\1/')
+# The balloon: a record of its own after the icon's add, its flag, size (a wrong one is refused and shows nothing),
+# title, icon and text, which says too that Wine (ERROR_TIMER_RESUME_IGNORED) will not wake the computer.
+e2e_assert_eq 1 "$(count 'Call shell32\.Shell_NotifyIconA\(00000001,')" "balloon: one NIM_MODIFY, after the add"
+e2e_assert_eq 1 "$(count 'trace:systray:modify_icon id=0x1 hwnd=[0-9A-Fa-f]+ flags=10$')" "balloon: NIF_INFO alone"
+e2e_relay_wait 'TOOLTIPS_SetTitleT hwnd = [0-9A-Fa-f]+, title = L"Tarveil XP", icon = 00000001' 5
+e2e_assert_eq 1 "$(count 'TOOLTIPS_SetTitleT hwnd = [0-9A-Fa-f]+, title = L"Tarveil XP", icon = 00000001')" \
+    "balloon: titled \"Tarveil XP\", with the information icon"
+e2e_assert_eq 1 "$(count "TOOLTIPS_AddToolT add text L\"Arr\\\\00eat de l'ordinateur \\\\00e0 $T\.$NO_WAKE$TAIL")" \
+    "balloon: what and when, that the computer will not wake by itself, and how to get the window back"
+e2e_shot_root "$E2E_WORK/balloon.png"
+
+# The countdown, cancelled: the wake-up goes with it.
+if wid=$(window "$E2E_WINDOW_NAME" $((LEAD + 5))); then
+    sleep 2.5
+    from=$(lines)
+    e2e_click "$wid" $CANCEL_XY
+    e2e_relay_wait "Call KERNEL32\.CancelWaitableTimer\($timer\)" 5
+    e2e_assert_eq 1 "$(after "$from" "Call KERNEL32\.CancelWaitableTimer\($timer\)")" "'ANNULER !': the wake-up is cancelled"
+    e2e_assert_eq 1 "$(after "$from" "Call KERNEL32\.CloseHandle\($timer\)")" "'ANNULER !': its timer closed"
+else
+    e2e_fail "the countdown brings the window back"
+fi
+
+# "OK" again: the time has passed today, so the wake-up is for tomorrow.
+e2e_click "$wid" $OK_XY
+if e2e_wait_until 10 set_for $((t - 60 + 86400)); then e2e_pass "armed again: woken a minute before $T tomorrow"; else
+    e2e_fail "armed again: woken a minute before $T tomorrow"; fi
+e2e_relay_wait 'Ret  KERNEL32\.CreateWaitableTimerW\(\)' 5
+timer=$(e2e_relay_grep 'Ret  KERNEL32\.CreateWaitableTimerW\(\) retval=' | tail -n1 | sed -E 's/.*retval=([0-9a-f]+).*/\1/')
+
+# The icon's menu: the balloon clicked away first (it lies over the menu), then a right click on the icon.
+from=$(lines)
+e2e_wait_until 10 balloon_shown && timeout 10 xdotool mousemove --window "$(nameless explorer.exe)" 30 30 click 1
+e2e_wait_until 15 balloon_gone || e2e_fail "the balloon goes when clicked"
+timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK click 3
+if e2e_wait_until 10 menu_shown; then
+    menu=$(nameless 'tarveil xp.exe')
+    e2e_pass "a right click on the icon opens its menu"
+    e2e_shot_root "$E2E_WORK/menu.png"
+    e2e_geometry "$menu"
+    # Its last line, "Quitter sans rien faire".
+    timeout 10 xdotool mousemove --window "$menu" $((E2E_WIN_W / 2)) $((E2E_WIN_H - 8)) click 1
+    e2e_wait_app_exit 20
+    e2e_assert_eq 0 "$?" "\"Quitter sans rien faire\" ends the program, status 0"
+    e2e_assert_eq 1 "$(after "$from" 'Ret  user32\.TrackPopupMenu\(\) retval=00000002')" "the menu gave back its last line"
+    e2e_assert_eq 1 "$(after "$from" "Call KERNEL32\.CancelWaitableTimer\($timer\)")" "the close cancels the wake-up"
+else
+    e2e_fail "a right click on the icon opens its menu"
+fi
+e2e_assert_eq 0 "$(after 0 'Call (user32\.ExitWindowsEx|KERNEL32\.SetSystemPowerState|KERNEL32\.CreateProcessW)\(')" \
+    "no power call in the whole run"
+e2e_stop_app
+
+# --- Restart: no wake-up --------------------------------------------------------------------------------------------
+t=$(( $(date +%s) + 600 ))
+T=$(date -d "@$t" +%H:%M:%S)
+start restart "$T" /redemarrer
+if window "$TRAY_RE" 30 >/dev/null && e2e_wait_until 10 shell_said 'TOOLTIPS_AddToolT add text L"Red'; then
+    e2e_assert_eq 0 "$(count 'Call KERNEL32\.(CreateWaitableTimerW|SetWaitableTimer)\(')" "restart: no wake-up asked"
+    e2e_assert_eq 1 "$(shell_says "TOOLTIPS_AddToolT add text L\"Red\\\\00e9marrage de l'ordinateur \\\\00e0 $T\.$TAIL")" \
+        "restart: the balloon says what and when"
+else
+    e2e_fail "restart: armed, the balloon shows"
+fi
+e2e_stop_app
+
+e2e_finish
