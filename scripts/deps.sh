@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # scripts/deps.sh — checks for every tool the build and the tests use; as root installs what is missing (Debian).
+# Sourced (as scripts/deps_test.sh does), it only defines its functions and runs nothing.
 set -u
 
 # "what to look for|Debian package": a command on PATH, or an absolute path that must exist
@@ -60,26 +61,73 @@ find_missing() {
     done
 }
 
+# A mirror in the middle of a sync may serve a stale index for one architecture. apt's update then fails in part, and
+# the install may find "held broken packages": the amd64 libraries come from the security suite, whose i386 twins
+# the stale index no longer lists, and multi-arch wants both at one version. The lists apt has are still good for
+# the rest; preferring the release's own suite for the install resolves the twins at their common version.
+os_release=/etc/os-release
+
+# the running release's code name (bookworm, ...), from the system; empty when it says none
+release_codename() {
+    local name=
+    [ -r "$os_release" ] && name=$(. "$os_release" && echo "${VERSION_CODENAME:-}")
+    [ -n "$name" ] || name=$(lsb_release -cs 2>/dev/null)
+    echo "$name"
+}
+
+update_lists() {
+    apt-get "${apt_opts[@]}" update -q >/dev/null ||
+        echo "deps: apt-get update failed in part (see above); going on with the package lists apt has" >&2
+}
+
+# install_packages SUITE PACKAGE... — apt-get install, from SUITE when one is named (backports); once more with the
+# running release's own suite preferred when that fails; said, with the command to run by hand, when both fail.
+install_packages() {
+    local suite=$1; shift
+    local first=("$@") again=("$@")
+    # a named suite stays the packages' own on the second try, "-t" then naming the release
+    if [ -n "$suite" ]; then first=(-t "$suite" "$@"); again=("${@/%//$suite}"); fi
+    local install=(apt-get "${apt_opts[@]}" install -y -q --no-install-recommends)
+    "${install[@]}" "${first[@]}" >/dev/null && return 0
+    local release; release=$(release_codename)
+    if [ -n "$release" ]; then
+        echo "deps: apt-get install failed; trying once more with $release's own suite preferred (-t $release)" >&2
+        "${install[@]}" -t "$release" "${again[@]}" >/dev/null && return 0
+        echo "deps: apt-get install failed again with -t $release" >&2
+        first=(-t "$release" "${again[@]}")
+    else
+        echo "deps: apt-get install failed, and the release's code name is unknown for another try" >&2
+    fi
+    echo "deps: the command to run by hand, as root: apt-get install -y --no-install-recommends ${first[*]}" >&2
+    return 1
+}
+install_tools() { update_lists; install_packages "" "$@"; }
+
 # Wine runs the program in a 32-bit Linux process. Some virtual machines run no 32-bit code at all (the kernel
 # answers "Exec format error"); there QEMU's user-mode emulator runs Wine's 32-bit side. The emulator of Debian 12
-# (7.2) ignores MAP_FIXED_NOREPLACE and Wine starts up for minutes, so it comes from bookworm-backports (10.0).
+# (7.2) ignores MAP_FIXED_NOREPLACE and Wine starts up for minutes, so it comes from the release's backports (10.0).
 runs_32bit() { /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; }
+install_emulator() {
+    update_lists
+    install_packages "$1" qemu-user-static || { echo "deps: could not install qemu-user-static from $1" >&2; return 1; }
+}
 ensure_32bit_exec() {
     [ -e /usr/lib/wine/wineserver32 ] || return 0
     runs_32bit && return 0
     echo "deps: this machine runs no 32-bit code: setting up QEMU's i386 user-mode emulation for Wine"
+    local release; release=$(release_codename)
+    [ -n "$release" ] || { echo "deps: the release's code name is unknown: no backports to take QEMU from" >&2; return 1; }
+    local backports=$release-backports
     if [ "$(id -u)" != 0 ]; then
-        echo "deps: run as root to set it up (bookworm-backports qemu-user-static, binfmt_misc entry qemu-i386)" >&2
+        echo "deps: run as root to set it up ($backports qemu-user-static, binfmt_misc entry qemu-i386)" >&2
         return 1
     fi
     local qemu=/usr/bin/qemu-i386-static
     if ! "$qemu" --version 2>/dev/null | grep -Eq 'version ([89]|[1-9][0-9])\.'; then
         local list=/etc/apt/sources.list.d/tarveil-backports.list
-        grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/ ||
-            echo "deb http://deb.debian.org/debian bookworm-backports main" >"$list"
-        apt-get "${apt_opts[@]}" update -q >/dev/null &&
-            apt-get "${apt_opts[@]}" install -y -q --no-install-recommends -t bookworm-backports qemu-user-static \
-                >/dev/null || { echo "deps: could not install qemu-user-static from bookworm-backports" >&2; return 1; }
+        grep -rqs "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/ ||
+            echo "deb http://deb.debian.org/debian $backports main" >"$list"
+        install_emulator "$backports" || return 1
     fi
     [ -e /proc/sys/fs/binfmt_misc/register ] || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc ||
         { echo "deps: cannot mount binfmt_misc" >&2; return 1; }
@@ -95,6 +143,8 @@ ensure_32bit_exec() {
 # a lock held by another apt run is waited for rather than failed on
 apt_opts=(-o DPkg::Lock::Timeout=600 -o Acquire::Retries=3)
 
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
+
 find_missing
 if [ ${#missing[@]} -eq 0 ]; then
     ensure_32bit_exec || exit 1
@@ -104,7 +154,9 @@ fi
 
 needs_i386=0
 for p in "${missing[@]}"; do [[ $p == *:i386 ]] && needs_i386=1; done
-cmd="apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
+release=$(release_codename)
+cmd="apt-get update; apt-get install -y --no-install-recommends ${missing[*]}"
+[ -n "$release" ] && cmd="$cmd || apt-get install -y --no-install-recommends -t $release ${missing[*]}"
 [ "$needs_i386" = 1 ] && cmd="dpkg --add-architecture i386 && $cmd"
 
 if [ "$(id -u)" != 0 ]; then
@@ -118,9 +170,7 @@ export DEBIAN_FRONTEND=noninteractive
 if [ "$needs_i386" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386 || exit 1
 fi
-apt-get "${apt_opts[@]}" update -q >/dev/null || { echo "deps: apt-get update failed" >&2; exit 1; }
-apt-get "${apt_opts[@]}" install -y -q --no-install-recommends "${missing[@]}" >/dev/null ||
-    { echo "deps: apt-get install failed" >&2; exit 1; }
+install_tools "${missing[@]}" || exit 1
 
 # a package that installed but did not bring its tool is still a failure
 find_missing

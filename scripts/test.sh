@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# scripts/test.sh — every test layer in turn: host unit tests, a short fuzzing run, the release exe's XP checks, its
-# zip, two clean builds compared byte for byte, the Win32 layer tests under Wine, then the end-to-end scripts. Ends
-# with one total line; exits non-zero on any failure.
+# scripts/test.sh — every test layer in turn: deps.sh's choices against a fake apt-get, host unit tests, a short
+# fuzzing run, the release exe's XP checks, its zip, two clean builds compared byte for byte, the Win32 layer tests
+# under Wine, then the end-to-end scripts. Ends with one total line; exits non-zero on any failure.
 set -u
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -99,6 +99,9 @@ fi
 prefixes_pid=$!
 trap 'kill "$prefixes_pid" 2>/dev/null; exit 130' INT
 trap 'kill "$prefixes_pid" 2>/dev/null; exit 143' TERM
+
+stage "deps.sh's choices against a fake apt-get"
+script_stage "deps choices" deps_test scripts/deps_test.sh
 
 stage "host unit tests"
 ctest_stage "host unit tests" host

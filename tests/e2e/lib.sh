@@ -372,6 +372,46 @@ e2e_relay_wait() {
 }
 _e2e_relay_has() { [ -f "$E2E_RELAY_LOG" ] && grep -a -q -i -E -- "$1" "$E2E_RELAY_LOG"; }
 
+# A loaded machine delays what a script sees (a poll, a screenshot, a grep of the trace) by seconds, never what the
+# program did: the program's own events are timed against each other by the time stamps of a trace started with
+# WINEDEBUG=+timestamp,+relay (one clock, CLOCK_MONOTONIC_RAW, for every line), and against the time it was to act at
+# by its own clock, the text it writes into the clock box. The wall clock is then only a loose bound.
+
+# e2e_clocks — "WALL_MS TRACE_MS": the wall clock (epoch ms) and the trace's clock (ms) at one instant, from a small
+# helper built once with gcc.
+e2e_clocks() {
+    local bin=$E2E_BUILD/clocks
+    if [ ! -x "$bin" ]; then
+        local tmp; tmp=$(mktemp "$bin.XXXXXX") || return 1
+        gcc -O1 -x c -o "$tmp" - <<'EOF' || { rm -f "$tmp"; return 1; }
+#include <stdio.h>
+#include <time.h>
+int main(void) {
+    struct timespec r, m;
+    clock_gettime(CLOCK_REALTIME, &r);
+    clock_gettime(CLOCK_MONOTONIC_RAW, &m);
+    printf("%lld %lld\n", (long long)r.tv_sec * 1000 + r.tv_nsec / 1000000, (long long)m.tv_sec * 1000 + m.tv_nsec / 1000000);
+    return 0;
+}
+EOF
+        mv -f "$tmp" "$bin"
+    fi
+    "$bin"
+}
+
+# e2e_ms_after_clock FROM_LINE CLOCK_TEXT REGEX — trace milliseconds from the program's last write of CLOCK_TEXT
+# (SetWindowTextW, in the relay filter) to the next call matching REGEX on the same thread, both after FROM_LINE:
+# the clock box shows the second the tick read, so that write is the tick of that second. Other processes' calls
+# (Wine's own start-up) write no such text. Empty when either is missing.
+e2e_ms_after_clock() {
+    [ -f "$E2E_RELAY_LOG" ] || return 0
+    tail -n +"$(($1 + 1))" "$E2E_RELAY_LOG" | WANT="$2" CALL="$3" awk '
+        BEGIN { want = ":Call user32.SetWindowTextW(" ; text = "L\"" ENVIRON["WANT"] "\")"; call = tolower(ENVIRON["CALL"]) }
+        { split($0, f, ":") }
+        index(tolower($0), tolower(want)) && index($0, text) { at[f[2]] = f[1] }
+        /:Call / && (f[2] in at) && tolower($0) ~ call { printf "%d\n", (f[1] - at[f[2]]) * 1000 + 0.5; exit }'
+}
+
 # ---------------------------------------------------------------------------------------------------------------
 # The program
 

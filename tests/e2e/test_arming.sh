@@ -152,7 +152,7 @@ e2e_assert_eq 3 "$(e2e_relay_count "$DELETE_CALL_RE")" "closing asks the shell t
 start_with() {
     local name=$1; shift
     E2E_RELAY_LOG=$E2E_WORK/relay-$name.log
-    e2e_start_app_traced "$@"
+    _e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG" "$@"
 }
 now_ms() { date +%s%3N; }
 FORM_CALL_RE='Call user32\.CreateWindowExW\([0-9a-f]+,[0-9a-f]+ L"TarveilXPForm"'
@@ -160,21 +160,34 @@ HIBERNATE_CALL_RE='Call kernel32\.SetSystemPowerState\(00000000,00000000\)'
 CMD_LEAD=12   # seconds from the start to the time on the line: a loaded machine took six to arm
 
 # A time and /veille: the window goes to the notification area at once, and hibernation follows five seconds after
-# the time, as after a click on "OK".
-t=$(( $(date +%s) + CMD_LEAD ))
-T_MS=$((t * 1000))
-start_with veille "$(date -d "@$t" +%H:%M:%S)" /veille
-if e2e_relay_wait "$ADD_CALL_RE" $((CMD_LEAD - 1)); then
-    spare=$((T_MS - $(now_ms)))
-    e2e_assert_ge "$spare" 500 "command line: armed ${spare} ms before the time"
+# the time, as after a click on "OK". A start slowed past the time by a loaded machine would rightly wait for the next
+# day: it is made again with a longer lead, not failed.
+lead=$CMD_LEAD
+for attempt in 1 2 3; do
+    t=$(( $(date +%s) + lead ))
+    T_MS=$((t * 1000))
+    T_TEXT=$(date -d "@$t" +%H:%M:%S)
+    started=$(now_ms)
+    start_with veille "$T_TEXT" /veille
+    armed=0
+    e2e_relay_wait "$ADD_CALL_RE" $((lead - 1)) && [ $((T_MS - $(now_ms))) -ge 500 ] && armed=1
+    [ "$armed" = 1 ] && break
+    e2e_log "attempt $attempt: not armed 500 ms before $T_TEXT, $(( $(now_ms) - started )) ms after the start: again"
+    e2e_stop_app
+    lead=$(( 2 * ($(now_ms) - started) / 1000 + 4 ))
+done
+if [ "$armed" = 1 ]; then
+    e2e_pass "command line: armed before the time (attempt $attempt)"
     e2e_assert_eq 1 "$(e2e_relay_count "$FORM_CALL_RE")" "command line: one window made"
     if e2e_wait_no_window "$E2E_WINDOW_NAME" 5; then e2e_pass "command line: the window goes to the notification area"; else
         e2e_fail "command line: the window goes to the notification area"; fi
     if e2e_wait_window "$TRAY_RE" 10 >/dev/null; then e2e_pass "command line: the icon shows"; else e2e_fail "command line: the icon shows"; fi
     e2e_assert_eq 0 "$(e2e_relay_count 'Call user32\.MessageBoxW')" "command line: no message box"
-    if e2e_relay_wait "$HIBERNATE_CALL_RE" $((CMD_LEAD + 10)); then
+    if e2e_relay_wait "$HIBERNATE_CALL_RE" $((lead + 10)); then
         seen=$(( $(now_ms) - T_MS ))
-        e2e_assert_range "$seen" 4800 6700 "command line: hibernation seen ${seen} ms after the time"
+        e2e_assert_range "$seen" 4800 20000 "command line: hibernation seen ${seen} ms after the time"
+        ms=$(e2e_ms_after_clock 0 "$T_TEXT" "$HIBERNATE_CALL_RE")
+        e2e_assert_range "$ms" 4600 5500 "command line: hibernation ${ms} ms after the clock showed $T_TEXT (relay times)"
     else
         e2e_fail "command line: SetSystemPowerState(FALSE, FALSE) comes"
     fi
@@ -186,7 +199,7 @@ if e2e_relay_wait "$ADD_CALL_RE" $((CMD_LEAD - 1)); then
         e2e_fail "command line: the window is back after the action"
     fi
 else
-    e2e_fail "command line: the icon is added before the time"
+    e2e_fail "command line: the icon is added before the time" "three starts, none armed 500 ms ahead"
 fi
 e2e_stop_app
 

@@ -24,6 +24,7 @@ ENTRY_XY="120 68"
 OK_XY="204 126"
 VEILLE_XY="110 120"
 RELAY_FUNCS="shell32.Shell_NotifyIconA;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx;KERNEL32.CreateProcessW;user32.MessageBoxW"
+RELAY_FUNCS="$RELAY_FUNCS;user32.SetWindowTextW"
 ACTION_RE='Call (KERNEL32\.SetSystemPowerState|user32\.ExitWindowsEx|KERNEL32\.CreateProcessW)\('
 ADD_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
 RESTORE_RE='Call shell32\.Shell_NotifyIconA\(00000002,'
@@ -95,28 +96,11 @@ make_rule() {
     fi
 }
 
-# Wine's +timestamp counts CLOCK_MONOTONIC_RAW in milliseconds; this helper gives that clock and the wall clock at one
-# instant, so the trace's times can be put on the wall clock the change is set on.
-CLOCKS=$E2E_WORK/clocks
-clocks_helper() {
-    cat >"$CLOCKS.c" <<'EOF'
-#include <stdio.h>
-#include <time.h>
-int main(void) {
-    struct timespec r, m;
-    clock_gettime(CLOCK_REALTIME, &r);
-    clock_gettime(CLOCK_MONOTONIC_RAW, &m);
-    printf("%lld %lld\n", (long long)r.tv_sec * 1000 + r.tv_nsec / 1000000, (long long)m.tv_sec * 1000 + m.tv_nsec / 1000000);
-    return 0;
-}
-EOF
-    gcc -O1 -o "$CLOCKS" "$CLOCKS.c" 2>"$E2E_WORK/clocks-cc.log"
-}
-
 APP_TID=
 app_calls() { grep -a -E "^[0-9]+\.[0-9]+:${APP_TID:-xxxx}:Call " "$E2E_RELAY_LOG" 2>/dev/null; }
 count_calls() { app_calls | grep -a -c -E -- "$1"; }
-# wall_ms REGEX [N] — wall-clock time (epoch ms) of the Nth call matching REGEX, from its trace time.
+# wall_ms REGEX [N] — wall-clock time (epoch ms) of the Nth call matching REGEX, from its trace time and the two
+# clocks read together at the program's start.
 wall_ms() {
     local ts; ts=$(app_calls | grep -a -E -- "$1" | sed -n "${2:-1}p" | cut -d: -f1)
     [ -n "$ts" ] || return 1
@@ -124,7 +108,7 @@ wall_ms() {
 }
 
 e2e_require_exe
-clocks_helper || { e2e_fail "build the clock helper" "$(head -c 300 "$E2E_WORK/clocks-cc.log")"; e2e_finish; }
+e2e_clocks >/dev/null || { e2e_fail "build the clock helper"; e2e_finish; }
 
 e2e_setup
 e2e_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N || e2e_fail "set unmanaged windows"
@@ -265,7 +249,7 @@ armed=
 for attempt in 1 2 3; do
     plan_change "$lead"
     e2e_log "TZ=$TZ_RULE; change at $(date -u -d "@$CHANGE" +%T) UTC: $(local_text $((CHANGE - 1))) then $(local_text "$CHANGE"); target $TARGET"
-    read -r WALL0 MONO0 <<<"$("$CLOCKS")"
+    read -r WALL0 MONO0 <<<"$(e2e_clocks)"
     started=$(now_ms)
     TZ=$TZ_RULE _e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG"
     armed_by=$(( (FIRST_TICK < CHANGE ? FIRST_TICK : CHANGE) * 1000 - 1000 ))
@@ -310,19 +294,17 @@ e2e_assert_eq "$expected_jump" $((after - before)) "the rule moves the local clo
 # Everything is over 8 s after the first countdown tick; 3 s more shows that nothing follows.
 sleep_until_ms $(( (FIRST_TICK + 11) * 1000 ))
 first=$(wall_ms "$RESTORE_RE") || first=
-action=$(wall_ms "$ACTION_RE") || action=
 when=$([ "$CASE" = skip ] && echo 'the change' || echo 'its time')
+# on the wall clock only roughly: a loaded machine may delay a tick, never bring it forward
 if [ -n "$first" ]; then
-    e2e_assert_range $((first - FIRST_TICK * 1000)) -300 1500 \
+    e2e_assert_range $((first - FIRST_TICK * 1000)) -300 5000 \
         "countdown's first tick $((first - FIRST_TICK * 1000)) ms after $(local_text "$FIRST_TICK") ($when)"
 else
     e2e_fail "the countdown starts" "no icon removal in the trace"
 fi
-if [ -n "$action" ] && [ -n "$first" ]; then
-    e2e_assert_range $((action - first)) 4600 5500 "hibernation requested $((action - first)) ms after the first tick"
-else
-    e2e_fail "the action's call comes"
-fi
+# by the program's own clock: the countdown began at the tick whose clock read that time
+ms=$(e2e_ms_after_clock 0 "$(local_text "$FIRST_TICK")" "$ACTION_RE")
+e2e_assert_range "$ms" 4600 5500 "hibernation requested ${ms} ms after the clock showed $(local_text "$FIRST_TICK") (relay times)"
 e2e_assert_eq 1 "$(count_calls 'Call KERNEL32\.SetSystemPowerState\(00000000,00000000\)')" "hibernation requested once"
 e2e_assert_eq 1 "$(count_calls "$ACTION_RE")" "one action call in all"
 e2e_assert_eq 6 "$(count_calls "$RESTORE_RE")" "six countdown ticks, none after the action"

@@ -23,6 +23,7 @@ CANCEL_BUTTON="56 152 184 177"
 LEAD=6                          # seconds between typing the time and the time itself
 
 RELAY_FUNCS="ExitWindowsEx;SetSystemPowerState;CreateProcessW;Shell_NotifyIconA;SetThreadExecutionState;IsPwrHibernateAllowed"
+RELAY_FUNCS="$RELAY_FUNCS;user32.SetWindowTextW"
 ACTION_RE='(ExitWindowsEx|SetSystemPowerState|CreateProcessW)\('
 FUZZ=3
 
@@ -42,14 +43,11 @@ app_calls() {   # app_calls FROM_LINE
     tail -n +"$(($1 + 1))" "$E2E_RELAY_LOG" 2>/dev/null | grep -a -E "^[0-9]+\.[0-9]+:${APP_TID:-xxxx}:Call "
 }
 log_lines() { grep -a -c '' "$E2E_RELAY_LOG" 2>/dev/null || echo 0; }
-# Timestamp (seconds, 3 decimals) of the first call matching REGEX after FROM_LINE.
-call_ts() { app_calls "$1" | grep -a -i -E -- "$2" | head -n1 | cut -d: -f1; }
 count_calls() { app_calls "$1" | grep -a -i -c -E -- "$2"; }
 has_action() { [ "$(count_calls "$1" "$ACTION_RE")" -gt 0 ]; }
 # The execution states the program asked for after FROM_LINE, in order: "80000001" (kept awake), "80000000" (let go).
 awake_of() { grep -a -o -E 'SetThreadExecutionState\([0-9a-f]+\)' | grep -a -o -E '[0-9a-f]{8}' | tr '\n' ' ' | sed 's/ $//'; }
 awake_calls() { app_calls "$1" | awake_of; }
-ms_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%d\n", (b - a) * 1000 + (b >= a ? 0.5 : -0.5) }'; }
 
 window_shown() { [ -n "$(e2e_window_ids)" ]; }
 wid_now() { e2e_window_ids | head -n1; }
@@ -79,30 +77,23 @@ panel_colour() {
 # Window shot cut from a root shot taken at the right moment.
 cut_window() { "$E2E_CONVERT" "$1" -crop "${E2E_WIN_W}x${E2E_WIN_H}+${E2E_WIN_X}+${E2E_WIN_Y}" +repage "$2"; }
 
-# check_action NAME FROM_LINE EXACT_REGEX — the action's call comes once, about five seconds after the first tick
-# of the countdown (the first icon removal), and is seen in real time five to six and a half seconds after the
-# target second's start.
+# check_action NAME FROM_LINE EXACT_REGEX — the action's call comes once, five ticks after the one whose clock read
+# the target (by the trace), and is not seen before five seconds after the target second's start.
 check_action() {
     local name=$1 from=$2 re=$3
     if ! e2e_wait_until 12 has_action "$from"; then
         e2e_fail "$name: the action's call comes" "none within 10 s of $T_TEXT"
         return 1
     fi
+    # seen after all the screenshots' checks: a loaded machine makes that late, by many seconds
     local seen=$(( $(now_ms) - T_MS ))
-    e2e_assert_range "$seen" 4800 6700 "$name: action seen ${seen} ms after the target second"
+    e2e_assert_range "$seen" 4800 20000 "$name: action seen ${seen} ms after the target second"
+    local ms; ms=$(e2e_ms_after_clock "$from" "$T_TEXT" "$ACTION_RE")
+    e2e_assert_range "$ms" 4600 5500 "$name: action ${ms} ms after the clock showed $T_TEXT (relay times)"
     local line; line=$(app_calls "$from" | grep -a -E -- "$ACTION_RE" | head -n1)
     if grep -a -q -i -E -- "$re" <<<"$line"; then e2e_pass "$name: exact call"; else
         e2e_fail "$name: exact call" "got: ${line:0:300}"; fi
     e2e_assert_eq 1 "$(count_calls "$from" "$ACTION_RE")" "$name: one action call, no other action"
-    local first act
-    first=$(call_ts "$from" 'Shell_NotifyIconA\(00000002,')
-    act=$(grep -a -o -E '^[0-9]+\.[0-9]+' <<<"$line")
-    if [ -n "$first" ] && [ -n "$act" ]; then
-        e2e_assert_range "$(ms_between "$first" "$act")" 4600 5500 \
-            "$name: action $(ms_between "$first" "$act") ms after the countdown's first tick (relay times)"
-    else
-        e2e_fail "$name: relay times of first tick and action" "first='$first' action='$act'"
-    fi
     # the window is brought back from the tray on every one of the six ticks
     local removals; removals=$(app_calls "$from" | sed -E -n "1,/${ACTION_RE}/p" | grep -a -c 'Shell_NotifyIconA(00000002,')
     e2e_assert_eq 6 "$removals" "$name: six ticks before the action, each restoring the window"
@@ -150,26 +141,51 @@ fi
 e2e_check "'OK' hides the window" e2e_wait_no_window '^Tarveil XP$' 3
 e2e_assert_eq 80000001 "$(awake_calls "$from")" "'OK' keeps the machine awake (SetThreadExecutionState 80000001)"
 sleep_until_ms $((T_MS - 600))
-if window_shown; then e2e_fail "window still hidden just before $T_TEXT"; else e2e_pass "window still hidden just before $T_TEXT"; fi
+# looked at only when the script is there in time: a loaded machine may bring it late, never the window early
+if [ "$(now_ms)" -ge $((T_MS - 100)) ]; then e2e_skip "window still hidden just before $T_TEXT" "the script came too late to look"
+elif window_shown; then e2e_fail "window still hidden just before $T_TEXT"; else e2e_pass "window still hidden just before $T_TEXT"; fi
+# Each shot is read from the trace's clock just before and after it, and judged by the countdown's ticks the trace
+# shows before it (its icon removals), not by the wall clock: a loaded machine may take a shot late, or delay a tick.
 for i in 0 1 2; do
     sleep_until_ms $((T_MS + i * 1000 + 450))
+    read -r _ shot_from[$i] <<<"$(e2e_clocks)"
     e2e_shot_root "$E2E_WORK/count$i.root.png"
+    read -r _ shot_to[$i] <<<"$(e2e_clocks)"
 done
+# tick_phase FROM_MS TO_MS — the ticks before a shot taken between those trace times; "-" when one came during it or
+# in the 300 ms before (its paint may or may not have landed)
+tick_phase() {
+    app_calls "$from" | grep -a 'Shell_NotifyIconA(00000002,' | cut -d: -f1 | awk -v a="$1" -v b="$2" '
+        { t = $1 * 1000 } t <= a - 300 { n++ } t > a - 300 && t <= b { across = 1 } END { print across ? "-" : n + 0 }'
+}
 if wid=$(e2e_wait_window '^Tarveil XP$' 2) && e2e_geometry "$wid"; then
     e2e_pass "window back for the countdown"
-    for i in 0 1 2; do cut_window "$E2E_WORK/count$i.root.png" "$E2E_WORK/count$i.png"; done
-    e2e_assert_eq "red white red" "$(panel_colour "$E2E_WORK/count0.png") $(panel_colour "$E2E_WORK/count1.png") $(panel_colour "$E2E_WORK/count2.png")" \
-        "panel flashes red, white, red at +0.45, +1.45, +2.45 s"
     n=$(area $OPTION_REBOOT)
-    e2e_assert_ge "$(e2e_count_color "$E2E_WORK/count0.png" $OPTION_REBOOT FF0000 8)" $((n / 3)) "options flash red with the panel"
-    e2e_assert_ge "$(e2e_count_color "$E2E_WORK/count1.png" $OPTION_REBOOT FFFFFF 8)" $((n / 3)) "options white on the next tick"
+    judged=()
     for i in 0 1 2; do
-        e2e_assert_ge "$(e2e_diff_count "$E2E_WORK/before.png" "$E2E_WORK/count$i.png" $CANCEL_BUTTON $FUZZ)" \
-            $(( $(area $CANCEL_BUTTON) / 2 )) "'ANNULER !' shown at +$i.45 s"
-        e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/count$i.png" $CANCEL_BUTTON)" 20 "'ANNULER !' label at +$i.45 s"
-        e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/count$i.png" $DIGIT_BOX)" 5 "a digit in the digit box at +$i.45 s"
+        p=$(tick_phase "${shot_from[$i]}" "${shot_to[$i]}")
+        if [ "$p" = - ] || [ "$p" = 0 ]; then
+            e2e_skip "the countdown in the shot at +$i.45 s" "taken $([ "$p" = 0 ] && echo "before the first tick" || echo "across a tick")"
+            continue
+        fi
+        f=$E2E_WORK/count$i.png
+        cut_window "$E2E_WORK/count$i.root.png" "$f"
+        # the first tick turns the panel red, each next one flips it
+        if [ $((p % 2)) = 1 ]; then c=red rgb=FF0000; else c=white rgb=FFFFFF; fi
+        e2e_assert_eq "$c" "$(panel_colour "$f")" "panel $c after tick $p (shot at +$i.45 s)"
+        e2e_assert_ge "$(e2e_count_color "$f" $OPTION_REBOOT $rgb 8)" $((n / 3)) "options $c with the panel after tick $p"
+        e2e_assert_ge "$(e2e_diff_count "$E2E_WORK/before.png" "$f" $CANCEL_BUTTON $FUZZ)" \
+            $(( $(area $CANCEL_BUTTON) / 2 )) "'ANNULER !' shown after tick $p"
+        e2e_assert_ge "$(e2e_count_dark "$f" $CANCEL_BUTTON)" 20 "'ANNULER !' label after tick $p"
+        e2e_assert_ge "$(e2e_count_dark "$f" $DIGIT_BOX)" 5 "a digit in the digit box after tick $p"
+        judged+=("$i:$p")
     done
-    e2e_assert_ge "$(e2e_diff_count "$E2E_WORK/count0.png" "$E2E_WORK/count1.png" $DIGIT_BOX 40)" 3 "the digit changes from one tick to the next"
+    if [ ${#judged[@]} -ge 2 ] && [ "${judged[0]#*:}" != "${judged[1]#*:}" ]; then
+        e2e_assert_ge "$(e2e_diff_count "$E2E_WORK/count${judged[0]%:*}.png" "$E2E_WORK/count${judged[1]%:*}.png" $DIGIT_BOX 40)" 3 \
+            "the digit changes from one tick to the next"
+    else
+        e2e_skip "the digit changes from one tick to the next" "no two shots after different ticks"
+    fi
 else
     e2e_fail "window back for the countdown" "no visible window at $T_TEXT"
 fi
@@ -198,7 +214,7 @@ arm "$wid" "$VEILLE_XY"
 sleep_until_ms $((T_MS + 2450))
 wid=$(wid_now)
 e2e_shot_window "$wid" "$E2E_WORK/cancel-during.png"
-e2e_assert_ne white "$(panel_colour "$E2E_WORK/cancel-during.png")" "cancel: countdown running at +2.45 s"
+e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/cancel-during.png" $CANCEL_BUTTON)" 20 "cancel: countdown running ('ANNULER !' shown)"
 read -r cx cy <<<"$CANCEL_XY"
 cancel_from=$(log_lines)
 e2e_click "$wid" "$cx" "$cy"

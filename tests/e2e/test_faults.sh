@@ -326,7 +326,7 @@ from=$(log_lines)
 arm "$ARRETER_XY" "$LEAD"
 e2e_check "closed: armed, the window hides" e2e_wait_until 5 unmapped
 sleep_until_ms $((T_MS + 2400))
-e2e_check "closed: the countdown is on screen" mapped
+e2e_check "closed: the countdown is on screen" e2e_wait_until 5 mapped
 e2e_shot_window "$wid" "$E2E_WORK/closing.png"
 e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/closing.png" $CANCEL_BUTTON)" 20 "closed: 'ANNULER !' shows before the close"
 e2e_click "$wid" $CLOSE_XY
