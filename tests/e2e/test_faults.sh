@@ -244,7 +244,7 @@ shell_helper del
 e2e_check "new shell: the icon is gone from the shell" e2e_wait_until 10 no_tray
 shell_helper new
 e2e_check "new shell: after \"TaskbarCreated\" the icon is back" e2e_wait_until 10 tray_has_icon
-e2e_assert_eq 2 "$(count_after "$from" 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000001')" "new shell: two adds, both taken"
+e2e_assert_eq 3 "$(count_after "$from" 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000001')" "new shell: the add, its balloon and the re-add, all taken"
 e2e_check "new shell: the window stays hidden" unmapped
 # The same broadcast while the icon is still there: the shell refuses the duplicate, the window comes back.
 from=$(log_lines)
@@ -358,7 +358,7 @@ if wid=$(e2e_wait_window); then
     e2e_check "hibernation off: the window stays shown" mapped
     arm "$ARRETER_XY" 600
     e2e_check "hibernation off: \"Arrêter\" still arms, the window hides" e2e_wait_until 10 unmapped
-    e2e_assert_eq 1 "$(count_after 0 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000001')" "hibernation off: \"Arrêter\" adds the icon"
+    e2e_assert_eq 2 "$(count_after 0 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000001')" "hibernation off: \"Arrêter\" adds the icon, and its balloon"
     e2e_assert_eq 1 "$(count_after 0 'Call user32\.MessageBoxW\(')" "hibernation off: no other message"
     e2e_check "hibernation off: the planted copies still never loaded" test ! -e "$TMP/app/$POWRPROF_MARKER" -a ! -e "$TMP/cwd/$POWRPROF_MARKER"
 else
