@@ -15,19 +15,17 @@ ULONGLONG Ticks(const FILETIME& ft) {
     return value.QuadPart;
 }
 
-bool ToSystemTime(int64_t seconds, SYSTEMTIME* st) {
+// SECONDS through one of the system's zone conversions of a SYSTEMTIME; false when any step fails.
+template <typename Convert>
+bool Converted(int64_t seconds, Convert convert, int64_t* out) {
     ULARGE_INTEGER value;
     value.QuadPart = static_cast<ULONGLONG>(seconds) * kTicksPerSecond;
-    FILETIME ft;
-    ft.dwLowDateTime = value.LowPart;
-    ft.dwHighDateTime = value.HighPart;
-    return seconds >= 0 && FileTimeToSystemTime(&ft, st);
-}
-
-bool FromSystemTime(const SYSTEMTIME& st, int64_t* seconds) {
-    FILETIME ft;
-    if (!SystemTimeToFileTime(&st, &ft)) return false;
-    *seconds = static_cast<int64_t>(Ticks(ft) / kTicksPerSecond);
+    FILETIME ft = {value.LowPart, value.HighPart};
+    SYSTEMTIME in, converted;
+    if (seconds < 0 || !FileTimeToSystemTime(&ft, &in) || !convert(nullptr, &in, &converted) ||
+        !SystemTimeToFileTime(&converted, &ft))
+        return false;
+    *out = static_cast<int64_t>(Ticks(ft) / kTicksPerSecond);
     return true;
 }
 
@@ -60,19 +58,11 @@ ClockReading Win32Clock::Now() const {
 // Not FileTimeToLocalFileTime and back: they apply the bias in force now, whatever the date. These two (XP and later)
 // take the zone's rule for the date converted.
 int64_t Win32Clock::LocalToUtc(int64_t local) const {
-    SYSTEMTIME localTime, utcTime;
     int64_t utc = 0;
-    if (ToSystemTime(local, &localTime) && TzSpecificLocalTimeToSystemTime(nullptr, &localTime, &utcTime) &&
-        FromSystemTime(utcTime, &utc))
-        return utc;
-    return local - OffsetNow();
+    return Converted(local, TzSpecificLocalTimeToSystemTime, &utc) ? utc : local - OffsetNow();
 }
 
 int64_t Win32Clock::UtcToLocal(int64_t utc) const {
-    SYSTEMTIME utcTime, localTime;
     int64_t local = 0;
-    if (ToSystemTime(utc, &utcTime) && SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &localTime) &&
-        FromSystemTime(localTime, &local))
-        return local;
-    return utc + OffsetNow();
+    return Converted(utc, SystemTimeToTzSpecificLocalTime, &local) ? local : utc + OffsetNow();
 }

@@ -180,6 +180,7 @@ TEST(TriggerRule, TheWakeMomentIsAMinuteBeforeTheNextShowingOfTheTarget) {
 // Armed for what leaves the computer off, the program asks Windows to wake it a minute before the time, on an absolute
 // UTC moment with resume on, and moves that moment when the zone changes; a restart asks for no wake-up.
 TEST(Wake, ArmingSetsTheWakeUpForWhatLeavesTheComputerOffAndTheClockMovesIt) {
+    const auto set = [](int64_t utc) { return "SetWaitableTimer(0x3c0, " + std::to_string(utc * 10000000) + ", 0, TRUE)"; };
     for (Option option : {Option::Arreter, Option::Veille, Option::Reboot}) {
         FormFixture f;
         f.clock.seconds = S("20:00:00");
@@ -189,18 +190,12 @@ TEST(Wake, ArmingSetsTheWakeUpForWhatLeavesTheComputerOffAndTheClockMovesIt) {
         f.form->Activer_Click();
         f.clock.ShiftZone(3600);  // an hour east: the same wall time comes an hour sooner
         f.form->SystemClockChanged();
-        std::vector<std::string> sets;
+        std::vector<std::string> timers;
         for (const std::string& t : f.system.Texts()) {
-            if (t.rfind("SetWaitableTimer", 0) == 0) sets.push_back(t);
+            if (t.find("WaitableTimer") != std::string::npos) timers.push_back(t);
         }
-        if (option == Option::Reboot) {
-            EXPECT_TRUE(sets.empty());
-            EXPECT_EQ(0u, f.system.Count("CreateWaitableTimerW"));
-            continue;
-        }
-        EXPECT_EQ(1u, f.system.Count("CreateWaitableTimerW"));
-        const auto call = [](int64_t utc) { return "SetWaitableTimer(0x3c0, " + std::to_string(utc * 10000000) + ", 0, TRUE)"; };
-        EXPECT_EQ((std::vector<std::string>{call(S("22:29:00")), call(S("21:29:00"))}), sets);
+        const std::vector<std::string> wanted = {"CreateWaitableTimerW(FALSE, &)", set(S("22:29:00")), set(S("21:29:00"))};
+        EXPECT_EQ(option == Option::Reboot ? std::vector<std::string>() : wanted, timers);
     }
 }
 
