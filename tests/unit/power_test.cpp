@@ -92,6 +92,10 @@ const FailureCase kFailures[] = {
      PowerStep::LookupPrivilege, true, false},
     {"adjust returns FALSE", [](FakeSystemCalls& f) { f.Queue("AdjustTokenPrivileges", {0, {}, {}, {}, 5}); },
      PowerStep::AdjustPrivileges, true, false},
+    // A failure is a failure, whatever error goes with it.
+    {"adjust returns FALSE with not-all-assigned",
+     [](FakeSystemCalls& f) { f.Queue("AdjustTokenPrivileges", {0, {}, {}, {}, 1300}); }, PowerStep::AdjustPrivileges,
+     true, false},
     {"privilege not held", [](FakeSystemCalls& f) { f.Queue("AdjustTokenPrivileges", {1, {}, {}, {}, 1300}); },
      PowerStep::PrivilegeNotHeld, true, false},
     {"power request refused",
