@@ -182,69 +182,50 @@ struct MissingCase {
     std::function<bool(InspectedSystemCalls&, uint32_t*)> callFails;
 };
 
+using S = InspectedSystemCalls;
+
 const MissingCase kMissing[] = {
     {"SetSystemPowerState", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) { return FailsWith(s.SetSystemPowerState(false, false), e); }},
+     [](S& s, uint32_t* e) { return FailsWith(s.SetSystemPowerState(false, false), e); }},
     {"ExitWindowsEx", "user32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) { return FailsWith(s.ExitWindowsEx(13, 0), e); }},
+     [](S& s, uint32_t* e) { return FailsWith(s.ExitWindowsEx(13, 0), e); }},
     {"ExitWindowsEx", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) { return FailsWith(s.ExitWindowsEx(13, 0), e); }},
+     [](S& s, uint32_t* e) { return FailsWith(s.ExitWindowsEx(13, 0), e); }},
     // It cannot fail on any Windows: it has no error to give, only 0.
-    {"GetCurrentProcess", "kernel32.dll", 0, [](InspectedSystemCalls& s, uint32_t* e) {
-         *e = 0;
-         return s.GetCurrentProcess() == 0;
-     }},
-    {"OpenProcessToken", "advapi32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s, uint32_t* e) {
+    {"GetCurrentProcess", "kernel32.dll", 0, [](S& s, uint32_t* e) { *e = 0; return s.GetCurrentProcess() == 0; }},
+    {"OpenProcessToken", "advapi32.dll", ERROR_PROC_NOT_FOUND, [](S& s, uint32_t* e) {
          SystemHandle t(s);
          return FailsWith(s.OpenProcessToken(s.GetCurrentProcess(), 0x28, &t), e) && t.Get() == 0;
      }},
     {"GetSystemDirectoryW", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) {
-         char b[MAX_PATH];
-         return FailsWith(s.GetSystemDirectoryUtf8(b, MAX_PATH), e);
-     }},
-    {"CreateProcessW", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s, uint32_t* e) {
+     [](S& s, uint32_t* e) { char b[MAX_PATH]; return FailsWith(s.GetSystemDirectoryUtf8(b, MAX_PATH), e); }},
+    {"CreateProcessW", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](S& s, uint32_t* e) {
          SystemHandle process(s);
          return FailsWith(s.CreateProcessUtf8("C:\\windows\\system32\\cmd.exe", "cmd /c exit", 2, &process), e) &&
                 process.Get() == 0;
      }},
     {"WaitForSingleObject", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) {
-         return FailsWith(s.WaitForSingleObject(0xFFFFFFFF, 0), e, kWaitFailed);
-     }},
+     [](S& s, uint32_t* e) { return FailsWith(s.WaitForSingleObject(0xFFFFFFFF, 0), e, kWaitFailed); }},
     {"GetExitCodeProcess", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) {
-         uint32_t c;
-         return FailsWith(s.GetExitCodeProcess(0xFFFFFFFF, &c), e);
-     }},
+     [](S& s, uint32_t* e) { uint32_t c; return FailsWith(s.GetExitCodeProcess(0xFFFFFFFF, &c), e); }},
     {"Shell_NotifyIconA", "shell32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) {
-         NotifyIconRecord r;
-         r.cbSize = 88;
-         return FailsWith(s.Shell_NotifyIconA(0, &r), e);
-     }},
+     [](S& s, uint32_t* e) { NotifyIconRecord r; r.cbSize = 88; return FailsWith(s.Shell_NotifyIconA(0, &r), e); }},
     {"BitBlt", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) { return FailsWith(s.BitBlt(0, 0, 0, 1, 1, 0, 0, 0, SRCCOPY), e); }},
+     [](S& s, uint32_t* e) { return FailsWith(s.BitBlt(0, 0, 0, 1, 1, 0, 0, 0, SRCCOPY), e); }},
     {"ReleaseDC", "user32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) { return FailsWith(s.ReleaseDC(0, 0), e); }},
+     [](S& s, uint32_t* e) { return FailsWith(s.ReleaseDC(0, 0), e); }},
     {"SetThreadExecutionState", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) { return FailsWith(s.SetThreadExecutionState(kEsContinuous), e); }},
-    {"GetTokenInformation", "advapi32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s, uint32_t* e) {
+     [](S& s, uint32_t* e) { return FailsWith(s.SetThreadExecutionState(kEsContinuous), e); }},
+    {"GetTokenInformation", "advapi32.dll", ERROR_PROC_NOT_FOUND, [](S& s, uint32_t* e) {
          TokenPrivilegesList r;
          uint32_t n;
          return FailsWith(s.GetTokenInformation(0, 3, &r, 64, &n), e);
      }},
     // Cannot be had: said as "not asked", the answer left as it was, for the core to decide.
     {"IsPwrHibernateAllowed", "powrprof.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) {
-         bool b = true;
-         return FailsWith(s.IsPwrHibernateAllowed(&b), e) && b;
-     }},
+     [](S& s, uint32_t* e) { bool b = true; return FailsWith(s.IsPwrHibernateAllowed(&b), e) && b; }},
     {"IsPwrHibernateAllowed", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
-     [](InspectedSystemCalls& s, uint32_t* e) {
-         bool b = false;
-         return FailsWith(s.IsPwrHibernateAllowed(&b), e) && !b;
-     }},
+     [](S& s, uint32_t* e) { bool b = false; return FailsWith(s.IsPwrHibernateAllowed(&b), e) && !b; }},
 };
 
 TEST(Win32SystemCalls, AMissingFunctionFailsSoftlyWithAnError) {
