@@ -153,12 +153,13 @@ arm() {
     return 1
 }
 
-# The slept-through target, beside the skip case: a second program in this prefix, in the machine's zone, armed for a
-# time chosen once its entry box is cleared, far enough ahead for its arming (e2e_lead, at least SLEEPER_LEAD seconds),
-# and started again with the lead the last start took if it was not armed 3 s before. Its own process (not the wineserver) is stopped 1.5 s before that
+# The slept-through target, beside the skip case: a second program in this prefix, in the machine's zone, armed from
+# its command line (no click of the script's can then land on the case's window, which its countdown brings to the
+# front at the change) for a time SLEEPER_LEAD seconds after its start, started again with the lead the last start took
+# if it was not armed 3 s before. Its own process (not the wineserver) is stopped 1.5 s before that
 # time and let run again SLEEPER_STOP_MS later: the last check before the stop was the tick of the second before, so
 # the next one comes more than 60 s after it, no late tick, as after a sleep. Started once the case's own program is
-# armed and hidden, so that its window is the one shown, and after every case has measured its restart.
+# armed and hidden, and after every case has measured its restart.
 SLEEPER_LEAD=10
 SLEEPER_STOP_MS=62500
 SLEEPER_LOG=$E2E_WORK/relay-sleeper.log
@@ -170,42 +171,34 @@ tarveil_pids() {   # the wine processes running the exe in this prefix
         tr '\0' '\n' </proc/"$p"/environ 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$p"
     done
 }
-sleeper_mapped() { timeout 10 xwininfo -id "$sleeper_wid" 2>/dev/null | grep -q 'Map State: IsViewable'; }
-sleeper_box_shown() {   # a window of that name that is neither program's main window
+# the sleeper's windows on screen: named as the program, and not the case's own; its main one has the window's size
+sleeper_windows() {
     local w
-    for w in $(e2e_window_ids '^Tarveil XP$'); do
-        [ "$w" != "$wid" ] && [ "$w" != "$sleeper_wid" ] && return 0
-    done
-    return 1
+    for w in $(e2e_window_ids '^Tarveil XP$'); do [ "$w" != "$wid" ] && echo "$w"; done
 }
-# sleeper_start — starts, arms and (in the background) stops and resumes the second program; false when it could not.
+main_sized() { e2e_geometry "$1" && [ "${E2E_WIN_W}x${E2E_WIN_H}" = 242x178 ]; }
+sleeper_mapped() { local w; for w in $(sleeper_windows); do main_sized "$w" && return 0; done; return 1; }
+sleeper_box_shown() { local w; for w in $(sleeper_windows); do main_sized "$w" || return 0; done; return 1; }
+# sleeper_start — starts and arms the second program, and (in the background) stops and resumes it; false when it
+# could not.
 sleeper_start() {
-    local first attempt chosen target_s x y
+    local first attempt started target_s lead
     first=$(tarveil_pids)
     # stopped from outside, nothing is left stopped or stopping
     e2e_on_exit 'kill $SLEEPER_STOPPER; kill -CONT $sleeper_pid; kill $SLEEPER_APP_PID'
+    lead=$(e2e_limit "$SLEEPER_LEAD")
     for attempt in 1 2 3; do
-        (cd "$(dirname "$E2E_EXE")" && WINEDEBUG=+timestamp,+relay exec wine "$E2E_EXE") >"$E2E_WORK/sleeper.stdout" \
-            2>"$SLEEPER_LOG" &
-        SLEEPER_APP_PID=$!
-        sleeper_wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 120) || { e2e_log "sleeper: no window"; return 1; }
-        e2e_clear_entry "$sleeper_wid" "$SLEEPER_LOG"
-        chosen=$(e2e_now_ms)
-        target_s=$(( chosen / 1000 + $(e2e_lead "$SLEEPER_LEAD") ))
+        target_s=$(( $(date +%s) + lead ))
         SLEEPER_TARGET=$(date -d "@$target_s" +%H:%M:%S)
-        e2e_type "$sleeper_wid" "$SLEEPER_TARGET"
-        read -r x y <<<"$VEILLE_XY"; e2e_click "$sleeper_wid" "$x" "$y"
-        read -r x y <<<"$OK_XY"; e2e_click "$sleeper_wid" "$x" "$y"
-        if e2e_wait_by $(( target_s * 1000 - 3000 )) grep -a -q -E "$ADD_RE" "$SLEEPER_LOG"; then
-            e2e_armed_since "$chosen"
-            break
-        fi
+        started=$(e2e_now_ms)
+        (cd "$(dirname "$E2E_EXE")" && WINEDEBUG=+timestamp,+relay exec wine "$E2E_EXE" "$SLEEPER_TARGET" /veille) \
+            >"$E2E_WORK/sleeper.stdout" 2>"$SLEEPER_LOG" &
+        SLEEPER_APP_PID=$!
+        e2e_wait_by $(( target_s * 1000 - 3000 )) grep -a -q -E "$ADD_RE" "$SLEEPER_LOG" && break
         e2e_log "sleeper: attempt $attempt: not armed 3 s before $SLEEPER_TARGET"
-        # the time the arming took so far, as long as it took, gives the next attempt its lead
-        e2e_armed_since "$chosen"
         kill "$SLEEPER_APP_PID" 2>/dev/null; wait "$SLEEPER_APP_PID" 2>/dev/null
-        e2e_wait_no_window "$E2E_WINDOW_NAME" 30
         [ "$attempt" = 3 ] && return 1
+        lead=$(( 2 * ($(e2e_now_ms) - started) / 1000 + 4 ))
     done
     SLEEPER_TID=$(grep -a -E "$ADD_RE" "$SLEEPER_LOG" | head -n1 | cut -d: -f2)
     sleeper_pid=$(tarveil_pids | grep -v -x -F "${first:-none}" | head -n1)
