@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/Controls.h"
 #include "platform/FormHost.h"
+#include "platform/TextWriter.h"
 #include "scheduler/Form1.h"
 
 class FakeTextBox : public TextBox {
@@ -20,14 +21,7 @@ public:
     std::string text;
     int setCount = 0;
 
-    size_t GetText(char* buf, size_t cap) const override {
-        if (cap > 0) {
-            size_t n = std::min(text.size(), cap - 1);
-            std::memcpy(buf, text.data(), n);
-            buf[n] = '\0';
-        }
-        return text.size();
-    }
+    size_t GetText(char* buf, size_t cap) const override { return CopyText(text.c_str(), buf, cap); }
     void SetText(const char* utf8) override {
         text = utf8;
         ++setCount;
@@ -60,14 +54,7 @@ public:
 
     bool Visible() const override { return visible; }
     void SetVisible(bool v) override { visible = v; }
-    size_t GetCaption(char* buf, size_t cap) const override {
-        if (cap > 0) {
-            size_t n = std::min(caption.size(), cap - 1);
-            std::memcpy(buf, caption.data(), n);
-            buf[n] = '\0';
-        }
-        return caption.size();
-    }
+    size_t GetCaption(char* buf, size_t cap) const override { return CopyText(caption.c_str(), buf, cap); }
     void SetCaption(const char* utf8) override { caption = utf8; }
     Colour BackColor() const override { return back; }
     void SetBackColor(Colour colour) override { back = colour; }
