@@ -1,5 +1,5 @@
-// The trigger and the notice of a target it skipped, the countdown that follows a firing, the choice of the power
-// action, and its cancellation.
+// The trigger and the notice of a target it skipped, the countdown that follows a firing, the selected power action
+// run at its end, and its cancellation.
 #include <cstdlib>
 
 #include "platform/TextWriter.h"
