@@ -32,6 +32,8 @@
     X("user32.dll", GetDesktopWindow, "")                         \
     X("user32.dll", GetDC, "")                                    \
     X("user32.dll", ReleaseDC, "")                                \
+    X("user32.dll", ChangeWindowMessageFilter, "Windows Vista")   \
+    X("user32.dll", ChangeWindowMessageFilterEx, "Windows 7")     \
     X("gdi32.dll", BitBlt, "")                                    \
     X("uxtheme.dll", SetWindowTheme, "")                          \
     X("dwmapi.dll", DwmFlush, "Windows Vista")                    \
