@@ -412,19 +412,6 @@ e2e_ms_after_clock() {
         /:Call / && (f[2] in at) && tolower($0) ~ call { printf "%d\n", (f[1] - at[f[2]]) * 1000 + 0.5; exit }'
 }
 
-# e2e_helper NAME — the path of tests/e2e/helpers/NAME.c built with MinGW, once, into the build folder.
-e2e_helper() {
-    local src=$E2E_ROOT/tests/e2e/helpers/$1.c exe=$E2E_BUILD/helpers/$1.exe cc
-    if [ ! -f "$exe" ] || [ "$src" -nt "$exe" ]; then
-        for cc in i686-w64-mingw32-gcc i686-w64-mingw32-gcc-win32 i686-w64-mingw32-gcc-posix; do
-            command -v "$cc" >/dev/null && break
-        done
-        mkdir -p "$E2E_BUILD/helpers"
-        "$cc" -O1 -s -o "$exe.$$" "$src" 2>"$E2E_WORK/$1-cc.log" && mv -f "$exe.$$" "$exe" || return 1
-    fi
-    printf '%s\n' "$exe"
-}
-
 # ---------------------------------------------------------------------------------------------------------------
 # The program
 

@@ -225,44 +225,34 @@ start_with help "/?"
 usage_box "command line /?" 'Utilisation : \\"Tarveil XP\.exe\\" hh:mm:ss \[action\]\\n' 00000040 0
 
 # --- The icon's left click at every screen scale ----------------------------------------------------------------
-# Its callback is a move whose x is the mouse message (0x201 px), on the drawn glyphs from about 205 DPI on. At 240
-# DPI, traced: "TaskbarCreated" broadcast with the icon still in place, as at a change of scale, and a real pointer
-# move over the window at x = 517 px, where the icon's right release would read.
-MODIFY_CALL_RE='Call shell32\.Shell_NotifyIconA\(00000001,'
-modified_again() { [ "$(e2e_relay_count "$MODIFY_CALL_RE")" -ge 2 ]; }   # the arming's balloon, then the icon's
-shown_or_modified() { modified_again || [ -n "$(e2e_window_ids)" ]; }
-clock_writes() { e2e_relay_count 'Call user32\.SetWindowTextW\([0-9a-f]+,[0-9a-f]+ L"[0-9:]{8}"\)'; }
-ticked_since() { [ "$(clock_writes)" -ge $(($1 + 2)) ]; }
+# Its callback is a move whose x is the mouse message (0x201 px), on the drawn glyphs from about 205 DPI on. At 240 DPI
+# "TaskbarCreated" with the icon still there (a change of scale), and a real move to x = 517 px, the right release's.
+BROADCAST=$E2E_BUILD/taskbar_created.exe HELPER=$E2E_ROOT/tests/e2e/helpers/taskbar_created.c
+[ "$BROADCAST" -nt "$HELPER" ] || i686-w64-mingw32-gcc -O1 -s -o "$BROADCAST" "$HELPER"
+set_anew() { [ "$(e2e_relay_count 'Call shell32\.Shell_NotifyIconA\(00000001,')" -ge 2 ]; }   # after the balloon
 for dpi in 96 144 192 210 216 240 288; do
     e2e_stop_app
-    start=e2e_start_app
-    [ "$dpi" = 240 ] && { E2E_RELAY_LOG=$E2E_WORK/relay-240.log; start=e2e_start_app_traced; }
+    start=e2e_start_app; [ "$dpi" = 240 ] && start=e2e_start_app_traced E2E_RELAY_LOG=$E2E_WORK/relay-240.log
     e2e_set_dpi "$dpi" && $start "$(e2e_time_in 3600)"
     # the tray window placed by the window manager before the click, which would otherwise land where it was mapped
     tray=$(e2e_wait_window "$TRAY_RE" 30) && e2e_wait_until 10 in_client_list "$tray" &&
         e2e_wait_no_window "$E2E_WINDOW_NAME" 10 ||
         { e2e_fail "$dpi DPI: armed from the command line, the window hides behind its icon"; continue; }
     if [ "$dpi" = 240 ]; then
-        e2e_relay_wait "$MODIFY_CALL_RE" 10
-        timeout 30 wine "$(e2e_helper taskbar_created)" || e2e_fail "240 DPI: TaskbarCreated broadcast"
-        e2e_wait_until 20 shown_or_modified
-        e2e_check "240 DPI: TaskbarCreated, the icon still there: set anew" modified_again
-        e2e_check "240 DPI: TaskbarCreated, the window stays hidden" _e2e_no_window "$E2E_WINDOW_NAME"
+        e2e_relay_wait 'Shell_NotifyIconA\(00000001,' 10 && timeout 30 wine "$BROADCAST" && e2e_wait_until 20 set_anew
+        e2e_check "240 DPI: TaskbarCreated, the icon still there: set anew" set_anew
+        e2e_check "240 DPI: TaskbarCreated, the icon still there: the window still hidden" _e2e_no_window "$E2E_WINDOW_NAME"
     fi
     timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK click 1
     w=$(( (3630 * dpi + 720) / 1440 ))
     wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 10) && e2e_geometry "$wid" || E2E_WIN_W=none
     e2e_assert_range "$E2E_WIN_W" $((w - 1)) $((w + 1)) "$dpi DPI: armed, hidden, a left click on the icon shows the window ${w}±1 px wide"
     [ "$dpi" = 240 ] && [ "$E2E_WIN_W" != none ] || continue
-    # Two clock ticks after the move: the window's timer comes only once the input before it is handled.
-    n=$(clock_writes)
-    timeout 10 xdotool mousemove --window "$wid" 517 100
-    e2e_wait_until 20 ticked_since "$n"
-    e2e_assert_eq 0 "$(e2e_relay_count 'Call user32\.TrackPopupMenu\(')" "240 DPI: a pointer move to x = 517 over the window opens no menu"
-    e2e_click "$wid" $((204 * 5 / 2)) $((126 * 5 / 2))
-    if e2e_wait_until 10 unmapped "$wid"; then e2e_pass "240 DPI: \"OK\" arms again"; else e2e_fail "240 DPI: \"OK\" arms again"; fi
-    e2e_assert_eq "0 3" "$(e2e_relay_count 'Call user32\.MessageBoxW') $(e2e_relay_count "$ADD_CALL_RE")" \
-        "240 DPI: ... with its icon added, and no message"
+    # The move, then "OK": the window hides once both are handled, in that order.
+    timeout 10 xdotool mousemove --window "$wid" 517 100 && e2e_click "$wid" 510 315 && e2e_wait_until 10 unmapped "$wid"
+    e2e_assert_eq 0 "$(e2e_relay_count 'Call user32\.TrackPopupMenu')" "240 DPI: a pointer move to x = 517 opens no menu"
+    e2e_assert_eq "3 0" "$(e2e_relay_count "$ADD_CALL_RE") $(e2e_relay_count 'Call user32\.MessageBoxW')" \
+        "240 DPI: \"OK\" arms again, without a message"
 done
 e2e_stop_app
 

@@ -285,12 +285,6 @@ struct FormFixture {
 
 enum class Option { Arreter, Reboot, Veille };
 
-// The shell refuses the icon: its add, and the modify tried where the add fails.
-inline void RefuseIcon(FakeSystemCalls& s) {
-    s.FailNext("Shell_NotifyIconA");
-    s.FailNext("Shell_NotifyIconA");
-}
-
 // A click on one of the three options.
 inline void Select(FormFixture& f, Option o) {
     FakeOptionButton* button = o == Option::Arreter ? &f.ChkArreter : o == Option::Reboot ? &f.ChkReboot : &f.ChkVeille;

@@ -128,7 +128,7 @@ TEST(TrayRecord, DeleteAfterAnAddHandsBackTheAddRecord) {
 
 TEST(Tray, AddRefusedKeepsTheWindowShownAndTellsTheUser) {
     Loaded f;
-    RefuseIcon(f.system);
+    f.system.FailNext("Shell_NotifyIconA", 2);  // the add, and the modify tried where it fails
     f.Arm();
     EXPECT_TRUE(f.host.visible);
     EXPECT_TRUE(f.host.taskVisible);
@@ -254,68 +254,42 @@ TEST(Tray, CallbackPixelsAreRoundedHalfToEven) {
     }
 }
 
-// The window's mouse rule, then the window object as the front end calls it: a move to x px, with the window shown or
-// waiting behind the icon, at 96, 216 and 240 DPI; and a press that the hide or another window's capture ends.
+// The window's mouse rule, then the window object: a move to x px, shown or waiting behind the icon, at 96, 216 and
+// 240 DPI; and a press, on the close glyph or the surface, that the hide or another window's capture ends.
 TEST(Tray, OnlyTheIconsCallbacksActAndNoPressHeldThroughTheHideTakesThem) {
-    enum Before { Nothing, GlyphHeld, CaptureTaken };
-    struct Case {
-        bool hidden;
-        int x;
-        float tpp;
-        Before before;
-        MouseTarget target;
-        std::vector<std::string> journal;
-    } cases[] = {
-        {false, 513, 15, Nothing, MouseTarget::FormMove, {}},
-        {false, 517, 15, Nothing, MouseTarget::FormMove, {}},
-        {false, 513, 1440.0f / 216, Nothing, MouseTarget::FormMove, {}},
-        {false, 517, 1440.0f / 216, Nothing, MouseTarget::FormMove, {}},
-        {false, 513, 6, Nothing, MouseTarget::FormMove, {}},
-        {false, 517, 6, Nothing, MouseTarget::FormMove, {}},
-        {true, 513, 15, Nothing, MouseTarget::IconCallback, {"Shell_NotifyIconA", "Show"}},
-        {true, 517, 15, Nothing, MouseTarget::IconCallback, {"ShowTrayMenu"}},
-        {true, 513, 1440.0f / 216, Nothing, MouseTarget::IconCallback, {"Shell_NotifyIconA", "Show"}},
-        {true, 517, 1440.0f / 216, Nothing, MouseTarget::IconCallback, {"ShowTrayMenu"}},
-        {true, 513, 6, Nothing, MouseTarget::IconCallback, {"Shell_NotifyIconA", "Show"}},
-        {true, 517, 6, Nothing, MouseTarget::IconCallback, {"ShowTrayMenu"}},
-        // Its release lands on a hidden glyph: no click (the close glyph's would end the program).
-        {true, 513, 6, GlyphHeld, MouseTarget::IconCallback, {"Shell_NotifyIconA", "Show"}},
-        // The drag ended: the callback, which reads as the left button held, does not move the window.
-        {true, 513, 6, CaptureTaken, MouseTarget::IconCallback, {"Shell_NotifyIconA", "Show"}},
+    enum Before { Nothing, GlyphHeld, SurfaceHeld, CaptureTaken };
+    const std::vector<std::string> restores{"Shell_NotifyIconA", "Show"}, menu{"ShowTrayMenu"};
+    struct Case { bool hidden; int x; Before before; std::vector<std::string> journal; } cases[] = {
+        {false, 513, Nothing, {}}, {false, 517, Nothing, {}}, {true, 513, Nothing, restores}, {true, 517, Nothing, menu},
+        {true, 513, GlyphHeld, restores},    // its release on the hidden glyph is no click (the close glyph's ends all)
+        {true, 513, SurfaceHeld, restores},  // the drag is over: the callback, read as the left button, moves nothing
+        {false, 513, CaptureTaken, {}},      // the drag is over: a move with the left button held moves nothing
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.x) + " px at " + std::to_string(c.tpp) + (c.hidden ? ", hidden" : ", shown") +
-                     ", before " + std::to_string(c.before));
-        Loaded f;
-        f.host.tppX = c.tpp;
-        MouseState state;
-        const int glyph = 0;
-        auto send = [&](MouseInput input, int16_t button, const void* label) {
-            const MouseRoute r = RouteMouse({input, button, 0, label, f.form->Tray.InTray(), f.host.visible, false}, state);
-            if (r.target == MouseTarget::FormDown) f.form->Form_MouseDown(button, 0, 75, 75);
-            if (r.target == MouseTarget::PressEnded) f.form->Form_LostCapture();
-            if (r.target == MouseTarget::LabelClick) f.form->SysCroix_Click();
-            return r.target;
-        };
-        const void* pressed = c.before == GlyphHeld ? &glyph : nullptr;
-        if (c.before != Nothing) send(MouseInput::Press, kLeftButton, pressed);
-        if (c.before == CaptureTaken) {
-            EXPECT_EQ(MouseTarget::PressEnded, send(MouseInput::CaptureLost, 0, nullptr));
+        for (float tpp : {15.0f, 1440.0f / 216, 6.0f}) {
+            SCOPED_TRACE(std::to_string(c.x) + " px at " + std::to_string(tpp) + ", case " + std::to_string(c.before));
+            Loaded f;
+            f.host.tppX = tpp;
+            MouseState state;
+            const int glyph = 0;
+            auto send = [&](MouseInput input, const void* on) {
+                const MouseRoute r = RouteMouse({input, 1, 0, on, f.form->Tray.InTray(), f.host.visible, false}, state);
+                if (r.target == MouseTarget::FormDown) f.form->Form_MouseDown(kLeftButton, 0, 75, 75);
+                if (r.target == MouseTarget::PressEnded) f.form->Form_LostCapture();
+                if (r.target == MouseTarget::LabelClick) f.form->SysCroix_Click();
+                return r.target;
+            };
+            if (c.before != Nothing) send(MouseInput::Press, c.before == GlyphHeld ? &glyph : nullptr);
+            if (c.before == CaptureTaken) send(MouseInput::CaptureLost, nullptr);
+            if (c.hidden) f.Arm();
+            if (c.hidden) send(MouseInput::Hiding, nullptr);
+            f.Forget();
+            if (c.before == GlyphHeld) send(MouseInput::Release, &glyph);
+            EXPECT_EQ(c.hidden ? MouseTarget::IconCallback : MouseTarget::FormMove, send(MouseInput::Move, nullptr));
+            f.form->Form_MouseMove(kLeftButton, 0, static_cast<float>(c.x) * tpp, 0);
+            EXPECT_EQ(c.x, f.form->Tray.TrayMessage);
+            EXPECT_EQ(c.journal, f.host.Journal());
         }
-        if (c.hidden) {
-            f.Arm();
-            send(MouseInput::Hiding, 0, nullptr);
-        }
-        if (c.before != Nothing) {
-            EXPECT_EQ(MouseTarget::None, send(MouseInput::Release, kLeftButton, pressed));
-        }
-        f.Forget();
-        const MouseRoute move = RouteMouse({MouseInput::Move, 0, 0, nullptr, f.form->Tray.InTray(), f.host.visible, false}, state);
-        EXPECT_EQ(c.target, move.target);
-        f.form->Form_MouseMove(kLeftButton, 0, static_cast<float>(c.x) * c.tpp, 0);
-        EXPECT_EQ(c.x, f.form->Tray.TrayMessage);
-        EXPECT_EQ(c.journal, f.host.Journal());
-        EXPECT_FALSE(f.host.unloaded);
     }
 }
 
@@ -367,6 +341,9 @@ TEST(Tray, ANewShellGetsTheIconBackOnlyWhileInTheTray) {
     ASSERT_EQ(1u, f.system.calls.size());
     EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.system.calls[0].Text());
     EXPECT_EQ(ExpectedAddRecord(), Record(f.system.calls[0]));
+    f.system.FailNext("Shell_NotifyIconA");  // the icon kept through a change of scale: the add refused, set anew
+    f.form->Shell_TaskbarCreated();
+    EXPECT_EQ("Shell_NotifyIconA(0x1, &)", f.system.calls.at(2).Text());
     EXPECT_TRUE(f.host.log.empty());  // still hidden, still off the task list
     EXPECT_TRUE(f.form->Tray.InTray());
 
@@ -377,24 +354,18 @@ TEST(Tray, ANewShellGetsTheIconBackOnlyWhileInTheTray) {
     EXPECT_TRUE(f.host.log.empty());
 }
 
-TEST(Tray, ANewShellThatRefusesTheAddIsGivenTheIconAgainAndOnlyARefusalOfBothBringsTheWindowBack) {
-    // The add refused, the icon still there (a change of scale, monitors, a remote session): set anew, still hidden.
-    for (int refused : {1, 2}) {
-        Loaded f;
-        f.Arm();
-        f.Forget();
-        for (int call = 0; call < refused; ++call) f.system.FailNext("Shell_NotifyIconA");
-        f.form->Shell_TaskbarCreated();
-        ASSERT_EQ(2u, f.system.calls.size()) << refused;
-        EXPECT_EQ("Shell_NotifyIconA(0x1, &)", f.system.calls[1].Text());
-        EXPECT_EQ(ExpectedAddRecord(), Record(f.system.calls[1]));
-        EXPECT_EQ(refused == 2, f.host.visible) << refused;
-        EXPECT_EQ(refused == 1, f.form->Tray.InTray()) << refused;
-        EXPECT_EQ(refused == 2 ? 1u : 0u, f.host.messages.size()) << refused;
-        f.Forget();
-        f.form->Shell_TaskbarCreated();
-        EXPECT_EQ(refused == 1, !f.system.calls.empty()) << refused;
-    }
+TEST(Tray, ANewShellThatRefusesTheIconBringsTheWindowBack) {
+    Loaded f;
+    f.Arm();
+    f.Forget();
+    f.system.FailNext("Shell_NotifyIconA", 2);
+    f.form->Shell_TaskbarCreated();
+    EXPECT_TRUE(f.host.visible);
+    EXPECT_FALSE(f.form->Tray.InTray());
+    EXPECT_EQ(1u, f.host.messages.size());
+    f.Forget();
+    f.form->Shell_TaskbarCreated();
+    EXPECT_TRUE(f.system.calls.empty());
 }
 
 TEST(Tray, ClosingRemovesTheIconAndIsNeverCancelled) {

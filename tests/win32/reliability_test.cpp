@@ -221,7 +221,6 @@ TEST_F(FaultTest, ANewShellGetsTheIconBackAndOneThatRefusesItBringsTheWindowBack
     EXPECT_FALSE(IsWindowVisible(hwnd_));
     EXPECT_TRUE(g_seen.boxTexts.empty());
 
-    // Neither added nor set anew: shown, and said.
     g_seen.iconRefusedAfterFirst = true;
     SendMessageW(hwnd_, taskbarCreated, 0, 0);
     EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_ADD, NIM_MODIFY}), g_seen.iconMessages);
