@@ -226,10 +226,7 @@ usage_box "command line /?" 'Utilisation : \\"Tarveil XP\.exe\\" hh:mm:ss \[acti
 
 # --- The icon's left click at every screen scale ----------------------------------------------------------------
 # Its callback is a move whose x is the mouse message (0x201 px), on the drawn glyphs from about 205 DPI on. At 240 DPI
-# "TaskbarCreated" with the icon still there (a change of scale), and a real move to x = 517 px, the right release's.
-BROADCAST=$E2E_BUILD/taskbar_created.exe HELPER=$E2E_ROOT/tests/e2e/helpers/taskbar_created.c
-[ "$BROADCAST" -nt "$HELPER" ] || i686-w64-mingw32-gcc -O1 -s -o "$BROADCAST" "$HELPER"
-set_anew() { [ "$(e2e_relay_count 'Call shell32\.Shell_NotifyIconA\(00000001,')" -ge 2 ]; }   # after the balloon
+# the window is wider than 517 px, where the icon's right release would read: a real move there, traced.
 for dpi in 96 144 192 210 216 240 288; do
     e2e_stop_app
     start=e2e_start_app; [ "$dpi" = 240 ] && start=e2e_start_app_traced E2E_RELAY_LOG=$E2E_WORK/relay-240.log
@@ -238,11 +235,6 @@ for dpi in 96 144 192 210 216 240 288; do
     tray=$(e2e_wait_window "$TRAY_RE" 30) && e2e_wait_until 10 in_client_list "$tray" &&
         e2e_wait_no_window "$E2E_WINDOW_NAME" 10 ||
         { e2e_fail "$dpi DPI: armed from the command line, the window hides behind its icon"; continue; }
-    if [ "$dpi" = 240 ]; then
-        e2e_relay_wait 'Shell_NotifyIconA\(00000001,' 10 && timeout 30 wine "$BROADCAST" && e2e_wait_until 20 set_anew
-        e2e_check "240 DPI: TaskbarCreated, the icon still there: set anew" set_anew
-        e2e_check "240 DPI: TaskbarCreated, the icon still there: the window still hidden" _e2e_no_window "$E2E_WINDOW_NAME"
-    fi
     timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK click 1
     w=$(( (3630 * dpi + 720) / 1440 ))
     wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 10) && e2e_geometry "$wid" || E2E_WIN_W=none
@@ -251,8 +243,6 @@ for dpi in 96 144 192 210 216 240 288; do
     # The move, then "OK": the window hides once both are handled, in that order.
     timeout 10 xdotool mousemove --window "$wid" 517 100 && e2e_click "$wid" 510 315 && e2e_wait_until 10 unmapped "$wid"
     e2e_assert_eq 0 "$(e2e_relay_count 'Call user32\.TrackPopupMenu')" "240 DPI: a pointer move to x = 517 opens no menu"
-    e2e_assert_eq "3 0" "$(e2e_relay_count "$ADD_CALL_RE") $(e2e_relay_count 'Call user32\.MessageBoxW')" \
-        "240 DPI: \"OK\" arms again, without a message"
 done
 e2e_stop_app
 
