@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # tests/e2e/test_faults.sh — faults made real under Wine while the release exe waits or counts down: the shell holding
-# the icon already, the shell losing it and announcing itself again, or keeping it, the process stopped across the
-# target second and in the middle of a countdown, a system shutdown.exe that ends with 0 and no restart following, the
-# window closed during a power-off countdown, the system shutdown.exe missing with a Shutdown.exe planted next to the
-# program and in the current folder, and a system shutdown.exe that refuses the restart (exits with 1). One program run, started from a
+# the icon, the shell losing it and announcing itself again, the process stopped across the target second and in the
+# middle of a countdown, a system shutdown.exe that ends with 0 and no restart following, the window closed during a
+# power-off countdown, the system shutdown.exe missing with a Shutdown.exe planted next to the program and in the
+# current folder, and a system shutdown.exe that refuses the restart (exits with 1). One program run, started from a
 # folder of its own, with a powrprof.dll saying "no hibernation" planted beside it and in the current folder and none
 # in the system folder; then a second, short run with that powrprof.dll in the system folder; and two more for the
 # restarts asked of Windows itself, each of which under Wine ends the session.

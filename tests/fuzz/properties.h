@@ -126,8 +126,7 @@ inline std::string TimeTextProperty(const uint8_t* data, size_t size) {
 // --- The icon's callbacks -----------------------------------------------------------------------------------------
 
 // Events: arming, mouse presses and moves (the icon's callbacks among them), a new shell, the decoder's busy flag.
-// A restore is one icon removal plus one Show, and only a move decoding to 513 while not busy, the icon in the
-// notification area and the window hidden, makes one.
+// A restore is one icon removal plus one Show, made only by the icon's callback (icon in, hidden) of 513 when not busy.
 inline std::string TrayProperty(const uint8_t* data, size_t size) {
     Bytes in(data, size);
     static const float kTpp[] = {15.0f, 12.0f, 10.0f, 7.5f, 9.6f, 1.0f};
