@@ -102,10 +102,11 @@ void WaitForTheNextComposedFrame() {
 
 // A window that no monitor shows any more (its monitor removed, a laptop undocked) would come back out of reach,
 // with no caption or taskbar button to bring it back by: it moves into the work area of the nearest monitor. One
-// that a monitor shows, even in part, stays exactly where it is.
+// that a monitor shows, even in part, stays exactly where it is. A minimised window's rectangle is its icon's: it is
+// looked at once restored.
 void KeepOnAMonitor(HWND hwnd) {
     RECT r;
-    if (!GetWindowRect(hwnd, &r) || MonitorFromRect(&r, MONITOR_DEFAULTTONULL) != nullptr) return;
+    if (IsIconic(hwnd) || !GetWindowRect(hwnd, &r) || MonitorFromRect(&r, MONITOR_DEFAULTTONULL) != nullptr) return;
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof monitor;
     if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor)) return;
@@ -145,6 +146,7 @@ void Win32Form::Show() {
         // when the user's last input went to this program or the shell handed it over.
         if (wasHidden) SetForegroundWindow(hwnd_);
     }
+    if (iconic) KeepOnAMonitor(hwnd_);
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
