@@ -40,15 +40,13 @@ int16_t ButtonsHeld(WPARAM buttons) {
 // shell's "TaskbarCreated" would never come, and the icon would not be put back. Windows 7 lets it through to one
 // window, Vista to the whole process; XP has no such filter and neither function.
 void LetTaskbarCreatedThrough(HWND hwnd, UINT message) {
-    using FilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    using FilterFn = BOOL(WINAPI*)(UINT, DWORD);
     constexpr DWORD kMsgfltAllow = 1;  // MSGFLT_ALLOW
     constexpr DWORD kMsgfltAdd = 1;    // MSGFLT_ADD
     if (message == 0 ||
-        BoundCall<FilterExFn>(kChangeWindowMessageFilterEx)(hwnd, message, kMsgfltAllow, nullptr).value_or(FALSE))
+        CallBound<kChangeWindowMessageFilterEx>(SystemFunctions(), FALSE, hwnd, message, kMsgfltAllow, nullptr).value)
         return;
     // Nothing more can be done where this is refused too: the icon then waits for the shell it was given to.
-    (void)BoundCall<FilterFn>(kChangeWindowMessageFilter)(message, kMsgfltAdd);
+    (void)CallBound<kChangeWindowMessageFilter>(SystemFunctions(), FALSE, message, kMsgfltAdd);
 }
 
 }  // namespace
@@ -119,8 +117,8 @@ bool Win32Form::Create(HINSTANCE instance) {
     // under the caption strip to change, would take the fading window for what lies behind it. Without the animation
     // the window is gone at the next frame. XP has no dwmapi.dll, and nothing to switch off.
     const BOOL noTransitions = TRUE;
-    (void)BoundCall<decltype(&::DwmSetWindowAttribute)>(kDwmSetWindowAttribute)(
-        hwnd_, DWMWA_TRANSITIONS_FORCEDISABLED, &noTransitions, sizeof noTransitions);
+    (void)CallBound<kDwmSetWindowAttribute>(SystemFunctions(), E_NOTIMPL, hwnd_, DWMWA_TRANSITIONS_FORCEDISABLED,
+                                            &noTransitions, sizeof noTransitions);
     if (!image_.Create(hwnd_, clientWidthPx_, clientHeightPx_)) return false;
     if (!controls_.Create(hwnd_, instance, surface_.scale, dpiY)) return false;
     controls_.TxTChoix.ListenToClicks(this);
