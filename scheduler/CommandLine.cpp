@@ -90,7 +90,8 @@ void KeepWord(CommandRequest& request, const char* word, size_t length) {
 
 // The word as the usage box quotes it: control characters as "?", a long word cut to 40 bytes with "…".
 void PutShownWord(TextWriter& text, const CommandRequest& request) {
-    char shown[41];
+    constexpr size_t kShownWordCap = 41;  // the 40 bytes and the NUL
+    char shown[kShownWordCap];
     const size_t held = CopyText(request.word, shown, sizeof shown);
     for (const char* c = shown; *c != '\0'; ++c) {
         const unsigned char byte = static_cast<unsigned char>(*c);
