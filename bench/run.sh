@@ -132,7 +132,6 @@ stats() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) { print "- - - 0"; ex
     m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1], v[NR], NR }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "-" && b > 0) printf "x %.2f\n", a / b; else print "-" }'; }
 fmt() { awk -v v="$1" -v d="${2:-1}" 'BEGIN { if (v == "-" || v == "") print "-"; else printf "%.*f\n", d, v }'; }
-kib() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1024 }'; }
 declare -A V   # every figure, by "MEASURE_KIND"
 
 # ---------------------------------------------------------------------------------------------------------------
@@ -278,7 +277,11 @@ trace_counts() {
         "V[mods0_$3]" <<<"$out"
     read -r "V[gap_$3]" "V[gapmin_$3]" "V[gapmax_$3]" _ <<<"$(stats <"$WORK/calls-$3.txt.gaps")"
 }
-for k in "${KINDS[@]}"; do trace_counts "$WORK/$k-trace.log" "$(exe_of "$k")" "$k"; done
+for k in "${KINDS[@]}"; do
+    trace_counts "$WORK/$k-trace.log" "$(exe_of "$k")" "$k"
+    # the desktop process's image lies where the exe's does: started in a trace, its calls would count as the program's
+    ! grep -a -q 'Loaded L".*explorer\.exe"' "$WORK/$k-trace.log" || die "Wine's desktop process started inside the $k trace"
+done
 # The traces are large; what is kept of them is above.
 [ "${BENCH_KEEP_TRACES:-0}" = 1 ] || rm -f "$WORK"/*-trace.log
 log "per second: WM_TIMER app ${V[timer_app]} floor ${V[timer_floor]}; calls by the exe app ${V[own_app]} floor ${V[own_floor]}; in all app ${V[all_app]} floor ${V[all_floor]}"
