@@ -231,6 +231,9 @@ for k in "${KINDS[@]}"; do
     modules "$p" >"$WORK/modules-$k.txt"
 done
 app_hidden || log "warning: the app's window came back during the idle minute"
+# Where the kernel runs no 32-bit code (or a binfmt_misc entry sends it elsewhere), QEMU runs Wine's 32-bit side:
+# every time and every process's memory then holds the emulator's share.
+EMULATOR=$(awk '$6 ~ /qemu-/ { print $6; exit }' /proc/"$PID_app"/maps 2>/dev/null)
 stop_all
 log "idle CPU over ${IDLE_S} s: app ${V[cpu_app]} ms, floor ${V[cpu_floor]} ms, bare ${V[cpu_bare]} ms"
 
@@ -416,6 +419,7 @@ Measured $(date -d "@$T_BEGIN" '+%Y-%m-%d %H:%M %Z') in $(( (T_END - T_BEGIN) / 
 (commit $(cd "$ROOT" && git rev-parse --short HEAD 2>/dev/null || echo unknown)$(cd "$ROOT" && git diff --quiet HEAD -- platform scheduler shell power resources win32 bench 2>/dev/null || echo ", with uncommitted changes")).
 Machine: $(nproc) x ${CPU_MODEL:-unknown CPU}, $(uname -sr), $(wine --version 2>/dev/null), Xvfb at 96 DPI;
 load average $LOAD_BEGIN at the start, $LOAD_END at the end.$(busy_note)
+$(if [ -n "$EMULATOR" ]; then echo "Wine's 32-bit side ran under QEMU's user-mode emulator ($EMULATOR): times and memory hold the emulator's share, the ratios still compare."; else echo "Wine's 32-bit side ran natively."; fi)
 
 | Measure | Tarveil XP | Floor | Bare window | XP / floor | XP / bare | Target | |
 |---|---:|---:|---:|---:|---:|---|---|
