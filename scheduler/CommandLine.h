@@ -33,7 +33,7 @@ constexpr size_t kUsageTextCap = 1024;
 struct CommandRequest {
     CommandVerdict verdict = CommandVerdict::None;
     CommandAction action = CommandAction::StartOption;
-    char time[kTimeTextLength + 1] = {};
+    char time[kTimeTextCap] = {};
     CommandFault fault = CommandFault::None;
     // The word the fault is about (the action word when the time is missing), cut to kCommandWordCap - 1 bytes;
     // wordLength is its whole length.

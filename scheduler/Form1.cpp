@@ -17,7 +17,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::RefreshClock() {
-    char text[kTimeTextLength + 1];
+    char text[kTimeTextCap];
     FormatTimeText(SecondOfDay(clock_.Now().local), text);
     c_.TxtHeure->SetText(text);
 }
@@ -40,6 +40,11 @@ void Form1::Form_MouseUp(int16_t /*Button*/, int16_t /*Shift*/, float /*X*/, flo
     Drag.MouseUp();
     const Colour white = kWhite;
     MakeTranslucent(host_, system_, &white);
+}
+
+void Form1::Form_LostCapture() {
+    // The drag alone ends, without the new backdrop a release takes: that would show again a window that is hiding.
+    Drag.MouseUp();
 }
 
 void Form1::SysCroix_Click() {

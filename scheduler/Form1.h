@@ -58,6 +58,9 @@ public:
     void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
     void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
     void Form_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
+    // A press on the surface that no release will end: another window took the capture, or the window hid into
+    // the notification area.
+    void Form_LostCapture();
     // Returns the Cancel flag: never set, every close goes ahead.
     bool Form_QueryUnload(UnloadMode mode);
     void Timer1_Timer();
@@ -93,6 +96,16 @@ public:
 
 private:
     void TextChanged() override { TxtHeure_Change(); }
+    // The action the options select, the one place that says it: what "OK" arms and what the countdown runs.
+    PowerAction SelectedAction() const;
+    // The steps of "OK". A text that is no time: said, and the example written in the box.
+    void RefuseTimeText();
+    // The check of the action that would run; a refusal is said and nothing is armed. True when refused.
+    bool RefusedBeforeArming(PowerAction action);
+    // The wake-up the action needs, set or taken back; true when Windows will wake the computer for it.
+    bool SetWakeFor(PowerAction action);
+    // The window to the notification area, with the menu's text and the balloon that say what will happen.
+    void WaitInTray(PowerAction action, bool wakes);
     void ReportPowerResult(const PowerResult& result);
     // Keeps the system out of idle sleep while armed, or lets it sleep again; asks Windows only on a change. Letting
     // it sleep also takes back the wake-up set for the target.

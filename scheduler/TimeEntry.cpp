@@ -2,16 +2,16 @@
 // the command line as they would.
 #include "scheduler/Form1.h"
 
+#include "platform/TextWriter.h"
 #include "power/ArmingChecks.h"
 #include "resources/version.h"
-#include "scheduler/TextWriter.h"
 #include "scheduler/TimeText.h"
 
 namespace {
 
 // What the program will do and when, as the icon's balloon and menu say it: "Arrêt de l'ordinateur à 22:30:00."
-void FormatWaitingText(PowerAction action, const char* time, char* out, size_t cap) {
-    TextWriter text(out, cap);
+void FormatWaitingText(PowerAction action, const char* time, char (&out)[kWaitingTextCap]) {
+    TextWriter text(out, sizeof out);
     switch (action) {
     case PowerAction::PowerOff: text.Put("Arrêt"); break;
     case PowerAction::Restart: text.Put("Redémarrage"); break;
@@ -20,6 +20,17 @@ void FormatWaitingText(PowerAction action, const char* time, char* out, size_t c
     text.Put(" de l'ordinateur à ");
     text.Put(time);
     text.Put(".");
+    text.Finish();
+}
+
+// The balloon at arming: what and when, whether the computer will wake for it, and how to get the window back.
+void FormatBalloonText(const char* waiting, PowerAction action, bool wakes, char (&out)[kBalloonTextCap]) {
+    TextWriter text(out, sizeof out);
+    text.Put(waiting);
+    if (action != PowerAction::Restart && !wakes) {
+        text.Put("\nL'ordinateur ne sortira pas de veille de lui-même : ne le mettez pas en veille d'ici là.");
+    }
+    text.Put("\nCliquez sur l'icône pour afficher la fenêtre.");
     text.Finish();
 }
 
@@ -33,63 +44,67 @@ void Form1::TxTChoix_Click() {
 
 void Form1::CheckTimeFormat() {
     HeureValide = kFalse;
-    char text[kTimeTextLength + 2];
+    char text[kTimeTextCap];
     size_t length = c_.TxTChoix->GetText(text, sizeof text);
     if (ParseTimeText(text, length, nullptr)) HeureValide = kTrue;
 }
 
 void Form1::Activer_Click() {
     CheckTimeFormat();
-    if (HeureValide) {
-        // Checked now, while the user is there to choose otherwise, rather than found at the target second.
-        ArmingRefusal refusal = ArmingRefusal::None;
-        PowerAction action = PowerAction::PowerOff;
-        if (c_.ChkReboot->Value()) {
-            action = PowerAction::Restart;
-        } else if (c_.ChkVeille->Value()) {
-            action = PowerAction::Hibernate;
-        }
-        if (c_.ChkReboot->Value() || c_.ChkVeille->Value() || c_.ChkArreter->Value()) {
-            refusal = CheckBeforeArming(action, system_);
-        }
-        if (const char* message = ArmingRefusalMessage(refusal)) {
-            KeepSystemAwake(false);
-            host_.ShowMessage(message, TARVEIL_TITLE, kMbOk | kMbIconWarning);
-            return;
-        }
-        // Before the icon: a window the shell would not hide is armed all the same.
-        KeepSystemAwake(true);
-        // Woken for the action only where it leaves the computer off: woken to restart, it would stay on.
-        bool wakes = false;
-        if (action == PowerAction::Restart) {
-            wake_.Release();
-        } else {
-            wakes = SetWake();
-        }
-        char time[kTimeTextLength + 2];
-        c_.TxTChoix->GetText(time, sizeof time);
-        char waiting[96];
-        FormatWaitingText(action, time, waiting, sizeof waiting);
-        Tray.SetWaitingText(waiting);
-        Tray.SendToTray();
-        if (Tray.InTray()) {
-            // Said once, on screen: a new icon from Windows 7 on goes to the hidden overflow, and the window is gone.
-            char balloon[256];
-            TextWriter text(balloon, sizeof balloon);
-            text.Put(waiting);
-            if (action != PowerAction::Restart && !wakes) {
-                text.Put("\nL'ordinateur ne sortira pas de veille de lui-même : ne le mettez pas en veille d'ici là.");
-            }
-            text.Put("\nCliquez sur l'icône pour afficher la fenêtre.");
-            text.Finish();
-            Tray.ShowBalloon(balloon);
-        }
+    if (!HeureValide) {
+        RefuseTimeText();
         return;
     }
+    const PowerAction action = SelectedAction();
+    if (RefusedBeforeArming(action)) return;
+    // Before the icon: a window the shell would not hide is armed all the same.
+    KeepSystemAwake(true);
+    const bool wakes = SetWakeFor(action);
+    WaitInTray(action, wakes);
+}
+
+PowerAction Form1::SelectedAction() const {
+    if (c_.ChkReboot->Value()) return PowerAction::Restart;
+    if (c_.ChkVeille->Value()) return PowerAction::Hibernate;
+    // "Arrêter", or none of the three, which the option group never allows: the option the window starts with.
+    return PowerAction::PowerOff;
+}
+
+void Form1::RefuseTimeText() {
     KeepSystemAwake(false);
     host_.ShowMessage("Veuillez redéfinir une heure (hh:mm:ss)", "Format de l'heure incorrect !",
                      kMbOk | kMbIconInformation);
     c_.TxTChoix->SetText("Exemple :                   20:30:00");
+}
+
+bool Form1::RefusedBeforeArming(PowerAction action) {
+    // Checked now, while the user is there to choose otherwise, rather than found at the target second.
+    const char* message = ArmingRefusalMessage(CheckBeforeArming(action, system_));
+    if (message == nullptr) return false;
+    KeepSystemAwake(false);
+    host_.ShowMessage(message, TARVEIL_TITLE, kMbOk | kMbIconWarning);
+    return true;
+}
+
+bool Form1::SetWakeFor(PowerAction action) {
+    // Woken for the action only where it leaves the computer off: woken to restart, it would stay on.
+    if (action != PowerAction::Restart) return SetWake();
+    wake_.Release();
+    return false;
+}
+
+void Form1::WaitInTray(PowerAction action, bool wakes) {
+    char time[kTimeTextCap];
+    c_.TxTChoix->GetText(time, sizeof time);
+    char waiting[kWaitingTextCap];
+    FormatWaitingText(action, time, waiting);
+    Tray.SetWaitingText(waiting);
+    Tray.SendToTray();
+    if (!Tray.InTray()) return;
+    // Said once, on screen: a new icon from Windows 7 on goes to the hidden overflow, and the window is gone.
+    char balloon[kBalloonTextCap];
+    FormatBalloonText(waiting, action, wakes, balloon);
+    Tray.ShowBalloon(balloon);
 }
 
 void Form1::SysReduc_Click() {
@@ -134,7 +149,7 @@ void Form1::KeepSystemAwake(bool on) {
 }
 
 bool Form1::SetWake() {
-    char text[kTimeTextLength + 2];
+    char text[kTimeTextCap];
     const size_t length = c_.TxTChoix->GetText(text, sizeof text);
     int target = 0;
     if (!ParseTimeText(text, length, &target)) {

@@ -18,7 +18,7 @@ bool ReadTwoDigits(const char* text, int limit, int* value) {
 
 }  // namespace
 
-void FormatTimeText(int secondOfDay, char out[kTimeTextLength + 1]) {
+void FormatTimeText(int secondOfDay, char out[kTimeTextCap]) {
     secondOfDay = SecondOfDay(secondOfDay);
     TwoDigits(secondOfDay / 3600, out);
     out[2] = ':';

@@ -21,7 +21,7 @@ constexpr TriggerCheck kNothing{TriggerVerdict::Nothing, 0, false};
 }  // namespace
 
 TriggerCheck Trigger::Check(const char* target, size_t length, const ClockReading& now) {
-    char clockText[kTimeTextLength + 1];
+    char clockText[kTimeTextCap];
     const int second = SecondOfDay(now.local);
     FormatTimeText(second, clockText);
     const bool exact = length == kTimeTextLength && std::memcmp(target, clockText, kTimeTextLength) == 0;

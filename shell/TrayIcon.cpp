@@ -1,15 +1,26 @@
 // The notification-area icon: sending the window there, bringing it back, and the icon's callbacks.
 #include "shell/TrayIcon.h"
 
+#include "platform/TextWriter.h"
 #include "resources/version.h"
 
-void TrayIcon::SendToTray() {
+bool TrayIcon::PlaceIcon() {
     FillTrayRecordForAdd(IconeTray, host_.WindowHandle(), host_.IconHandle());
-    if (!system_.Shell_NotifyIconA(kNimAdd, &IconeTray)) {
-        host_.ShowMessage(
-            "L'icône n'a pas pu être placée dans la zone de notification : la fenêtre reste affichée.\n"
-            "L'heure programmée reste valable.",
-            TARVEIL_TITLE, kMbOk | kMbIconWarning);
+    // The shell refuses to add an icon it already has (one it kept through a "TaskbarCreated", or one whose removal
+    // it refused): that one is given the record again instead.
+    return system_.Shell_NotifyIconA(kNimAdd, &IconeTray) || system_.Shell_NotifyIconA(kNimModify, &IconeTray);
+}
+
+void TrayIcon::SayIconRefused() {
+    host_.ShowMessage(
+        "L'icône n'a pas pu être placée dans la zone de notification : la fenêtre reste affichée.\n"
+        "L'heure programmée reste valable.",
+        TARVEIL_TITLE, kMbOk | kMbIconWarning);
+}
+
+void TrayIcon::SendToTray() {
+    if (!PlaceIcon()) {
+        SayIconRefused();
         return;
     }
     inTray_ = true;
@@ -31,7 +42,7 @@ void TrayIcon::RestoreFromTray() {
 
 void TrayIcon::DecodeCallback(float X) {
     TrayMessage = DecodeTrayMessage(X, host_.TwipsPerPixelX());
-    if (TrayBusy) return;
+    if (TrayBusy || !inTray_ || host_.Visible()) return;
     TrayBusy = kTrue;
     if (TrayMessage == kWmLButtonDown) RestoreFromTray();
     // The release, as every notification-area program opens its menu; the menu's own loop notes what comes meanwhile.
@@ -49,7 +60,7 @@ void TrayIcon::OpenMenu() {
 }
 
 void TrayIcon::SetWaitingText(const char* textUtf8) {
-    CopyUtf8(textUtf8, waitingText_, sizeof waitingText_);
+    CopyText(textUtf8, waitingText_, sizeof waitingText_);
 }
 
 void TrayIcon::ShowBalloon(const char* textUtf8) {
@@ -57,8 +68,8 @@ void TrayIcon::ShowBalloon(const char* textUtf8) {
     FillTrayRecordForDelete(balloon, host_.WindowHandle());  // the fields that name the icon
     balloon.cbSize = kNotifyIconDataV2Size;
     balloon.uFlags = kNifInfo;
-    CopyUtf8(textUtf8, balloon.szInfo, sizeof balloon.szInfo);
-    CopyUtf8(TARVEIL_TITLE, balloon.szInfoTitle, sizeof balloon.szInfoTitle);
+    CopyText(textUtf8, balloon.szInfo, sizeof balloon.szInfo);
+    CopyText(TARVEIL_TITLE, balloon.szInfoTitle, sizeof balloon.szInfoTitle);
     balloon.uTimeout = kBalloonTimeoutMs;
     balloon.dwInfoFlags = kNiifInfo;
     // Not shown (notifications off, an old shell): the icon is there all the same, and the window's menu and click.
@@ -66,11 +77,9 @@ void TrayIcon::ShowBalloon(const char* textUtf8) {
 }
 
 void TrayIcon::ShellRestarted() {
-    if (!inTray_) return;
-    FillTrayRecordForAdd(IconeTray, host_.WindowHandle(), host_.IconHandle());
-    if (!system_.Shell_NotifyIconA(kNimAdd, &IconeTray)) {
-        // The new shell would not take the icon: show the window rather than leave it unreachable.
-        inTray_ = false;
-        host_.Show();
-    }
+    if (!inTray_ || PlaceIcon()) return;
+    // The new shell would not take the icon: show the window rather than leave it unreachable.
+    inTray_ = false;
+    host_.Show();
+    SayIconRefused();
 }

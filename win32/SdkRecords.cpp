@@ -71,6 +71,10 @@ TARVEIL_SAME(kStillActive, STILL_ACTIVE)
 TARVEIL_SAME(kEsContinuous, ES_CONTINUOUS)
 TARVEIL_SAME(kEsSystemRequired, ES_SYSTEM_REQUIRED)
 TARVEIL_SAME(kErrorNotSupported, ERROR_NOT_SUPPORTED)
+// Windows' winerror.h names it; MinGW's, up to the one Debian 12 has, does not, and holds nothing to check it by.
+#ifdef ERROR_TIMER_RESUME_IGNORED
+TARVEIL_SAME(kErrorTimerResumeIgnored, ERROR_TIMER_RESUME_IGNORED)
+#endif
 // user32 and gdi32
 TARVEIL_SAME(kEwxShutdown, EWX_SHUTDOWN)
 TARVEIL_SAME(kEwxReboot, EWX_REBOOT)
