@@ -203,8 +203,7 @@ else
 fi
 e2e_stop_app
 
-# "+0:01": armed for a minute after the clock box's last time before the entry box's, or the second after it if the
-# second turned in the trace's milliseconds between the two writes.
+# "+0:01": armed for the clock box's last time a minute on (or the second after, if it turned before the arming).
 start_with delay +0:01
 e2e_relay_wait "$ADD_CALL_RE" 60
 read -r ahead ms < <(e2e_relay_grep 'Call user32\.SetWindowTextW\(.* L"(\+0:01|..:..:..)"\)' | awk -F: 'match($0, /L"[^"]*"/) {

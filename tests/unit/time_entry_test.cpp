@@ -161,21 +161,19 @@ TEST(TimeEntry, OkAndMinimiseArmOnAGoodTextAndComplainAboutABadOne) {
     }
 }
 
-// A delay from now at "OK": the clock time it ends at, written into the box and armed as typed, or refused (""). The
-// zone is UTC+1, UTC+2 before a change back; a change at 01:00 UTC adds `by` (02:00 to 03:00, or 03:00 to 02:00).
+// A delay from now at "OK": the clock time it ends at, which the box then holds, or the refusal of a bad time (""). UTC;
+// a change at 01:00 UTC adds `by`, as London's in spring (01:00 to 02:00) or the Azores' in autumn (01:00 to 00:00).
 TEST(TimeEntry, ADelayBecomesTheClockTimeItEndsAtOrIsRefused) {
     struct Row { const char* text; int now; const char* becomes; int by; } rows[] = {
-        {"+1:30", 23 * 3600, "00:30:00", 0},       {"+5:00:00", 20 * 3600, "01:00:00", 0},
-        {"+23:59:59", 1, "00:00:00", 0},           {"+1439", 30, "23:59:30", 0},
-        {"+1:00", 5400, "03:30:00", 3600},          // 01:30 to 03:30: past the hour skipped, not into it
-        {"+1:20", 7800, "02:30:00", -3600},         // 02:10 to the second 02:30, whose text acts at the first
+        {"+1:30", 23 * 3600, "00:30:00", 0}, {"+5:00:00", 20 * 3600, "01:00:00", 0}, {"+1439", 30, "23:59:30", 0},
+        // the last two: past the hour skipped, not into it; into the second 00:30, whose text acts at the first
+        {"+23:59:59", 1, "00:00:00", 0}, {"+1:00", 1800, "02:30:00", 3600}, {"+1:20", 600, "00:30:00", -3600},
         {"+24:00", 0, "", 0}, {"+1440", 0, "", 0}, {"+0:00:00", 0, "", 0}, {"+1:5", 0, "", 0}, {"+1:60", 0, "", 0},
         {"+0:00:60", 0, "", 0}, {"+001:30", 0, "", 0}, {"+00090", 0, "", 0}, {"+1:30 ", 0, "", 0},
     };
     for (const Row& r : rows) {
         Loaded f;
         f.clock.seconds = FakeClock::kMidnight + r.now;
-        f.clock.zoneOffset = r.by < 0 ? 7200 : 3600;
         f.clock.changeUtc = FakeClock::kMidnight + 3600;
         f.clock.changeBy = r.by;
         f.TxTChoix.text = r.text;
