@@ -206,10 +206,11 @@ e2e_stop_app
 # "+0:01": armed for the clock box's last time a minute on (or the second after, if it turned before the arming).
 start_with delay +0:01
 e2e_relay_wait "$ADD_CALL_RE" 60
-read -r ahead ms < <(e2e_relay_grep 'Call user32\.SetWindowTextW\(.* L"(\+0:01|..:..:..)"\)' | awk -F: 'match($0, /L"[^"]*"/) {
+read -r ahead ms < <(e2e_relay_grep 'SetWindowTextW\(.* L"(\+0:01|..:..:..)"\)' | awk -F: 'match($0, /L"[^"]*"/) {
     t = substr($0, RSTART + 2, RLENGTH - 3); s = substr(t, 1, 2) * 3600 + substr(t, 4, 2) * 60 + substr(t, 7, 2)
-    if (t == "+0:01") plus = 1; else if (plus) { print (s - c + 86400) % 86400, int(($1 - at) * 1000); exit } else { c = s; at = $1 } }')
-e2e_assert_range "${ahead:-none}" 60 $((61 + ${ms:-0} / 1000)) "command line +0:01: armed for the clock box's time ${ahead:-?} s on"
+    if (t == "+0:01") plus = 1
+    else if (plus) { print (s - c + 86400) % 86400, int(($1 - at) * 1000); exit } else { c = s; at = $1 } }')
+e2e_assert_range "${ahead:-none}" 60 $((61 + ${ms:-0} / 1000)) "command line +0:01: armed for the clock + ${ahead:-?} s"
 e2e_stop_app
 
 # usage_box LABEL PROMPT_RE STYLE STATUS — the usage box comes up alone, with no window made and no icon; Enter

@@ -161,12 +161,11 @@ TEST(TimeEntry, OkAndMinimiseArmOnAGoodTextAndComplainAboutABadOne) {
     }
 }
 
-// A delay from now at "OK": the clock time it ends at, which the box then holds, or the refusal of a bad time (""). UTC;
-// a change at 01:00 UTC adds `by`, as London's in spring (01:00 to 02:00) or the Azores' in autumn (01:00 to 00:00).
+// A delay at "OK": the clock time it ends at, which the box then holds ("": refused). UTC; a change at 01:00 UTC adds
+// `by`, as London's in spring (past the hour skipped) or the Azores' in autumn (the second 00:30, acting at the first).
 TEST(TimeEntry, ADelayBecomesTheClockTimeItEndsAtOrIsRefused) {
     struct Row { const char* text; int now; const char* becomes; int by; } rows[] = {
         {"+1:30", 23 * 3600, "00:30:00", 0}, {"+5:00:00", 20 * 3600, "01:00:00", 0}, {"+1439", 30, "23:59:30", 0},
-        // the last two: past the hour skipped, not into it; into the second 00:30, whose text acts at the first
         {"+23:59:59", 1, "00:00:00", 0}, {"+1:00", 1800, "02:30:00", 3600}, {"+1:20", 600, "00:30:00", -3600},
         {"+24:00", 0, "", 0}, {"+1440", 0, "", 0}, {"+0:00:00", 0, "", 0}, {"+1:5", 0, "", 0}, {"+1:60", 0, "", 0},
         {"+0:00:60", 0, "", 0}, {"+001:30", 0, "", 0}, {"+00090", 0, "", 0}, {"+1:30 ", 0, "", 0},
