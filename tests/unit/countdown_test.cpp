@@ -421,6 +421,7 @@ TEST(Action, ARefusedTimerIsSaid) {
         t.ArmFor(12, 0, 0, "12:00:00");
         (clock ? t.f.Timer1 : t.f.TimerRedemarrage).refused = true;
         t.RunOut();
+        EXPECT_EQ(0u, t.f.system.OpenHandles()) << "shutdown.exe let go at the refusal, not at a later cancel";
         t.f.form->cmdCancel_Click();
         t.f.form->cmdCancel_Click();
         ASSERT_EQ(1u, t.f.host.messages.size()) << clock;

@@ -65,6 +65,12 @@ TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
         {Option::Veille, 722,
          "Mise en veille prolongée de l'ordinateur à 21:15:00.\nL'ordinateur ne sortira pas de veille de lui-même : "
          "ne le mettez pas en veille d'ici là.\nCliquez sur l'icône pour afficher la fenêtre."},
+        {Option::Veille, 50,
+         "Mise en veille prolongée de l'ordinateur à 21:15:00.\nL'ordinateur ne sortira pas de veille de lui-même : "
+         "ne le mettez pas en veille d'ici là.\nCliquez sur l'icône pour afficher la fenêtre."},
+        {Option::Arreter, 722,
+         "Arrêt de l'ordinateur à 21:15:00.\nL'ordinateur ne sortira pas de veille de lui-même : ne le mettez pas en "
+         "veille d'ici là.\nCliquez sur l'icône pour afficher la fenêtre."},
         {Option::Reboot, 0, "Redémarrage de l'ordinateur à 21:15:00.\nCliquez sur l'icône pour afficher la fenêtre."},
     };
     for (const Case& c : cases) {

@@ -158,6 +158,7 @@ TEST(TriggerRule, TheWakeMomentIsAMinuteBeforeTheNextShowingOfTheTarget) {
         {"an ordinary day", 3600, 0, "20:00:00", "22:30:00", S("21:29:00")},
         {"a target earlier than now: tomorrow", 3600, 0, "23:00:00", "06:00:00", S("04:59:00") + D},
         {"the target second itself: tomorrow", 3600, 0, "22:30:00", "22:30:00", S("21:29:00") + D},
+        {"armed within its last minute: today, already due", 3600, 0, "22:29:30", "22:30:00", S("21:29:00")},
         {"spring forward, a time after the change", 3600, 3600, "00:00:00", "03:30:00", S("01:29:00")},
         {"spring forward, a skipped time: before the jump", 3600, 3600, "00:00:00", "02:30:00", S("00:29:00")},
         {"fall back, a time shown twice: the first showing", 7200, -3600, "00:00:00", "02:30:00", S("00:29:00")},
@@ -196,6 +197,11 @@ TEST(Wake, ArmingSetsTheWakeUpForWhatLeavesTheComputerOffAndTheClockMovesIt) {
         }
         const std::vector<std::string> wanted = {"CreateWaitableTimerW(FALSE, &)", set(S("22:29:00")), set(S("21:29:00"))};
         EXPECT_EQ(option == Option::Reboot ? std::vector<std::string>() : wanted, timers);
+        // Armed again for a restart: whatever wake-up the first arming set is taken back.
+        Select(f, Option::Reboot);
+        f.form->Activer_Click();
+        EXPECT_EQ(option == Option::Reboot ? 0u : 1u, f.system.Count("CancelWaitableTimer"));
+        EXPECT_EQ(0u, f.system.OpenHandles());
     }
 }
 
@@ -236,6 +242,8 @@ TEST(TriggerRule, DaylightSavingOnTheWindowsClockStartsEachCountdownOnceAndActsO
          Then(Then(Seconds(4), {{1, -3600}}), Seconds(3600)), false, {"02:59:58"}, 1},
         {"after a cancel the repeated hour fires again", "02:09:58", "02:10:00",
          Then(Then(Seconds(3001), {{1, -3600}}), Seconds(700)), true, {"02:10:00", "02:10:00"}, 0},
+        {"daylight saving starts during the countdown: no gap, it acts", "01:59:56", "01:59:58",
+         Then(Then(Seconds(3), {{1, 3600}}), Seconds(5)), false, {"01:59:58"}, 1},
         {"a resume across the change fires nothing skipped", "01:59:56", "02:30:00",
          Then(Then(Seconds(3), {{90, 3600}}), Seconds(5)), true, {}, 0},
     };
@@ -377,6 +385,11 @@ TEST(MissedTime, ACountdownCutByAGapStopsWithoutActingAndSaysSoOnce) {
         SCOPED_TRACE(c.name);
         FormFixture f;
         ArmFor2030(f);
+        // Ticks under the box find the countdown already stopped.
+        f.host.whileMessageShown = [&f] {
+            f.host.whileMessageShown = nullptr;
+            for (int i = 0; i < 6; ++i) f.NextSecond();
+        };
         for (int i = 0; i < 4; ++i) f.NextSecond();  // to 20:30:00 and the two steps after it
         ASSERT_EQ("3", f.LblDecompte.caption);
         f.clock.Advance(c.gap - 1);
@@ -400,10 +413,11 @@ TEST(MissedTime, TheClockAndALaterCountdownGoOnUnderTheBox) {
     f.host.whileMessageShown = [&f] {
         f.host.whileMessageShown = nullptr;
         // A whole day of late ticks, a minute apart: the one that passes over 20:30:00 starts the countdown.
-        while (f.form->Declenche != kTrue) {
+        for (int minute = 0; minute < 24 * 60 && f.form->Declenche != kTrue; ++minute) {
             f.clock.Advance(60);
             f.Tick();
         }
+        ASSERT_EQ(kTrue, f.form->Declenche) << "no minute's tick passed over 20:30:00 in a day";
         for (int i = 0; i < 5; ++i) f.NextSecond();
     };
     f.clock.Advance(10 * 60);
