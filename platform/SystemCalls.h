@@ -6,10 +6,6 @@
 
 #include <cstdint>
 
-// <windows.h> maps these names to their A/W forms; the methods below must keep one name everywhere.
-#undef GetSystemDirectory
-#undef CreateProcess
-
 // --- shell32: the notification-area icon ---------------------------------------------------------------------------
 
 // NOTIFYICONDATAA. In its first version (cbSize 88, the icon's own record) the shell reads the fields up to the
@@ -107,6 +103,19 @@ constexpr uint32_t kEwxForce = 0x04;
 constexpr uint32_t kEwxPowerOff = 0x08;
 constexpr uint32_t kSrcCopy = 0x00CC0020;
 
+// What a call that can fail answered: the function's return value and, where it failed, the thread's last error as
+// that call left it, read on the Win32 side right after it, so nothing slipped in between can change it. A call that
+// succeeded answers with error 0, save the two whose success speaks through the last error too (SetWaitableTimer,
+// AdjustTokenPrivileges), which answer with it always. A function this Windows lacks answers 0 with the look-up's
+// error (ERROR_PROC_NOT_FOUND or ERROR_MOD_NOT_FOUND).
+struct SystemAnswer {
+    uint32_t value = 0;  // TRUE as 1, FALSE as 0; or the handle, length or state the function returned
+    uint32_t error = 0;
+
+    // Whether the function returned something other than 0: TRUE, a handle, a length.
+    explicit operator bool() const { return value != 0; }
+};
+
 class SystemHandle;
 
 class SystemCalls {
@@ -114,57 +123,60 @@ public:
     virtual ~SystemCalls() = default;
 
     // shell32
-    virtual bool Shell_NotifyIconA(uint32_t message, const NotifyIconRecord* data) = 0;
+    virtual SystemAnswer Shell_NotifyIconA(uint32_t message, const NotifyIconRecord* data) = 0;
 
     // kernel32
     virtual uint32_t GetCurrentProcess() = 0;
     // Only SystemHandle calls it: a handle the program obtained is closed by its owner, once.
-    virtual bool CloseHandle(uint32_t handle) = 0;
-    virtual uint32_t GetLastError() = 0;
-    virtual bool SetSystemPowerState(bool suspend, bool force) = 0;
-    // Fills buf with the system directory as UTF-8; returns the length, 0 on failure.
-    virtual uint32_t GetSystemDirectory(char* buf, uint32_t cap) = 0;
-    // Starts a program without waiting for it. applicationUtf8 is the full path of the program,
+    virtual SystemAnswer CloseHandle(uint32_t handle) = 0;
+    virtual SystemAnswer SetSystemPowerState(bool suspend, bool force) = 0;
+    // GetSystemDirectoryW: fills buf with the system directory as UTF-8; the length, 0 on failure.
+    virtual SystemAnswer GetSystemDirectoryUtf8(char* buf, uint32_t cap) = 0;
+    // CreateProcessW: starts a program without waiting for it. applicationUtf8 is the full path of the program,
     // commandLineUtf8 the whole command line; showWindow goes to STARTUPINFO.wShowWindow. The thread handle is
     // closed at once; *process takes the process handle for the caller to watch, or, null, it is closed at once too.
-    virtual bool CreateProcess(const char* applicationUtf8, const char* commandLineUtf8, uint16_t showWindow,
-                               SystemHandle* process) = 0;
-    virtual uint32_t WaitForSingleObject(uint32_t handle, uint32_t milliseconds) = 0;
-    virtual bool GetExitCodeProcess(uint32_t process, uint32_t* exitCode) = 0;
-    // The calling thread's execution state; returns the previous one, 0 on failure.
-    virtual uint32_t SetThreadExecutionState(uint32_t flags) = 0;
+    virtual SystemAnswer CreateProcessUtf8(const char* applicationUtf8, const char* commandLineUtf8,
+                                           uint16_t showWindow, SystemHandle* process) = 0;
+    // The state reached (kWaitObject0 is 0), kWaitFailed on failure.
+    virtual SystemAnswer WaitForSingleObject(uint32_t handle, uint32_t milliseconds) = 0;
+    virtual SystemAnswer GetExitCodeProcess(uint32_t process, uint32_t* exitCode) = 0;
+    // The calling thread's execution state; the previous one, 0 on failure.
+    virtual SystemAnswer SetThreadExecutionState(uint32_t flags) = 0;
     // A waitable timer without a name or a security descriptor; *timer takes it (none on failure).
-    virtual bool CreateWaitableTimerW(bool manualReset, SystemHandle* timer) = 0;
+    virtual SystemAnswer CreateWaitableTimerW(bool manualReset, SystemHandle* timer) = 0;
     // dueTime as SetWaitableTimer reads it: positive, an absolute UTC time in FILETIME ticks; no completion routine.
-    virtual bool SetWaitableTimer(uint32_t timer, int64_t dueTime, int32_t period, bool resume) = 0;
-    virtual bool CancelWaitableTimer(uint32_t timer) = 0;
+    // Its error is read on success too: kErrorNotSupported or kErrorTimerResumeIgnored say the timer was taken but
+    // cannot wake the computer.
+    virtual SystemAnswer SetWaitableTimer(uint32_t timer, int64_t dueTime, int32_t period, bool resume) = 0;
+    virtual SystemAnswer CancelWaitableTimer(uint32_t timer) = 0;
 
     // advapi32
     // *token takes the token opened (none on failure).
-    virtual bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) = 0;
-    virtual bool LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) = 0;
-    virtual bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const TokenPrivilegesRecord* newState,
-                                       uint32_t bufferLength, TokenPrivilegesRecord* previousState,
-                                       uint32_t* returnLength) = 0;
+    virtual SystemAnswer OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) = 0;
+    virtual SystemAnswer LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) = 0;
+    // Its error is read on success too: kErrorNotAllAssigned says a privilege asked for is not held.
+    virtual SystemAnswer AdjustTokenPrivileges(uint32_t token, bool disableAll, const TokenPrivilegesRecord* newState,
+                                               uint32_t bufferLength, TokenPrivilegesRecord* previousState,
+                                               uint32_t* returnLength) = 0;
     // Reads infoClass TokenPrivileges, the one the program asks for; *returnLength is the size the system wrote, or
     // the size it needs when length was too small.
-    virtual bool GetTokenInformation(uint32_t token, uint32_t infoClass, TokenPrivilegesList* info, uint32_t length,
-                                     uint32_t* returnLength) = 0;
+    virtual SystemAnswer GetTokenInformation(uint32_t token, uint32_t infoClass, TokenPrivilegesList* info,
+                                             uint32_t length, uint32_t* returnLength) = 0;
 
     // powrprof
-    // Asks IsPwrHibernateAllowed. False when the function cannot be had (no powrprof.dll, or no such entry in it),
-    // *allowed then left as it was, so that the caller decides what that means; otherwise true, the answer in *allowed.
-    virtual bool IsPwrHibernateAllowed(bool* allowed) = 0;
+    // Asks IsPwrHibernateAllowed. 0 when the function cannot be had (no powrprof.dll, or no such entry in it),
+    // *allowed then left as it was, so that the caller decides what that means; otherwise 1, the answer in *allowed.
+    virtual SystemAnswer IsPwrHibernateAllowed(bool* allowed) = 0;
 
     // user32
-    virtual bool ExitWindowsEx(uint32_t flags, uint32_t reason) = 0;
+    virtual SystemAnswer ExitWindowsEx(uint32_t flags, uint32_t reason) = 0;
     virtual uint32_t GetDesktopWindow() = 0;
-    virtual uint32_t GetDC(uint32_t window) = 0;
-    virtual int ReleaseDC(uint32_t window, uint32_t dc) = 0;
+    virtual SystemAnswer GetDC(uint32_t window) = 0;
+    virtual SystemAnswer ReleaseDC(uint32_t window, uint32_t dc) = 0;
 
     // gdi32
-    virtual bool BitBlt(uint32_t destDC, int x, int y, int width, int height, uint32_t srcDC, int srcX, int srcY,
-                        uint32_t rop) = 0;
+    virtual SystemAnswer BitBlt(uint32_t destDC, int x, int y, int width, int height, uint32_t srcDC, int srcX,
+                                int srcY, uint32_t rop) = 0;
 };
 
 // A kernel handle the program obtained through SystemCalls (a token, a started process), closed through it exactly

@@ -20,12 +20,12 @@ PowerStep ActiverPrivilegeArret(SystemCalls& sys) {
     if (!sys.LookupPrivilegeValueA("", kShutdownPrivilegeName, &luid)) return PowerStep::LookupPrivilege;
     newState.PrivilegeCount = 1;
     newState.Privileges[0] = {luid, kSePrivilegeEnabled};
-    if (!sys.AdjustTokenPrivileges(token.Get(), false, &newState, TokenPrivilegesLength(newState.PrivilegeCount),
-                                   &previousState, &returnLength)) {
-        return PowerStep::AdjustPrivileges;
-    }
+    const SystemAnswer adjusted = sys.AdjustTokenPrivileges(token.Get(), false, &newState,
+                                                            TokenPrivilegesLength(newState.PrivilegeCount),
+                                                            &previousState, &returnLength);
+    if (!adjusted) return PowerStep::AdjustPrivileges;
     // TRUE with ERROR_NOT_ALL_ASSIGNED: the account does not hold the privilege, so the power request would be
     // refused; say so now rather than fail silently later.
-    if (sys.GetLastError() == kErrorNotAllAssigned) return PowerStep::PrivilegeNotHeld;
+    if (adjusted.error == kErrorNotAllAssigned) return PowerStep::PrivilegeNotHeld;
     return PowerStep::None;
 }

@@ -11,7 +11,7 @@ const char* const kRestartCommandLine = "Shutdown -r -t 00 -c Redémarrage_de_l'
 
 PowerResult RedemarrerOrdinateur(SystemCalls& sys, RestartWatch& watch) {
     char directory[kMaxPath];
-    const uint32_t length = sys.GetSystemDirectory(directory, kMaxPath);
+    const uint32_t length = sys.GetSystemDirectoryUtf8(directory, kMaxPath).value;
     // A length of cap or more means the folder did not fit and the buffer holds no full path.
     if (length == 0 || length >= kMaxPath) return ForcerRedemarrage(sys);
     static const char kProgramName[] = "shutdown.exe";
@@ -22,7 +22,7 @@ PowerResult RedemarrerOrdinateur(SystemCalls& sys, RestartWatch& watch) {
     std::memcpy(program + end, kProgramName, sizeof kProgramName);
 
     SystemHandle process(sys);
-    if (!sys.CreateProcess(program, kRestartCommandLine, kSwShowMinimized, &process)) return ForcerRedemarrage(sys);
+    if (!sys.CreateProcessUtf8(program, kRestartCommandLine, kSwShowMinimized, &process)) return ForcerRedemarrage(sys);
     watch.Watch(std::move(process));
     return {PowerAction::Restart, PowerStep::None};
 }
@@ -56,7 +56,7 @@ bool RestartWatch::Look(PowerResult* result) {
     if (!watching_) return false;
     ++looks_;
     // A wait of 0 ms only asks: the window's thread never blocks on shutdown.exe.
-    const uint32_t state = sys_.WaitForSingleObject(process_.Get(), 0);
+    const uint32_t state = sys_.WaitForSingleObject(process_.Get(), 0).value;
     if (state == kWaitTimeout && looks_ < kRestartWatchLooks) return false;
     // Still running after half a minute is no restart either: one under way would have ended this program by now
     // (Windows ends every program as it restarts), so shutdown.exe hangs. A wait that fails leaves the restart

@@ -4,14 +4,14 @@
 bool WakeTimer::Set(int64_t utc) {
     if (!Held() && !sys_.CreateWaitableTimerW(false, &timer_)) return false;
     // A positive due time is absolute, in FILETIME ticks since 1601, as the program's seconds count.
-    if (!sys_.SetWaitableTimer(timer_.Get(), utc * kFileTimeTicksPerSecond, 0, true)) {
+    const SystemAnswer set = sys_.SetWaitableTimer(timer_.Get(), utc * kFileTimeTicksPerSecond, 0, true);
+    if (!set) {
         Release();
         return false;
     }
     // Taken, but maybe as a plain timer, which Windows says in the last error: the computer would sleep on. The timer
     // is held all the same, and let go as a wake-up is.
-    const uint32_t error = sys_.GetLastError();
-    return error != kErrorNotSupported && error != kErrorTimerResumeIgnored;
+    return set.error != kErrorNotSupported && set.error != kErrorTimerResumeIgnored;
 }
 
 void WakeTimer::Release() {

@@ -12,7 +12,7 @@
 namespace {
 
 int PrintBoundFunctions() {
-#define TARVEIL_PRINT(library, entry, since) std::printf("%s %s%s%s\n", library, #entry, *since ? " " : "", since);
+#define TARVEIL_PRINT(library, entry, type, since) std::printf("%s %s%s%s\n", library, #entry, *since ? " " : "", since);
     TARVEIL_BOUND_FUNCTIONS(TARVEIL_PRINT)
 #undef TARVEIL_PRINT
     return 0;

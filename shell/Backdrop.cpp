@@ -25,7 +25,7 @@ void MakeTranslucent(FormHost& Who, SystemCalls& system, const Colour* tColor) {
     }
 
     const uint32_t desktop = system.GetDesktopWindow();
-    const uint32_t desktopDC = system.GetDC(desktop);
+    const uint32_t desktopDC = system.GetDC(desktop).value;
     const float tppX = Who.TwipsPerPixelX();
     const float tppY = Who.TwipsPerPixelY();
     // A value that does not fit leaves 0: like every other failing step of the copy, it is passed over.

@@ -2,12 +2,24 @@
 #include "win32/BoundFunctions.h"
 
 #include <windows.h>
+#include <dwmapi.h>
+#include <powrprof.h>
+#include <shellapi.h>
+#include <uxtheme.h>
+
+#include <type_traits>
 
 const BoundFunctionName kBoundFunctionNames[kBoundFunctionCount] = {
-#define TARVEIL_BOUND_NAME(library, entry, since) {library, #entry},
+#define TARVEIL_BOUND_NAME(library, entry, type, since) {library, #entry},
     TARVEIL_BOUND_FUNCTIONS(TARVEIL_BOUND_NAME)
 #undef TARVEIL_BOUND_NAME
 };
+
+// The list's type of each function is the one the SDK declares: a wrong one stops the build.
+#define TARVEIL_BOUND_SDK_TYPE(library, entry, type, since) \
+    static_assert(std::is_same<type, decltype(&::entry)>::value, #entry "'s type in the list is not the SDK's");
+TARVEIL_BOUND_FUNCTIONS(TARVEIL_BOUND_SDK_TYPE)
+#undef TARVEIL_BOUND_SDK_TYPE
 
 namespace {
 
@@ -37,17 +49,15 @@ HMODULE LoadFromSystemFolder(const char* library) {
 }  // namespace
 
 void* LookUpSystemFunction(const char* library, const char* entry, uint32_t* error) {
-    const DWORD saved = ::GetLastError();
     HMODULE module = LoadFromSystemFolder(library);
     void* proc = module != nullptr ? reinterpret_cast<void*>(::GetProcAddress(module, entry)) : nullptr;
     if (error != nullptr) *error = proc != nullptr ? 0 : (module != nullptr ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
-    ::SetLastError(saved);
     return proc;
 }
 
-void* BoundFunctionTable::Address(BoundFunction function) {
+void* BoundFunctionTable::Address(BoundFunction function, uint32_t* error) {
     if (function < 0 || function >= kBoundFunctionCount) {
-        ::SetLastError(ERROR_INVALID_PARAMETER);
+        *error = ERROR_INVALID_PARAMETER;
         return nullptr;
     }
     Entry& e = entries_[function];
@@ -55,7 +65,7 @@ void* BoundFunctionTable::Address(BoundFunction function) {
         e.proc = LookUpSystemFunction(names_[function].library, names_[function].entry, &e.error);
         e.lookedUp = true;
     }
-    if (e.proc == nullptr) ::SetLastError(e.error);
+    *error = e.error;
     return e.proc;
 }
 

@@ -103,8 +103,8 @@ bool Win32Form::Create(HINSTANCE instance) {
     // under the caption strip to change, would take the fading window for what lies behind it. Without the animation
     // the window is gone at the next frame. XP has no dwmapi.dll, and nothing to switch off.
     const BOOL noTransitions = TRUE;
-    (void)BoundCall<decltype(&::DwmSetWindowAttribute)>(kDwmSetWindowAttribute)(
-        hwnd_, DWMWA_TRANSITIONS_FORCEDISABLED, &noTransitions, sizeof noTransitions);
+    (void)CallBound<kDwmSetWindowAttribute>(SystemFunctions(), E_NOTIMPL, hwnd_, DWMWA_TRANSITIONS_FORCEDISABLED,
+                                            &noTransitions, sizeof noTransitions);
     if (!image_.Create(hwnd_, clientWidthPx_, clientHeightPx_)) return false;
     if (!controls_.Create(hwnd_, instance, surface_.scale, dpiY)) return false;
     controls_.TxTChoix.ListenToClicks(this);

@@ -94,8 +94,7 @@ void WaitForWindowsUnderToRepaint(HWND self, const RECT& area, const Deadline& d
 // next frame; DwmFlush returns once that frame is on the screen. XP has no dwmapi.dll, and where composition is
 // off the call fails at once: both simply go on.
 void WaitForTheNextComposedFrame() {
-    using DwmFlushFn = HRESULT(WINAPI*)();
-    (void)BoundCall<DwmFlushFn>(kDwmFlush)();
+    (void)CallBound<kDwmFlush>(SystemFunctions(), E_NOTIMPL);
 }
 
 }  // namespace

@@ -15,9 +15,8 @@ constexpr Colour kBlack = 0x000000;
 
 // Removes the visual style from a control, so that its colours show as set on every Windows version.
 void PlainStyle(HWND hwnd) {
-    using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
     // Without the theme library there is no style to remove; a refusal leaves the themed look, colours aside.
-    (void)BoundCall<SetWindowThemeFn>(kSetWindowTheme)(hwnd, L"", L"");
+    (void)CallBound<kSetWindowTheme>(SystemFunctions(), E_NOTIMPL, hwnd, L"", L"");
 }
 
 HFONT MsSansSerif(int height, int weight) {

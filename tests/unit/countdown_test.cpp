@@ -39,7 +39,7 @@ struct Countdown {
     }
     size_t PowerCalls() const {
         return f.system.Count("ExitWindowsEx") + f.system.Count("SetSystemPowerState") +
-               f.system.Count("CreateProcess") + f.system.Count("GetSystemDirectory") +
+               f.system.Count("CreateProcessUtf8") + f.system.Count("GetSystemDirectoryUtf8") +
                f.system.Count("AdjustTokenPrivileges");
     }
     size_t TrayRemovals() const {
@@ -252,7 +252,7 @@ namespace {
 
 // The call that only this action makes, the one that asks the system for it.
 const char* OwnCall(Option o) {
-    return o == Option::Arreter ? "ExitWindowsEx" : o == Option::Reboot ? "CreateProcess" : "SetSystemPowerState";
+    return o == Option::Arreter ? "ExitWindowsEx" : o == Option::Reboot ? "CreateProcessUtf8" : "SetSystemPowerState";
 }
 
 }  // namespace
@@ -263,8 +263,8 @@ TEST(Action, EachOptionMakesItsOwnCallAndNoOtherAction) {
         std::vector<std::string> firstAndLast;  // the action's first call, then its request to the system
         std::string request;
     } cases[] = {
-        {Option::Reboot, {"GetSystemDirectory", "CreateProcess"},
-         "CreateProcess(\"C:\\WINDOWS\\system32\\shutdown.exe\", "
+        {Option::Reboot, {"GetSystemDirectoryUtf8", "CreateProcessUtf8"},
+         "CreateProcessUtf8(\"C:\\WINDOWS\\system32\\shutdown.exe\", "
          "\"Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP.\", 0x2, &)"},
         {Option::Arreter, {"GetCurrentProcess", "ExitWindowsEx"}, "ExitWindowsEx(0xd, 0x0)"},
         {Option::Veille, {"GetCurrentProcess", "SetSystemPowerState"}, "SetSystemPowerState(FALSE, FALSE)"},
@@ -323,8 +323,8 @@ TEST(Action, AFailedRequestIsReportedInFrenchUnderTheProgramsName) {
         const char* message;
     } cases[] = {
         // shutdown.exe out of reach goes to Windows' own restart (ExitWindowsEx, refused here too).
-        {Option::Reboot, "CreateProcess", "Le redémarrage de l'ordinateur a échoué."},
-        {Option::Reboot, "GetSystemDirectory", "Le redémarrage de l'ordinateur a échoué."},
+        {Option::Reboot, "CreateProcessUtf8", "Le redémarrage de l'ordinateur a échoué."},
+        {Option::Reboot, "GetSystemDirectoryUtf8", "Le redémarrage de l'ordinateur a échoué."},
         {Option::Arreter, "ExitWindowsEx", "L'arrêt de l'ordinateur a échoué."},
         {Option::Arreter, "OpenProcessToken", "L'arrêt de l'ordinateur a échoué."},
         {Option::Veille, "SetSystemPowerState", "La mise en veille prolongée de l'ordinateur a échoué."},
@@ -383,7 +383,7 @@ TEST(Action, ARestartsShutdownExeIsWatchedAndARefusalIsMadeGoodOrReported) {
         t.f.host.whileMessageShown = [&t, &watchOnAtTheBox] { watchOnAtTheBox = t.f.TimerRedemarrage.enabled; };
         t.ArmFor(23, 0, 0, "23:00:00");
         t.RunOut();
-        ASSERT_EQ(1u, t.f.system.Count("CreateProcess"));
+        ASSERT_EQ(1u, t.f.system.Count("CreateProcessUtf8"));
         EXPECT_TRUE(t.f.TimerRedemarrage.enabled) << "watched from the action on";
         EXPECT_EQ(0u, t.f.system.Count("WaitForSingleObject")) << "not looked at in the action's own tick";
         int looks = 0;

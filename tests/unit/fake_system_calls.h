@@ -1,5 +1,5 @@
 // A recording stand-in for SystemCalls: every call is kept in order with its arguments, and each
-// call's result, the values it writes and the error state it leaves can be scripted per call.
+// call's result, the values it writes and the error it answers with can be scripted per call.
 #pragma once
 
 #include <algorithm>
@@ -38,9 +38,9 @@ struct FakeCall {
 struct FakeReply {
     std::optional<int64_t> result;              // the return value (bools: 0 or 1)
     std::optional<uint64_t> out;                // written through the out pointer (handle, LUID, length)
-    std::optional<std::string> text;            // written as text (GetSystemDirectory)
+    std::optional<std::string> text;            // written as text (GetSystemDirectoryUtf8)
     std::optional<std::vector<LuidAndAttributes>> privileges;  // the token's privileges (GetTokenInformation)
-    std::optional<uint32_t> lastError;          // what GetLastError returns after this call
+    std::optional<uint32_t> error;              // the error the call answers with (none: 0)
 };
 
 class FakeSystemCalls : public SystemCalls {
@@ -51,11 +51,10 @@ public:
         builtin_["GetCurrentProcess"].result = 0xFFFFFFFF;
         builtin_["OpenProcessToken"].out = 0x7C;
         builtin_["LookupPrivilegeValueA"].out = 0x13;
-        builtin_["AdjustTokenPrivileges"].lastError = 0;  // a full success clears the error
-        builtin_["GetSystemDirectory"].text = "C:\\WINDOWS\\system32";
+        builtin_["GetSystemDirectoryUtf8"].text = "C:\\WINDOWS\\system32";
         builtin_["GetDesktopWindow"].result = 0x10010;
         builtin_["GetDC"].result = 0x1000;
-        builtin_["CreateProcess"].out = 0x2A8;        // the process handle given back
+        builtin_["CreateProcessUtf8"].out = 0x2A8;    // the process handle given back
         builtin_["WaitForSingleObject"].result = 0;   // WAIT_OBJECT_0: the program has ended
         builtin_["GetExitCodeProcess"].out = 0;       // with 0
         // As an ordinary account's token on XP: change-notify enabled, shutdown (the LUID above) and undock held
@@ -64,7 +63,6 @@ public:
         builtin_["IsPwrHibernateAllowed"].out = 1;
         builtin_["SetThreadExecutionState"].result = 0x80000000;
         builtin_["CreateWaitableTimerW"].out = 0x3C0;
-        builtin_["SetWaitableTimer"].lastError = 0;  // taken, and the computer can be woken
     }
 
     // The next call of `name` does `reply`; several queued replies are used in order.
@@ -126,13 +124,13 @@ public:
 
     // --- SystemCalls ---
 
-    bool Shell_NotifyIconA(uint32_t message, const NotifyIconRecord* data) override {
+    SystemAnswer Shell_NotifyIconA(uint32_t message, const NotifyIconRecord* data) override {
         FakeReply r = Begin("Shell_NotifyIconA", {Hex(message), Ptr(data)});
         if (data) calls.back().icon = *data;
-        return End(r, 1) != 0;
+        return End(r, 1);
     }
-    uint32_t GetCurrentProcess() override { return Result32(Begin("GetCurrentProcess", {}), 0); }
-    bool CloseHandle(uint32_t handle) override {
+    uint32_t GetCurrentProcess() override { return End(Begin("GetCurrentProcess", {}), 0).value; }
+    SystemAnswer CloseHandle(uint32_t handle) override {
         FakeReply r = Begin("CloseHandle", {Hex(handle)});
         const auto open = open_.find(handle);
         if (open == open_.end()) {
@@ -140,18 +138,13 @@ public:
         } else {
             open_.erase(open);
         }
-        return End(r, 1) != 0;
+        return End(r, 1);
     }
-    uint32_t GetLastError() override {
-        FakeReply r = Begin("GetLastError", {});
-        // Reading the error does not change it, unless scripted to.
-        return static_cast<uint32_t>(r.result ? *r.result : lastError_);
+    SystemAnswer SetSystemPowerState(bool suspend, bool force) override {
+        return End(Begin("SetSystemPowerState", {Bool(suspend), Bool(force)}), 1);
     }
-    bool SetSystemPowerState(bool suspend, bool force) override {
-        return End(Begin("SetSystemPowerState", {Bool(suspend), Bool(force)}), 1) != 0;
-    }
-    uint32_t GetSystemDirectory(char* buf, uint32_t cap) override {
-        FakeReply r = Begin("GetSystemDirectory", {Ptr(buf), Hex(cap)});
+    SystemAnswer GetSystemDirectoryUtf8(char* buf, uint32_t cap) override {
+        FakeReply r = Begin("GetSystemDirectoryUtf8", {Ptr(buf), Hex(cap)});
         // Like the system: copies only when it fits, otherwise returns the size needed.
         const std::string text = r.text.value_or("");
         int64_t length = static_cast<int64_t>(text.size());
@@ -160,93 +153,93 @@ public:
         } else {
             length = static_cast<int64_t>(text.size()) + 1;
         }
-        return static_cast<uint32_t>(End(r, length));
+        return End(r, length);
     }
-    bool CreateProcess(const char* application, const char* commandLine, uint16_t showWindow,
-                       SystemHandle* process) override {
-        FakeReply r = Begin("CreateProcess", {Str(application), Str(commandLine), Hex(showWindow), Ptr(process)});
-        const bool ok = End(r, 1) != 0;
+    SystemAnswer CreateProcessUtf8(const char* application, const char* commandLine, uint16_t showWindow,
+                                   SystemHandle* process) override {
+        FakeReply r = Begin("CreateProcessUtf8", {Str(application), Str(commandLine), Hex(showWindow), Ptr(process)});
+        const SystemAnswer answer = End(r, 1);
         // Like the system: a handle only for a program that started.
-        if (process && ok && r.out) process->Reset(Opened(*r.out));
-        return ok;
+        if (process && answer && r.out) process->Reset(Opened(*r.out));
+        return answer;
     }
-    uint32_t WaitForSingleObject(uint32_t handle, uint32_t milliseconds) override {
-        return Result32(Begin("WaitForSingleObject", {Hex(handle), Hex(milliseconds)}), 0);
+    SystemAnswer WaitForSingleObject(uint32_t handle, uint32_t milliseconds) override {
+        return End(Begin("WaitForSingleObject", {Hex(handle), Hex(milliseconds)}), 0);
     }
-    bool GetExitCodeProcess(uint32_t process, uint32_t* exitCode) override {
+    SystemAnswer GetExitCodeProcess(uint32_t process, uint32_t* exitCode) override {
         FakeReply r = Begin("GetExitCodeProcess", {Hex(process), Ptr(exitCode)});
         if (exitCode && r.out) *exitCode = static_cast<uint32_t>(*r.out);
-        return End(r, 1) != 0;
+        return End(r, 1);
     }
-    uint32_t SetThreadExecutionState(uint32_t flags) override {
-        return Result32(Begin("SetThreadExecutionState", {Hex(flags)}), 0);
+    SystemAnswer SetThreadExecutionState(uint32_t flags) override {
+        return End(Begin("SetThreadExecutionState", {Hex(flags)}), 0);
     }
-    bool CreateWaitableTimerW(bool manualReset, SystemHandle* timer) override {
+    SystemAnswer CreateWaitableTimerW(bool manualReset, SystemHandle* timer) override {
         FakeReply r = Begin("CreateWaitableTimerW", {Bool(manualReset), Ptr(timer)});
-        const bool ok = End(r, 1) != 0;
-        if (timer && ok && r.out) timer->Reset(Opened(*r.out));
-        return ok;
+        const SystemAnswer answer = End(r, 1);
+        if (timer && answer && r.out) timer->Reset(Opened(*r.out));
+        return answer;
     }
-    bool SetWaitableTimer(uint32_t timer, int64_t dueTime, int32_t period, bool resume) override {
-        return End(Begin("SetWaitableTimer", {Hex(timer), Dec(dueTime), Dec(period), Bool(resume)}), 1) != 0;
+    SystemAnswer SetWaitableTimer(uint32_t timer, int64_t dueTime, int32_t period, bool resume) override {
+        return End(Begin("SetWaitableTimer", {Hex(timer), Dec(dueTime), Dec(period), Bool(resume)}), 1);
     }
-    bool CancelWaitableTimer(uint32_t timer) override {
-        return End(Begin("CancelWaitableTimer", {Hex(timer)}), 1) != 0;
+    SystemAnswer CancelWaitableTimer(uint32_t timer) override {
+        return End(Begin("CancelWaitableTimer", {Hex(timer)}), 1);
     }
-    bool OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override {
+    SystemAnswer OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override {
         FakeReply r = Begin("OpenProcessToken", {Hex(process), Hex(desiredAccess), Ptr(token)});
-        const bool ok = End(r, 1) != 0;
-        if (token && ok && r.out) token->Reset(Opened(*r.out));
-        return ok;
+        const SystemAnswer answer = End(r, 1);
+        if (token && answer && r.out) token->Reset(Opened(*r.out));
+        return answer;
     }
-    bool LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) override {
+    SystemAnswer LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) override {
         FakeReply r = Begin("LookupPrivilegeValueA", {Str(systemName), Str(name), Ptr(luid)});
         if (luid && r.out) *luid = *r.out;
-        return End(r, 1) != 0;
+        return End(r, 1);
     }
-    bool AdjustTokenPrivileges(uint32_t token, bool disableAll, const TokenPrivilegesRecord* newState,
-                               uint32_t bufferLength, TokenPrivilegesRecord* previousState,
-                               uint32_t* returnLength) override {
+    SystemAnswer AdjustTokenPrivileges(uint32_t token, bool disableAll, const TokenPrivilegesRecord* newState,
+                                       uint32_t bufferLength, TokenPrivilegesRecord* previousState,
+                                       uint32_t* returnLength) override {
         FakeReply r = Begin("AdjustTokenPrivileges", {Hex(token), Bool(disableAll), Ptr(newState),
                                                       Hex(bufferLength), Ptr(previousState), Ptr(returnLength)});
         if (newState) calls.back().newState = *newState;
         if (returnLength && r.out) *returnLength = static_cast<uint32_t>(*r.out);
-        return End(r, 1) != 0;
+        return End(r, 1);
     }
     // Like the system: the privileges (scripted in `privileges`) are written only when they fit, else FALSE with
     // ERROR_INSUFFICIENT_BUFFER and the size needed. `out`, when set, is the length said to be written.
-    bool GetTokenInformation(uint32_t token, uint32_t infoClass, TokenPrivilegesList* info, uint32_t length,
-                             uint32_t* returnLength) override {
+    SystemAnswer GetTokenInformation(uint32_t token, uint32_t infoClass, TokenPrivilegesList* info, uint32_t length,
+                                     uint32_t* returnLength) override {
         FakeReply r = Begin("GetTokenInformation", {Hex(token), Hex(infoClass), Ptr(info), Hex(length), Ptr(returnLength)});
-        if (r.result && *r.result == 0) return End(r, 0) != 0;
+        if (r.result && *r.result == 0) return End(r, 0);
         const std::vector<LuidAndAttributes> entries = r.privileges.value_or(std::vector<LuidAndAttributes>());
         const uint32_t size = TokenPrivilegesLength(static_cast<uint32_t>(entries.size()));
         if (returnLength) *returnLength = r.out ? static_cast<uint32_t>(*r.out) : size;
-        if (!info || size > length || entries.size() > info->kRoom) return End(Failed(r, 122), 0) != 0;
+        if (!info || size > length || entries.size() > info->kRoom) return End(Failed(r, 122), 0);
         info->PrivilegeCount = static_cast<uint32_t>(entries.size());
         std::copy(entries.begin(), entries.end(), info->Privileges);
-        return End(r, 1) != 0;
+        return End(r, 1);
     }
     // result 0: the function cannot be had; otherwise `out` is the answer.
-    bool IsPwrHibernateAllowed(bool* allowed) override {
+    SystemAnswer IsPwrHibernateAllowed(bool* allowed) override {
         FakeReply r = Begin("IsPwrHibernateAllowed", {Ptr(allowed)});
-        if (r.result && *r.result == 0) return End(r, 0) != 0;
+        if (r.result && *r.result == 0) return End(r, 0);
         if (allowed) *allowed = r.out.value_or(1) != 0;
-        return End(r, 1) != 0;
+        return End(r, 1);
     }
-    bool ExitWindowsEx(uint32_t flags, uint32_t reason) override {
-        return End(Begin("ExitWindowsEx", {Hex(flags), Hex(reason)}), 1) != 0;
+    SystemAnswer ExitWindowsEx(uint32_t flags, uint32_t reason) override {
+        return End(Begin("ExitWindowsEx", {Hex(flags), Hex(reason)}), 1);
     }
-    uint32_t GetDesktopWindow() override { return Result32(Begin("GetDesktopWindow", {}), 0); }
-    uint32_t GetDC(uint32_t window) override { return Result32(Begin("GetDC", {Hex(window)}), 0); }
-    int ReleaseDC(uint32_t window, uint32_t dc) override {
-        return static_cast<int>(End(Begin("ReleaseDC", {Hex(window), Hex(dc)}), 1));
+    uint32_t GetDesktopWindow() override { return End(Begin("GetDesktopWindow", {}), 0).value; }
+    SystemAnswer GetDC(uint32_t window) override { return End(Begin("GetDC", {Hex(window)}), 0); }
+    SystemAnswer ReleaseDC(uint32_t window, uint32_t dc) override {
+        return End(Begin("ReleaseDC", {Hex(window), Hex(dc)}), 1);
     }
-    bool BitBlt(uint32_t destDC, int x, int y, int width, int height, uint32_t srcDC, int srcX, int srcY,
-                uint32_t rop) override {
+    SystemAnswer BitBlt(uint32_t destDC, int x, int y, int width, int height, uint32_t srcDC, int srcX, int srcY,
+                        uint32_t rop) override {
         return End(Begin("BitBlt", {Hex(destDC), Dec(x), Dec(y), Dec(width), Dec(height), Hex(srcDC), Dec(srcX),
                                     Dec(srcY), Hex(rop)}),
-                   1) != 0;
+                   1);
     }
 
 private:
@@ -268,26 +261,23 @@ private:
         if (!reply.out) reply.out = from.out;
         if (!reply.text) reply.text = from.text;
         if (!reply.privileges) reply.privileges = from.privileges;
-        if (!reply.lastError) reply.lastError = from.lastError;
+        if (!reply.error) reply.error = from.error;
     }
-    int64_t End(const FakeReply& r, int64_t fallback) {
-        if (r.lastError) lastError_ = *r.lastError;
-        return r.result ? *r.result : fallback;
+    static SystemAnswer End(const FakeReply& r, int64_t fallback) {
+        return {static_cast<uint32_t>(r.result ? *r.result : fallback), r.error.value_or(0)};
     }
-    uint32_t Result32(const FakeReply& r, int64_t fallback) { return static_cast<uint32_t>(End(r, fallback)); }
     uint32_t Opened(uint64_t handle) {
         open_.insert(static_cast<uint32_t>(handle));
         return static_cast<uint32_t>(handle);
     }
     static FakeReply Failed(FakeReply r, uint32_t error) {
         r.result = 0;
-        r.lastError = error;
+        r.error = error;
         return r;
     }
 
     std::map<std::string, std::deque<FakeReply>> queued_;
     std::map<std::string, FakeReply> defaults_;
     std::map<std::string, FakeReply> builtin_;
-    uint32_t lastError_ = 0;
     std::multiset<uint32_t> open_;
 };

@@ -28,7 +28,7 @@ const PrivilegedAction kPrivilegedActions[] = {
     {"hibernate", PowerAction::Hibernate, MettreEnVeille, "SetSystemPowerState(FALSE, FALSE)"},
 };
 
-const char* const kPowerRequestNames[] = {"ExitWindowsEx", "SetSystemPowerState", "CreateProcess"};
+const char* const kPowerRequestNames[] = {"ExitWindowsEx", "SetSystemPowerState", "CreateProcessUtf8"};
 
 size_t PowerRequests(const FakeSystemCalls& fake) {
     size_t n = 0;
@@ -51,7 +51,6 @@ TEST(PowerPrivilegedActions, CallSequenceAndValues) {
             "OpenProcessToken(0x1234, 0x28, &)",
             "LookupPrivilegeValueA(\"\", \"SeShutdownPrivilege\", &)",
             "AdjustTokenPrivileges(0x5a4, FALSE, &, 0x10, &, &)",
-            "GetLastError()",
             "CloseHandle(0x5a4)",
             a.powerRequest,
         };
@@ -93,6 +92,10 @@ const FailureCase kFailures[] = {
      PowerStep::LookupPrivilege, true, false},
     {"adjust returns FALSE", [](FakeSystemCalls& f) { f.Queue("AdjustTokenPrivileges", {0, {}, {}, {}, 5}); },
      PowerStep::AdjustPrivileges, true, false},
+    // A failure is a failure, whatever error goes with it.
+    {"adjust returns FALSE with not-all-assigned",
+     [](FakeSystemCalls& f) { f.Queue("AdjustTokenPrivileges", {0, {}, {}, {}, 1300}); }, PowerStep::AdjustPrivileges,
+     true, false},
     {"privilege not held", [](FakeSystemCalls& f) { f.Queue("AdjustTokenPrivileges", {1, {}, {}, {}, 1300}); },
      PowerStep::PrivilegeNotHeld, true, false},
     {"power request refused",
@@ -125,7 +128,7 @@ TEST(PowerPrivilegedActions, EachFailingStepIsReportedWithoutPowerRequest) {
 }
 
 TEST(PowerPrivilegedActions, OnlyNotAllAssignedTurnsASuccessfulAdjustIntoAFailure) {
-    // A stale error left by an earlier call must not count: the system clears it on success.
+    // Only the adjust's own error counts: another call answering with 1300 must not turn the adjust into a failure.
     for (const PrivilegedAction& a : kPrivilegedActions) {
         SCOPED_TRACE(a.label);
         FakeSystemCalls fake;
@@ -141,7 +144,6 @@ Texts ForcedRestart(const char* request = "ExitWindowsEx(0x6, 0x0)") {
                "OpenProcessToken(0xffffffff, 0x28, &)",
                "LookupPrivilegeValueA(\"\", \"SeShutdownPrivilege\", &)",
                "AdjustTokenPrivileges(0x7c, FALSE, &, 0x10, &, &)",
-               "GetLastError()",
                "CloseHandle(0x7c)"};
     if (request) t.push_back(request);
     return t;
@@ -165,24 +167,26 @@ const char kCommandLine[] = "Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_p
 const RestartCase kRestartCases[] = {
     {"usual system folder", [](FakeSystemCalls&) {}, "C:\\WINDOWS\\system32\\shutdown.exe", PowerStep::None, false},
     {"other system folder",
-     [](FakeSystemCalls& f) { f.SetDefault("GetSystemDirectory", {{}, {}, std::string("D:\\WINNT\\System32"), {}, {}}); },
+     [](FakeSystemCalls& f) {
+         f.SetDefault("GetSystemDirectoryUtf8", {{}, {}, std::string("D:\\WINNT\\System32"), {}, {}});
+     },
      "D:\\WINNT\\System32\\shutdown.exe", PowerStep::None, false},
     {"folder already ending in a backslash",
-     [](FakeSystemCalls& f) { f.SetDefault("GetSystemDirectory", {{}, {}, std::string("C:\\"), {}, {}}); },
+     [](FakeSystemCalls& f) { f.SetDefault("GetSystemDirectoryUtf8", {{}, {}, std::string("C:\\"), {}, {}}); },
      "C:\\shutdown.exe", PowerStep::None, false},
-    {"system folder unreadable", [](FakeSystemCalls& f) { f.FailNext("GetSystemDirectory"); }, nullptr,
+    {"system folder unreadable", [](FakeSystemCalls& f) { f.FailNext("GetSystemDirectoryUtf8"); }, nullptr,
      PowerStep::None, true},
     {"system folder too long for the buffer",
      [](FakeSystemCalls& f) {
-         f.SetDefault("GetSystemDirectory", {{}, {}, "C:\\" + std::string(300, 'x'), {}, {}});
+         f.SetDefault("GetSystemDirectoryUtf8", {{}, {}, "C:\\" + std::string(300, 'x'), {}, {}});
      },
      nullptr, PowerStep::None, true},
     // A policy blocking shutdown.exe, or no such file.
-    {"shutdown.exe does not start", [](FakeSystemCalls& f) { f.FailNext("CreateProcess"); },
+    {"shutdown.exe does not start", [](FakeSystemCalls& f) { f.FailNext("CreateProcessUtf8"); },
      "C:\\WINDOWS\\system32\\shutdown.exe", PowerStep::None, true},
     {"it does not start and Windows refuses the restart too",
      [](FakeSystemCalls& f) {
-         f.FailNext("CreateProcess");
+         f.FailNext("CreateProcessUtf8");
          f.FailNext("ExitWindowsEx");
      },
      "C:\\WINDOWS\\system32\\shutdown.exe", PowerStep::PowerRequest, true},
@@ -197,9 +201,10 @@ TEST(PowerRestart, StartsTheSystemShutdownProgramOnly) {
         const PowerResult result = RedemarrerOrdinateur(fake, watch);
         EXPECT_EQ(result.action, PowerAction::Restart);
         EXPECT_EQ(result.failedStep, c.step);
-        Texts expected = {"GetSystemDirectory(&, 0x104)"};
+        Texts expected = {"GetSystemDirectoryUtf8(&, 0x104)"};
         if (c.program) {
-            expected.push_back("CreateProcess(\"" + std::string(c.program) + "\", \"" + kCommandLine + "\", 0x2, &)");
+            expected.push_back("CreateProcessUtf8(\"" + std::string(c.program) + "\", \"" + kCommandLine +
+                               "\", 0x2, &)");
         }
         // No token, privilege or power request: shutdown.exe does all that itself. Its handle is kept, to be
         // watched, exactly when it started.
@@ -296,13 +301,13 @@ TEST(PowerRestartWatch, EveryHandleIsClosedOnceWhicheverWayTheWatchEnds) {
          {"CloseHandle(0x2a8)"}},
         {"a second restart started before the first was over",
          [](FakeSystemCalls& f, RestartWatch& w) {
-             f.Queue("CreateProcess", {{}, 0x3B0, {}, {}, {}});
+             f.Queue("CreateProcessUtf8", {{}, 0x3B0, {}, {}, {}});
              ASSERT_TRUE(RedemarrerOrdinateur(f, w).Succeeded());
          },
          {"CloseHandle(0x2a8)", "CloseHandle(0x3b0)"}},
         // Restarted through Windows itself, with the token opened and closed for the privilege.
         {"a second restart that does not start", [](FakeSystemCalls& f, RestartWatch& w) {
-             f.FailNext("CreateProcess");
+             f.FailNext("CreateProcessUtf8");
              ASSERT_TRUE(RedemarrerOrdinateur(f, w).Succeeded());
          },
          {"CloseHandle(0x7c)", "CloseHandle(0x2a8)"}, 1},

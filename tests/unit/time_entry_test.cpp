@@ -130,7 +130,7 @@ TEST(TimeEntry, OkAndMinimiseArmOnAGoodTextAndComplainAboutABadOne) {
                 // the icon and its balloon.
                 EXPECT_EQ((std::vector<std::string>{"GetCurrentProcess", "OpenProcessToken", "LookupPrivilegeValueA",
                                                     "GetTokenInformation", "CloseHandle", "SetThreadExecutionState",
-                                                    "CreateWaitableTimerW", "SetWaitableTimer", "GetLastError",
+                                                    "CreateWaitableTimerW", "SetWaitableTimer",
                                                     "Shell_NotifyIconA", "Hide", "TaskVisible(false)",
                                                     "Shell_NotifyIconA"}),
                           f.host.Journal())

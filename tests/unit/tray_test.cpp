@@ -57,7 +57,7 @@ struct Loaded : FormFixture {
 TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
     struct Case {
         Option option;
-        uint32_t wakeError;  // what SetWaitableTimer leaves as the last error
+        uint32_t wakeError;  // the error SetWaitableTimer answers its success with
         const char* balloon;
     } cases[] = {
         {Option::Arreter, 0,
@@ -288,7 +288,7 @@ TEST(Tray, ArmingAgainAfterARestoreAddsIconOneAgain) {
     // The power-off check again; the machine is still kept awake from the first "OK", so no new request for that,
     // and the wake-up already set is moved to the new time on the same timer.
     EXPECT_EQ((std::vector<std::string>{"GetCurrentProcess", "OpenProcessToken", "LookupPrivilegeValueA",
-                                        "GetTokenInformation", "CloseHandle", "SetWaitableTimer", "GetLastError",
+                                        "GetTokenInformation", "CloseHandle", "SetWaitableTimer",
                                         "Shell_NotifyIconA", "Hide", "TaskVisible(false)", "Shell_NotifyIconA"}),
               f.host.Journal());
     EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.IconCalls().at(0).Text());

@@ -301,7 +301,7 @@ size_t PowerCalls(const FakeSystemCalls& s) {
     for (const std::string& text : s.Texts()) {
         adjusting += text.rfind("OpenProcessToken(", 0) == 0 && text.find(", 0x28,") != std::string::npos;
     }
-    return s.Count("ExitWindowsEx") + s.Count("SetSystemPowerState") + s.Count("CreateProcess") + adjusting;
+    return s.Count("ExitWindowsEx") + s.Count("SetSystemPowerState") + s.Count("CreateProcessUtf8") + adjusting;
 }
 
 }  // namespace

@@ -15,10 +15,6 @@
 #include "win32/Win32SystemCalls.h"
 #include "shell/TrayRecord.h"
 
-// <windows.h> maps these to their A/W forms; in this file they are SystemCalls methods.
-#undef GetSystemDirectory
-#undef CreateProcess
-
 namespace {
 
 // System calls bound through a table of their own, whose names a test may change: which functions were looked up,
@@ -49,7 +45,8 @@ public:
     }
     bool IsFound(const char* entry) {
         const int f = Find(entry);
-        return IsLookedUp(entry) && ownTable.Address(static_cast<BoundFunction>(f)) != nullptr;
+        uint32_t error = 0;
+        return IsLookedUp(entry) && ownTable.Address(static_cast<BoundFunction>(f), &error) != nullptr;
     }
 
 private:
@@ -71,10 +68,9 @@ struct SafeCall {
 const SafeCall kSafeCalls[] = {
     {"GetCurrentProcess", [](InspectedSystemCalls& s) { s.GetCurrentProcess(); }},
     {"CloseHandle", [](InspectedSystemCalls& s) { s.CloseHandle(0); }},
-    {"GetLastError", [](InspectedSystemCalls& s) { s.GetLastError(); }},
-    {"GetSystemDirectoryW", [](InspectedSystemCalls& s) { char b[MAX_PATH]; s.GetSystemDirectory(b, MAX_PATH); }},
+    {"GetSystemDirectoryW", [](InspectedSystemCalls& s) { char b[MAX_PATH]; s.GetSystemDirectoryUtf8(b, MAX_PATH); }},
     {"GetDesktopWindow", [](InspectedSystemCalls& s) { s.GetDesktopWindow(); }},
-    {"GetDC", [](InspectedSystemCalls& s) { s.ReleaseDC(0, s.GetDC(0)); }},
+    {"GetDC", [](InspectedSystemCalls& s) { s.ReleaseDC(0, s.GetDC(0).value); }},
     {"LookupPrivilegeValueA", [](InspectedSystemCalls& s) { uint64_t l; s.LookupPrivilegeValueA("", "SeShutdownPrivilege", &l); }},
     {"SetThreadExecutionState", [](InspectedSystemCalls& s) { s.SetThreadExecutionState(kEsContinuous); }},
     {"GetTokenInformation", [](InspectedSystemCalls& s) { uint32_t n; s.GetTokenInformation(0, kTokenPrivilegesClass, nullptr, 0, &n); }},
@@ -101,7 +97,7 @@ TEST(Win32SystemCalls, EachFunctionIsLookedUpOnFirstUseOnly) {
 }
 
 // Each listed function exists under its library and entry name, and the process-wide table gives the address
-// the system's own look-up gives, without touching the last error: a wrong library or a misspelt entry shows here.
+// the system's own look-up gives: a wrong library or a misspelt entry shows here.
 TEST(BoundFunctions, EachListedFunctionIsTheSystemsOwn) {
     for (int f = 0; f < kBoundFunctionCount; ++f) {
         const BoundFunctionName& n = kBoundFunctionNames[f];
@@ -111,9 +107,9 @@ TEST(BoundFunctions, EachListedFunctionIsTheSystemsOwn) {
         void* expected = reinterpret_cast<void*>(::GetProcAddress(module, n.entry));
         ASSERT_NE(expected, nullptr);
         for (int call = 0; call < 2; ++call) {
-            ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
-            EXPECT_EQ(SystemFunctions().Address(static_cast<BoundFunction>(f)), expected);
-            EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_ALL_ASSIGNED));
+            uint32_t error = ERROR_NOT_ALL_ASSIGNED;
+            EXPECT_EQ(SystemFunctions().Address(static_cast<BoundFunction>(f), &error), expected);
+            EXPECT_EQ(error, 0u);
         }
     }
 }
@@ -122,8 +118,6 @@ TEST(Win32SystemCalls, BoundFunctionsGiveTheSystemsAnswers) {
     InspectedSystemCalls sys;
     EXPECT_EQ(sys.GetCurrentProcess(), 0xFFFFFFFFu);  // the process pseudo-handle
     EXPECT_EQ(sys.GetDesktopWindow(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(::GetDesktopWindow())));
-    EXPECT_FALSE(sys.CloseHandle(0));
-    EXPECT_EQ(sys.GetLastError(), static_cast<uint32_t>(ERROR_INVALID_HANDLE));
     uint64_t luid = 0;
     ASSERT_TRUE(sys.LookupPrivilegeValueA("", "SeShutdownPrivilege", &luid));
     LUID real;
@@ -132,66 +126,106 @@ TEST(Win32SystemCalls, BoundFunctionsGiveTheSystemsAnswers) {
     EXPECT_FALSE(sys.LookupPrivilegeValueA("", "SeNoSuchPrivilegeAtAll", &luid));
 }
 
-TEST(Win32SystemCalls, LookingUpDoesNotDisturbTheLastError) {
-    const DWORD errors[] = {ERROR_NOT_ALL_ASSIGNED, ERROR_SUCCESS, ERROR_ACCESS_DENIED};
-    for (DWORD error : errors) {
+// Each answer carries the error of its own call, read right after it: not one left before it, nor one its first
+// look-up left. SetWaitableTimer and AdjustTokenPrivileges answer their success with theirs too.
+TEST(Win32SystemCalls, EachAnswerCarriesItsOwnCallsError) {
+    const struct {
+        const char* label;
+        std::function<SystemAnswer(InspectedSystemCalls&)> call;
+        SystemAnswer expected;
+    } rows[] = {
+        {"a handle that is none", [](InspectedSystemCalls& s) { return s.CloseHandle(0); }, {0, ERROR_INVALID_HANDLE}},
+        {"a wait on no handle", [](InspectedSystemCalls& s) { return s.WaitForSingleObject(0, 0); },
+         {kWaitFailed, ERROR_INVALID_HANDLE}},
+        {"a timer set without resume: nothing to say",
+         [](InspectedSystemCalls& s) {
+             SystemHandle timer(s);
+             if (!s.CreateWaitableTimerW(false, &timer)) return SystemAnswer{7, 7};
+             ::SetLastError(ERROR_NOT_SUPPORTED);
+             return s.SetWaitableTimer(timer.Get(), -10000000, 0, false);
+         },
+         {1, 0}},
+        {"the privilege the token holds enabled: a full success",
+         [](InspectedSystemCalls& s) {
+             SystemHandle token(s);
+             TokenPrivilegesRecord state;
+             state.PrivilegeCount = 1;
+             if (!s.OpenProcessToken(s.GetCurrentProcess(), kTokenAdjustPrivileges | kTokenQuery, &token) ||
+                 !s.LookupPrivilegeValueA("", kShutdownPrivilegeName, &state.Privileges[0].Luid)) {
+                 return SystemAnswer{7, 7};
+             }
+             state.Privileges[0].Attributes = kSePrivilegeEnabled;
+             ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
+             return s.AdjustTokenPrivileges(token.Get(), false, &state, TokenPrivilegesLength(1), nullptr, nullptr);
+         },
+         {1, 0}},
+    };
+    for (const auto& row : rows) {
         InspectedSystemCalls sys;
-        ::SetLastError(error);
-        EXPECT_EQ(sys.GetLastError(), error);  // its own first use looks GetLastError up
+        ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
+        const SystemAnswer answer = row.call(sys);
+        EXPECT_EQ(row.expected.value, answer.value) << row.label;
+        EXPECT_EQ(row.expected.error, answer.error) << row.label;
     }
-    // A look-up that has to load its library must leave the error as it was. _getpid takes nothing and sets no
-    // error, like GetCurrentProcess.
-    InspectedSystemCalls sys;
-    ASSERT_EQ(::GetModuleHandleA("crtdll.dll"), nullptr);
-    ASSERT_TRUE(sys.RedirectEntry("GetCurrentProcess", "crtdll.dll", "_getpid"));
-    ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
-    EXPECT_EQ(sys.GetCurrentProcess(), ::GetCurrentProcessId());
-    EXPECT_TRUE(sys.IsFound("GetCurrentProcess"));
-    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_ALL_ASSIGNED));
+}
+
+// Whether `answer` is the failure `failed`, its error in *error.
+bool FailsWith(const SystemAnswer& answer, uint32_t* error, uint32_t failed = 0) {
+    *error = answer.error;
+    return answer.value == failed;
 }
 
 struct MissingCase {
     const char* entry;
     const char* library;
     DWORD error;
-    std::function<bool(InspectedSystemCalls&)> callFails;
+    std::function<bool(InspectedSystemCalls&, uint32_t*)> callFails;
 };
+
+using S = InspectedSystemCalls;
 
 const MissingCase kMissing[] = {
     {"SetSystemPowerState", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { return !s.SetSystemPowerState(false, false); }},
-    {"ExitWindowsEx", "user32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) { return !s.ExitWindowsEx(13, 0); }},
+     [](S& s, uint32_t* e) { return FailsWith(s.SetSystemPowerState(false, false), e); }},
+    {"ExitWindowsEx", "user32.dll", ERROR_PROC_NOT_FOUND,
+     [](S& s, uint32_t* e) { return FailsWith(s.ExitWindowsEx(13, 0), e); }},
     {"ExitWindowsEx", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
-     [](InspectedSystemCalls& s) { return !s.ExitWindowsEx(13, 0); }},
-    {"GetCurrentProcess", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) { return s.GetCurrentProcess() == 0; }},
-    {"OpenProcessToken", "advapi32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) {
+     [](S& s, uint32_t* e) { return FailsWith(s.ExitWindowsEx(13, 0), e); }},
+    // It cannot fail on any Windows: it has no error to give, only 0.
+    {"GetCurrentProcess", "kernel32.dll", 0, [](S& s, uint32_t* e) { *e = 0; return s.GetCurrentProcess() == 0; }},
+    {"OpenProcessToken", "advapi32.dll", ERROR_PROC_NOT_FOUND, [](S& s, uint32_t* e) {
          SystemHandle t(s);
-         return !s.OpenProcessToken(s.GetCurrentProcess(), 0x28, &t) && t.Get() == 0;
+         return FailsWith(s.OpenProcessToken(s.GetCurrentProcess(), 0x28, &t), e) && t.Get() == 0;
      }},
     {"GetSystemDirectoryW", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { char b[MAX_PATH]; return s.GetSystemDirectory(b, MAX_PATH) == 0; }},
-    {"CreateProcessW", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) {
+     [](S& s, uint32_t* e) { char b[MAX_PATH]; return FailsWith(s.GetSystemDirectoryUtf8(b, MAX_PATH), e); }},
+    {"CreateProcessW", "kernel32.dll", ERROR_PROC_NOT_FOUND, [](S& s, uint32_t* e) {
          SystemHandle process(s);
-         return !s.CreateProcess("C:\\windows\\system32\\cmd.exe", "cmd /c exit", 2, &process) && process.Get() == 0;
+         return FailsWith(s.CreateProcessUtf8("C:\\windows\\system32\\cmd.exe", "cmd /c exit", 2, &process), e) &&
+                process.Get() == 0;
      }},
     {"WaitForSingleObject", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { return s.WaitForSingleObject(0xFFFFFFFF, 0) == kWaitFailed; }},
+     [](S& s, uint32_t* e) { return FailsWith(s.WaitForSingleObject(0xFFFFFFFF, 0), e, kWaitFailed); }},
     {"GetExitCodeProcess", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { uint32_t c; return !s.GetExitCodeProcess(0xFFFFFFFF, &c); }},
+     [](S& s, uint32_t* e) { uint32_t c; return FailsWith(s.GetExitCodeProcess(0xFFFFFFFF, &c), e); }},
     {"Shell_NotifyIconA", "shell32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { NotifyIconRecord r; r.cbSize = 88; return !s.Shell_NotifyIconA(0, &r); }},
+     [](S& s, uint32_t* e) { NotifyIconRecord r; r.cbSize = 88; return FailsWith(s.Shell_NotifyIconA(0, &r), e); }},
     {"BitBlt", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
-     [](InspectedSystemCalls& s) { return !s.BitBlt(0, 0, 0, 1, 1, 0, 0, 0, SRCCOPY); }},
-    {"ReleaseDC", "user32.dll", ERROR_PROC_NOT_FOUND, [](InspectedSystemCalls& s) { return s.ReleaseDC(0, 0) == 0; }},
+     [](S& s, uint32_t* e) { return FailsWith(s.BitBlt(0, 0, 0, 1, 1, 0, 0, 0, SRCCOPY), e); }},
+    {"ReleaseDC", "user32.dll", ERROR_PROC_NOT_FOUND,
+     [](S& s, uint32_t* e) { return FailsWith(s.ReleaseDC(0, 0), e); }},
     {"SetThreadExecutionState", "kernel32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { return s.SetThreadExecutionState(kEsContinuous) == 0; }},
-    {"GetTokenInformation", "advapi32.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { TokenPrivilegesList r; uint32_t n; return !s.GetTokenInformation(0, 3, &r, 64, &n); }},
+     [](S& s, uint32_t* e) { return FailsWith(s.SetThreadExecutionState(kEsContinuous), e); }},
+    {"GetTokenInformation", "advapi32.dll", ERROR_PROC_NOT_FOUND, [](S& s, uint32_t* e) {
+         TokenPrivilegesList r;
+         uint32_t n;
+         return FailsWith(s.GetTokenInformation(0, 3, &r, 64, &n), e);
+     }},
     // Cannot be had: said as "not asked", the answer left as it was, for the core to decide.
     {"IsPwrHibernateAllowed", "powrprof.dll", ERROR_PROC_NOT_FOUND,
-     [](InspectedSystemCalls& s) { bool b = true; return !s.IsPwrHibernateAllowed(&b) && b; }},
+     [](S& s, uint32_t* e) { bool b = true; return FailsWith(s.IsPwrHibernateAllowed(&b), e) && b; }},
     {"IsPwrHibernateAllowed", "tarveil_no_such_library.dll", ERROR_MOD_NOT_FOUND,
-     [](InspectedSystemCalls& s) { bool b = false; return !s.IsPwrHibernateAllowed(&b) && !b; }},
+     [](S& s, uint32_t* e) { bool b = false; return FailsWith(s.IsPwrHibernateAllowed(&b), e) && !b; }},
 };
 
 TEST(Win32SystemCalls, AMissingFunctionFailsSoftlyWithAnError) {
@@ -199,13 +233,15 @@ TEST(Win32SystemCalls, AMissingFunctionFailsSoftlyWithAnError) {
         SCOPED_TRACE(std::string(c.entry) + " in " + c.library);
         InspectedSystemCalls sys;
         ASSERT_TRUE(sys.RedirectEntry(c.entry, c.library, "TarveilNoSuchEntry"));
-        EXPECT_TRUE(c.callFails(sys));
+        uint32_t error = 12345;
+        EXPECT_TRUE(c.callFails(sys, &error));
         EXPECT_TRUE(sys.IsLookedUp(c.entry));
         EXPECT_FALSE(sys.IsFound(c.entry));
-        EXPECT_EQ(sys.GetLastError(), c.error);
+        EXPECT_EQ(error, c.error);
         // Every later call fails the same way, without looking up again.
-        EXPECT_TRUE(c.callFails(sys));
-        EXPECT_EQ(sys.GetLastError(), c.error);
+        error = 12345;
+        EXPECT_TRUE(c.callFails(sys, &error));
+        EXPECT_EQ(error, c.error);
     }
     InspectedSystemCalls sys;
     EXPECT_FALSE(sys.RedirectEntry("NotASystemCall", "kernel32.dll", "GetTickCount"));
@@ -214,7 +250,7 @@ TEST(Win32SystemCalls, AMissingFunctionFailsSoftlyWithAnError) {
 TEST(Win32SystemCalls, GetSystemDirectoryGivesTheRealFolder) {
     InspectedSystemCalls sys;
     char dir[MAX_PATH];
-    const uint32_t n = sys.GetSystemDirectory(dir, MAX_PATH);
+    const uint32_t n = sys.GetSystemDirectoryUtf8(dir, MAX_PATH).value;
     ASSERT_GT(n, 3u);
     ASSERT_LT(n, static_cast<uint32_t>(MAX_PATH));
     EXPECT_EQ(std::strlen(dir), n);
@@ -228,9 +264,9 @@ TEST(Win32SystemCalls, GetSystemDirectoryGivesTheRealFolder) {
 
     // Too small a buffer: the size needed comes back, as from the system itself.
     char small[4] = {'?', '?', '?', '?'};
-    EXPECT_EQ(sys.GetSystemDirectory(small, sizeof small), n + 1);
-    EXPECT_EQ(sys.GetSystemDirectory(dir, n), n + 1);
-    EXPECT_EQ(sys.GetSystemDirectory(dir, n + 1), n);
+    EXPECT_EQ(sys.GetSystemDirectoryUtf8(small, sizeof small).value, n + 1);
+    EXPECT_EQ(sys.GetSystemDirectoryUtf8(dir, n).value, n + 1);
+    EXPECT_EQ(sys.GetSystemDirectoryUtf8(dir, n + 1).value, n);
 }
 
 std::wstring TempDir() {
@@ -258,19 +294,21 @@ bool WaitForFile(const std::wstring& path) {
 TEST(Win32SystemCalls, CreateProcessRunsTheNamedProgramWithTheUtf8CommandLine) {
     InspectedSystemCalls sys;
     char dir[MAX_PATH];
-    ASSERT_GT(sys.GetSystemDirectory(dir, MAX_PATH), 0u);
+    ASSERT_GT(sys.GetSystemDirectoryUtf8(dir, MAX_PATH).value, 0u);
     const std::string cmd = std::string(dir) + "\\cmd.exe";
     // The é in the file name only survives if the command line is converted from UTF-8 properly.
     const std::wstring file = TempDir() + L"tarveil_cr\u00e9ation_" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
     ::DeleteFileW(file.c_str());
     const std::string line = "cmd /c echo ok>\"" + Utf8(file) + "\"";
-    ASSERT_TRUE(sys.CreateProcess(cmd.c_str(), line.c_str(), SW_SHOWMINIMIZED, nullptr));
+    ASSERT_TRUE(sys.CreateProcessUtf8(cmd.c_str(), line.c_str(), SW_SHOWMINIMIZED, nullptr));
     EXPECT_TRUE(WaitForFile(file));
     ::Sleep(200);
     ::DeleteFileW(file.c_str());
 
-    EXPECT_FALSE(sys.CreateProcess((std::string(dir) + "\\tarveil_no_such_program.exe").c_str(), "x", 2, nullptr));
-    EXPECT_NE(sys.GetLastError(), 0u);
+    const SystemAnswer missing =
+        sys.CreateProcessUtf8((std::string(dir) + "\\tarveil_no_such_program.exe").c_str(), "x", 2, nullptr);
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.error, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
 // The restart's watch through the layer: the started program's handle, never waited on for more than asked, tells
@@ -278,25 +316,24 @@ TEST(Win32SystemCalls, CreateProcessRunsTheNamedProgramWithTheUtf8CommandLine) {
 TEST(Win32SystemCalls, AStartedProgramsHandleSaysWhenItEndedAndWithWhatCode) {
     InspectedSystemCalls sys;
     char dir[MAX_PATH];
-    ASSERT_GT(sys.GetSystemDirectory(dir, MAX_PATH), 0u);
+    ASSERT_GT(sys.GetSystemDirectoryUtf8(dir, MAX_PATH).value, 0u);
     const std::string cmd = std::string(dir) + "\\cmd.exe";
     for (uint32_t code : {0u, 1u, 5u}) {
         SCOPED_TRACE(code);
         SystemHandle process(sys);
-        ASSERT_TRUE(sys.CreateProcess(cmd.c_str(), ("cmd /c exit " + std::to_string(code)).c_str(), SW_SHOWMINIMIZED,
-                                      &process));
+        ASSERT_TRUE(sys.CreateProcessUtf8(cmd.c_str(), ("cmd /c exit " + std::to_string(code)).c_str(),
+                                          SW_SHOWMINIMIZED, &process));
         ASSERT_NE(process.Get(), 0u);
-        EXPECT_EQ(sys.WaitForSingleObject(process.Get(), 30000), kWaitObject0);
+        EXPECT_EQ(sys.WaitForSingleObject(process.Get(), 30000).value, kWaitObject0);
         uint32_t exitCode = 12345;
         EXPECT_TRUE(sys.GetExitCodeProcess(process.Get(), &exitCode));
         EXPECT_EQ(exitCode, code);
     }
     const uint32_t self = sys.GetCurrentProcess();
-    EXPECT_EQ(sys.WaitForSingleObject(self, 0), kWaitTimeout);
+    EXPECT_EQ(sys.WaitForSingleObject(self, 0).value, kWaitTimeout);
     uint32_t exitCode = 0;
     EXPECT_TRUE(sys.GetExitCodeProcess(self, &exitCode));
     EXPECT_EQ(exitCode, kStillActive);
-    EXPECT_EQ(sys.WaitForSingleObject(0, 0), kWaitFailed);
 }
 
 // The core's record, handed over through the layer, really enables the privilege.
@@ -318,8 +355,10 @@ TEST(Win32SystemCalls, TokenPrivilegesRecordEnablesTheShutdownPrivilege) {
         newState.PrivilegeCount = 1;
         newState.Privileges[0] = {luid, step.attributes};
         uint32_t returned = 0;
-        ASSERT_TRUE(sys.AdjustTokenPrivileges(token.Get(), false, &newState, TokenPrivilegesLength(1), &previous, &returned));
-        EXPECT_EQ(sys.GetLastError(), 0u);
+        const SystemAnswer adjusted =
+            sys.AdjustTokenPrivileges(token.Get(), false, &newState, TokenPrivilegesLength(1), &previous, &returned);
+        ASSERT_TRUE(adjusted);
+        EXPECT_EQ(adjusted.error, 0u);
 
         PRIVILEGE_SET set;
         set.PrivilegeCount = 1;
@@ -335,7 +374,7 @@ TEST(Win32SystemCalls, TokenPrivilegesRecordEnablesTheShutdownPrivilege) {
 
 TEST(Win32SystemCalls, BitBltCopiesBetweenDeviceContexts) {
     InspectedSystemCalls sys;
-    const uint32_t screen = sys.GetDC(0);
+    const uint32_t screen = sys.GetDC(0).value;
     ASSERT_NE(screen, 0u);
     HDC screenDC = reinterpret_cast<HDC>(static_cast<uintptr_t>(screen));
     HDC src = ::CreateCompatibleDC(screenDC);
@@ -358,7 +397,7 @@ TEST(Win32SystemCalls, BitBltCopiesBetweenDeviceContexts) {
     ::DeleteObject(dstBmp);
     ::DeleteDC(src);
     ::DeleteDC(dst);
-    EXPECT_EQ(sys.ReleaseDC(0, screen), 1);
+    EXPECT_EQ(sys.ReleaseDC(0, screen).value, 1u);
 }
 
 // What the arming checks read, through the layer: the token's privileges as the core's list, whether hibernation is
@@ -382,8 +421,9 @@ TEST(Win32SystemCalls, ArmingChecksGetTheSystemsAnswers) {
         EXPECT_EQ(list.Privileges[i].Attributes, real.Privileges[i].Attributes);
     }
     // Too small a buffer: refused, with the size needed.
-    EXPECT_FALSE(sys.GetTokenInformation(token.Get(), kTokenPrivilegesClass, &list, 8, &length));
-    EXPECT_EQ(sys.GetLastError(), static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
+    const SystemAnswer tooSmall = sys.GetTokenInformation(token.Get(), kTokenPrivilegesClass, &list, 8, &length);
+    EXPECT_FALSE(tooSmall);
+    EXPECT_EQ(tooSmall.error, static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(length, realLength);
 
     using HibernateAllowed = BOOLEAN(WINAPI*)();
@@ -396,8 +436,8 @@ TEST(Win32SystemCalls, ArmingChecksGetTheSystemsAnswers) {
 
     // Each call gives back the state the one before it set.
     sys.SetThreadExecutionState(kEsContinuous);
-    EXPECT_EQ(sys.SetThreadExecutionState(kEsContinuous | kEsSystemRequired), kEsContinuous);
-    EXPECT_EQ(sys.SetThreadExecutionState(kEsContinuous), kEsContinuous | kEsSystemRequired);
+    EXPECT_EQ(sys.SetThreadExecutionState(kEsContinuous | kEsSystemRequired).value, kEsContinuous);
+    EXPECT_EQ(sys.SetThreadExecutionState(kEsContinuous).value, kEsContinuous | kEsSystemRequired);
 }
 
 std::wstring ModuleFolder(HMODULE module) {
@@ -419,7 +459,8 @@ TEST(BoundFunctions, LibrariesComeFromTheSystemFolderOnly) {
     ASSERT_GT(n, 0u);
     for (int f = 0; f < kBoundFunctionCount; ++f) {
         SCOPED_TRACE(kBoundFunctionNames[f].entry);
-        void* address = SystemFunctions().Address(static_cast<BoundFunction>(f));
+        uint32_t error = 0;
+        void* address = SystemFunctions().Address(static_cast<BoundFunction>(f), &error);
         ASSERT_NE(address, nullptr);
         HMODULE module = nullptr;
         ASSERT_TRUE(::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -441,9 +482,10 @@ TEST(BoundFunctions, LibrariesComeFromTheSystemFolderOnly) {
         InspectedSystemCalls sys;
         ASSERT_TRUE(sys.RedirectEntry("IsPwrHibernateAllowed", "tarveil_planted.dll", "IsPwrHibernateAllowed"));
         bool allowed = true;
-        EXPECT_FALSE(sys.IsPwrHibernateAllowed(&allowed));
+        const SystemAnswer asked = sys.IsPwrHibernateAllowed(&allowed);
+        EXPECT_FALSE(asked);
         EXPECT_TRUE(allowed);
-        EXPECT_EQ(sys.GetLastError(), static_cast<uint32_t>(ERROR_MOD_NOT_FOUND));
+        EXPECT_EQ(asked.error, static_cast<uint32_t>(ERROR_MOD_NOT_FOUND));
         EXPECT_EQ(::GetModuleHandleW(planted), held);
         if (held) ::FreeLibrary(held);
     }
