@@ -50,6 +50,7 @@ void Form1::CheckTimeFormat() {
 }
 
 void Form1::Activer_Click() {
+    DelayToClockTime();
     CheckTimeFormat();
     if (!HeureValide) {
         RefuseTimeText();
@@ -105,6 +106,23 @@ void Form1::WaitInTray(PowerAction action, bool wakes) {
     char balloon[kBalloonTextCap];
     FormatBalloonText(waiting, action, wakes, balloon);
     Tray.ShowBalloon(balloon);
+}
+
+// Counted from the arming (this "OK", or the command line's), not from when the delay was typed or the line read.
+void Form1::DelayToClockTime() {
+    char text[kDelayTextLength + 2];
+    const size_t length = c_.TxTChoix->GetText(text, sizeof text);
+    int delay = 0;
+    if (!ParseDelayText(text, length, &delay)) return;
+    // Counted on the UTC clock, which daylight saving leaves alone, and shown by the zone's rule for the instant it
+    // ends: across midnight or a change of the clock, the time the clock box will show then, never one a change skips.
+    // Where it ends in the hour the end of daylight saving shows twice, the text is that instant's, and like any typed
+    // time it acts at its first showing still ahead, where the trigger matches it and the wake-up is set: a delay
+    // ending in the second showing while the first is yet to come acts an hour early. A clock text cannot say which
+    // showing it means, and the box is to hold one exactly as if it had been typed.
+    char clockText[kTimeTextCap];
+    FormatTimeText(SecondOfDay(clock_.UtcToLocal(clock_.Now().utc + delay)), clockText);
+    c_.TxTChoix->SetText(clockText);
 }
 
 void Form1::SysReduc_Click() {
