@@ -116,12 +116,27 @@ void Form1::DelayToClockTime() {
     if (!ParseDelayText(text, length, &delay)) return;
     // Counted on the UTC clock, which daylight saving leaves alone, and shown by the zone's rule for the instant it
     // ends: across midnight or a change of the clock, the time the clock box will show then, never one a change skips.
-    // Where it ends in the hour the end of daylight saving shows twice, the text is that instant's, and like any typed
-    // time it acts at its first showing still ahead, where the trigger matches it and the wake-up is set: a delay
-    // ending in the second showing while the first is yet to come acts an hour early. A clock text cannot say which
-    // showing it means, and the box is to hold one exactly as if it had been typed.
+    const ClockReading now = clock_.Now();
+    int64_t end = now.utc + delay;
+    // Like any typed time, the text acts at its first showing still ahead. Where the delay ends in the second showing
+    // of the hour the end of daylight saving repeats, that first showing comes before the delay is over, and the
+    // machine would go off while the work it was left to finish may still run: the time is put off to the end of the
+    // repeated hour, the first clock text not shown before, late by less than that hour rather than early.
+    const auto actsOnTime = [&](int64_t at) {
+        return NextShowing(SecondOfDay(clock_.UtcToLocal(at)), now, clock_) >= at;
+    };
+    if (!actsOnTime(end)) {
+        constexpr int64_t kHour = 3600;  // the most a change of the clock repeats
+        int64_t early = end;
+        int64_t late = end + kHour;
+        while (late - early > 1) {
+            const int64_t middle = early + (late - early) / 2;
+            (actsOnTime(middle) ? late : early) = middle;
+        }
+        end = late;
+    }
     char clockText[kTimeTextCap];
-    FormatTimeText(SecondOfDay(clock_.UtcToLocal(clock_.Now().utc + delay)), clockText);
+    FormatTimeText(SecondOfDay(clock_.UtcToLocal(end)), clockText);
     c_.TxTChoix->SetText(clockText);
 }
 
