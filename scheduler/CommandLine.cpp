@@ -104,11 +104,13 @@ const char kUsage[] =
     "Utilisation : \"" TARVEIL_FILE_NAME "\" hh:mm:ss [action]\n"
     "\n"
     "hh:mm:ss : l'heure, sur 24 heures, de 00:00:00 à 23:59:59.\n"
+    "Ou un délai de moins de 24 heures, compté dès le lancement : +h:mm, +h:mm:ss ou +m (en minutes).\n"
     "action : /arreter (« Arrêter », le choix sans action), /redemarrer (« Redémarrer ») ou /veille "
     "(« Mettre en veille »).\n"
     "Majuscules, accents (/arrêter, /redémarrer) et - au lieu de / sont acceptés.\n"
     "\n"
     "Exemple : \"" TARVEIL_FILE_NAME "\" 23:00:00 /arreter\n"
+    "Dans 1 h 30 : \"" TARVEIL_FILE_NAME "\" +1:30 /arreter\n"
     "Le programme choisit l'action, prend l'heure et se range dans la zone de notification, comme après un clic "
     "sur « OK ».\n"
     "\n"
@@ -210,8 +212,8 @@ CommandRequest ReadCommandLine(const char* line) {
         } else if (haveTime) {
             request.fault = CommandFault::ExtraWord;
             KeepWord(request, word, length);
-        } else if (whole && ParseTimeText(word, length, nullptr)) {
-            // The same check "OK" makes of the entry box.
+        } else if (whole && (ParseTimeText(word, length, nullptr) || ParseDelayText(word, length, nullptr))) {
+            // The same check "OK" makes of the entry box; a delay becomes a time there, when the window arms.
             haveTime = true;
             CopyText(word, request.time, sizeof request.time);
         } else {

@@ -107,6 +107,8 @@ private:
     // The window to the notification area, with the menu's text and the balloon that say what will happen.
     void WaitInTray(PowerAction action, bool wakes);
     void ReportPowerResult(const PowerResult& result);
+    // A delay from now in the entry box ("+1:30") replaced by the clock time at which it ends; any other text is left.
+    void DelayToClockTime();
     // Keeps the system out of idle sleep while armed, or lets it sleep again; asks Windows only on a change. Letting
     // it sleep also takes back the wake-up set for the target.
     void KeepSystemAwake(bool on);

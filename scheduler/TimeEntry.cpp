@@ -50,6 +50,7 @@ void Form1::CheckTimeFormat() {
 }
 
 void Form1::Activer_Click() {
+    DelayToClockTime();
     CheckTimeFormat();
     if (!HeureValide) {
         RefuseTimeText();
@@ -105,6 +106,38 @@ void Form1::WaitInTray(PowerAction action, bool wakes) {
     char balloon[kBalloonTextCap];
     FormatBalloonText(waiting, action, wakes, balloon);
     Tray.ShowBalloon(balloon);
+}
+
+// Counted from the arming (this "OK", or the command line's), not from when the delay was typed or the line read.
+void Form1::DelayToClockTime() {
+    char text[kDelayTextLength + 2];
+    const size_t length = c_.TxTChoix->GetText(text, sizeof text);
+    int delay = 0;
+    if (!ParseDelayText(text, length, &delay)) return;
+    // Counted on the UTC clock, which daylight saving leaves alone, and shown by the zone's rule for the instant it
+    // ends: across midnight or a change of the clock, the time the clock box will show then, never one a change skips.
+    const ClockReading now = clock_.Now();
+    int64_t end = now.utc + delay;
+    // Like any typed time, the text acts at its first showing still ahead. Where the delay ends in the second showing
+    // of the hour the end of daylight saving repeats, that first showing comes before the delay is over, and the
+    // machine would go off while the work it was left to finish may still run: the time is put off to the end of the
+    // repeated hour, the first clock text not shown before, late by less than that hour rather than early.
+    const auto actsOnTime = [&](int64_t at) {
+        return NextShowing(SecondOfDay(clock_.UtcToLocal(at)), now, clock_) >= at;
+    };
+    if (!actsOnTime(end)) {
+        constexpr int64_t kHour = 3600;  // the most a change of the clock repeats
+        int64_t early = end;
+        int64_t late = end + kHour;
+        while (late - early > 1) {
+            const int64_t middle = early + (late - early) / 2;
+            (actsOnTime(middle) ? late : early) = middle;
+        }
+        end = late;
+    }
+    char clockText[kTimeTextCap];
+    FormatTimeText(SecondOfDay(clock_.UtcToLocal(end)), clockText);
+    c_.TxTChoix->SetText(clockText);
 }
 
 void Form1::SysReduc_Click() {

@@ -25,6 +25,11 @@ struct TriggerCheck {
 // How long before the target the computer is woken from sleep, so that it is up and its clock checked in time.
 constexpr int64_t kWakeLead = 60;
 
+// The UTC second of the next moment after NOW at which the local clock shows the target second of the day, or jumps
+// past it as daylight saving starts: when a clock text typed now acts. Of a time shown twice as daylight saving ends,
+// the first showing still ahead.
+int64_t NextShowing(int targetSecond, const ClockReading& now, const Clock& clock);
+
 // The UTC second at which to wake the computer for the target second of the day: kWakeLead before the next moment
 // after NOW at which the local clock shows it, or jumps past it as daylight saving starts. Of a time shown twice as
 // daylight saving ends, the first showing still ahead.
