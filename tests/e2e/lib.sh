@@ -25,6 +25,7 @@ E2E_TIMEOUT=${E2E_TIMEOUT:-30}            # default limit of a wait, a native ru
 E2E_FRESH_PREFIX=${E2E_FRESH_PREFIX:-0}   # 1: wineboot a prefix for this script instead of copying the template
 E2E_WINEDEBUG=${E2E_WINEDEBUG:--all}
 E2E_WM=${E2E_WM:-openbox}                 # the window manager on the display, as a Wine user has one; "none" for none
+E2E_WM_STALL=${E2E_WM_STALL:-}            # "PERIOD:STOP" (seconds): every PERIOD, the window manager stopped for STOP
 E2E_WINDOW_NAME=${E2E_WINDOW_NAME:-'^Tarveil XP$'}   # xdotool --name regex of the program's window
 E2E_NAME=${E2E_NAME:-$(basename "$0" .sh)}
 E2E_WORK=${E2E_WORK:-$E2E_BUILD/work/$E2E_NAME}   # screenshots and logs of this script
@@ -44,6 +45,7 @@ E2E_SKIPPED=0
 E2E_FINISHED=0
 E2E_XVFB_PID=
 E2E_WM_PID=
+E2E_WM_STALL_PID=
 E2E_DISPLAY_NUM=
 E2E_APP_PID=
 E2E_PREFIX_IS_FRESH=0
@@ -51,6 +53,7 @@ E2E_RELAY_SET=0
 E2E_EXTRA_CLEANUP=()
 
 mkdir -p "$E2E_BUILD" "$E2E_WORK"
+rm -f "$E2E_WORK/wm-stall.log"
 
 # ---------------------------------------------------------------------------------------------------------------
 # Logging and assertions
@@ -136,6 +139,7 @@ e2e_on_exit() { E2E_EXTRA_CLEANUP+=("$1"); }
 _e2e_cleanup() {
     local status=$?
     trap - EXIT INT TERM HUP
+    _e2e_wm_stall_end
     local c
     for c in "${E2E_EXTRA_CLEANUP[@]}"; do eval "$c" >/dev/null 2>&1 || true; done
     e2e_stop_app
@@ -210,7 +214,8 @@ e2e_start_wm() {
         kill -0 "$E2E_WM_PID" 2>/dev/null || break
         if timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
             e2e_log "openbox on :$E2E_DISPLAY_NUM (pid $E2E_WM_PID)"
-            return 0
+            _e2e_wm_stall_start
+            return
         fi
         sleep 0.1
     done
@@ -218,7 +223,29 @@ e2e_start_wm() {
     return 1
 }
 
+# A race with the screen that a fast machine loses and a slow one hides shows when the window manager lags: with
+# E2E_WM_STALL a loop stops it for STOP seconds every PERIOD, all through the script (each stop's time in wm-stall.log).
+_e2e_wm_stall_start() {
+    [ -n "$E2E_WM_STALL" ] || return 0
+    [[ $E2E_WM_STALL =~ ^([0-9.]+):([0-9.]+)$ ]] || { echo "e2e: E2E_WM_STALL is PERIOD:STOP, not '$E2E_WM_STALL'" >&2; return 1; }
+    local period=${BASH_REMATCH[1]} stop=${BASH_REMATCH[2]} wm=$E2E_WM_PID
+    echo "openbox $wm" >>"$E2E_WORK/wm-stall.log"
+    ( while sleep "$period" && kill -STOP "$wm" 2>/dev/null; do
+        date +%T.%3N >>"$E2E_WORK/wm-stall.log"; sleep "$stop"; kill -CONT "$wm"; done ) >/dev/null 2>&1 &
+    E2E_WM_STALL_PID=$!
+    e2e_log "window manager stopped for ${stop}s every ${period}s"
+}
+# the loop ended before the window manager is let run, so that it is never left stopped
+_e2e_wm_stall_end() {
+    [ -n "$E2E_WM_STALL_PID" ] || return 0
+    kill "$E2E_WM_STALL_PID" 2>/dev/null
+    wait "$E2E_WM_STALL_PID" 2>/dev/null
+    E2E_WM_STALL_PID=
+    kill -CONT "$E2E_WM_PID" 2>/dev/null
+}
+
 e2e_stop_display() {
+    _e2e_wm_stall_end
     if [ -n "$E2E_WM_PID" ]; then
         kill "$E2E_WM_PID" 2>/dev/null
         wait "$E2E_WM_PID" 2>/dev/null
