@@ -2,6 +2,8 @@
 // the command line as they would.
 #include "scheduler/Form1.h"
 
+#include <string>
+
 #include "power/ArmingChecks.h"
 #include "resources/version.h"
 #include "scheduler/TextWriter.h"
@@ -23,6 +25,20 @@ void FormatWaitingText(PowerAction action, const char* time, char* out, size_t c
     text.Finish();
 }
 
+constexpr char kBalloonEnd[] = "\nCliquez sur l'icône pour afficher la fenêtre.";
+
+// Every balloon fits the shell's field whole, the longest action with each sentence: cut, it would lose its end, the
+// way back to the window. Counted in UTF-8, which takes no fewer bytes than the ANSI code page the shell reads.
+constexpr bool BalloonFits(WakeRefusal refusal) {
+    using Text = std::char_traits<char>;
+    return Text::length("Mise en veille prolongée de l'ordinateur à 00:00:00.\n") +
+               Text::length(WakeRefusalSentence(refusal)) + Text::length(kBalloonEnd) <
+           sizeof NotifyIconRecord::szInfo;
+}
+static_assert(BalloonFits(WakeRefusal::ModernStandby) && BalloonFits(WakeRefusal::PowerOptions) &&
+                  BalloonFits(WakeRefusal::PowerOptionsOnBattery) && BalloonFits(WakeRefusal::TimerRefused),
+              "a balloon's text is longer than the shell's field");
+
 }  // namespace
 
 void Form1::TxTChoix_Click() {
@@ -41,31 +57,12 @@ void Form1::CheckTimeFormat() {
 void Form1::Activer_Click() {
     CheckTimeFormat();
     if (HeureValide) {
-        // Checked now, while the user is there to choose otherwise, rather than found at the target second.
-        ArmingRefusal refusal = ArmingRefusal::None;
-        PowerAction action = PowerAction::PowerOff;
-        if (c_.ChkReboot->Value()) {
-            action = PowerAction::Restart;
-        } else if (c_.ChkVeille->Value()) {
-            action = PowerAction::Hibernate;
-        }
-        if (c_.ChkReboot->Value() || c_.ChkVeille->Value() || c_.ChkArreter->Value()) {
-            refusal = CheckBeforeArming(action, system_);
-        }
-        if (const char* message = ArmingRefusalMessage(refusal)) {
-            KeepSystemAwake(false);
-            host_.ShowMessage(message, TARVEIL_TITLE, kMbOk | kMbIconWarning);
-            return;
-        }
+        const PowerAction action = SelectedAction();
+        if (RefusedBeforeArming(action)) return;
         // Before the icon: a window the shell would not hide is armed all the same.
         KeepSystemAwake(true);
-        // Woken for the action only where it leaves the computer off: woken to restart, it would stay on.
-        bool wakes = false;
-        if (action == PowerAction::Restart) {
-            wake_.Release();
-        } else {
-            wakes = SetWake();
-        }
+        armedAction_ = action;
+        const WakeRefusal wake = WakeRefusalFor(action, SetWakeFor(action));
         char time[kTimeTextLength + 2];
         c_.TxTChoix->GetText(time, sizeof time);
         char waiting[96];
@@ -77,10 +74,11 @@ void Form1::Activer_Click() {
             char balloon[256];
             TextWriter text(balloon, sizeof balloon);
             text.Put(waiting);
-            if (action != PowerAction::Restart && !wakes) {
-                text.Put("\nL'ordinateur ne sortira pas de veille de lui-même : ne le mettez pas en veille d'ici là.");
+            if (const char* sentence = WakeRefusalSentence(wake)) {
+                text.Put("\n");
+                text.Put(sentence);
             }
-            text.Put("\nCliquez sur l'icône pour afficher la fenêtre.");
+            text.Put(kBalloonEnd);
             text.Finish();
             Tray.ShowBalloon(balloon);
         }
@@ -92,8 +90,69 @@ void Form1::Activer_Click() {
     c_.TxTChoix->SetText("Exemple :                   20:30:00");
 }
 
+PowerAction Form1::SelectedAction() const {
+    if (c_.ChkReboot->Value()) return PowerAction::Restart;
+    if (c_.ChkVeille->Value()) return PowerAction::Hibernate;
+    // "Arrêter", or none of the three, which the option group never allows: the option the window starts with.
+    return PowerAction::PowerOff;
+}
+
+bool Form1::RefusedBeforeArming(PowerAction action) {
+    // Checked now, while the user is there to choose otherwise, rather than found at the target second.
+    const char* message = ArmingRefusalMessage(CheckBeforeArming(action, system_));
+    if (message == nullptr) return false;
+    KeepSystemAwake(false);
+    host_.ShowMessage(message, TARVEIL_TITLE, kMbOk | kMbIconWarning);
+    return true;
+}
+
+bool Form1::SetWakeFor(PowerAction action) {
+    // Woken for the action only where it leaves the computer off: woken to restart, it would stay on.
+    if (action != PowerAction::Restart) return SetWake();
+    wake_.Release();
+    return false;
+}
+
+WakeRefusal Form1::WakeRefusalFor(PowerAction action, bool taken) {
+    if (action == PowerAction::Restart) return WakeRefusal::None;
+    // Where the standby kind or the plan stand against the wake-up, the timer's own answer means nothing: they are
+    // what the user can change, or must know of.
+    const WakeRefusal windows = WakeRefusalOfWindows(system_);
+    if (windows != WakeRefusal::None) return windows;
+    return taken ? WakeRefusal::None : WakeRefusal::TimerRefused;
+}
+
 void Form1::SysReduc_Click() {
     Activer_Click();
+}
+
+void Form1::ChkArreter_Click() {
+    ChoiceChanged();
+}
+
+void Form1::ChkReboot_Click() {
+    ChoiceChanged();
+}
+
+void Form1::ChkVeille_Click() {
+    ChoiceChanged();
+}
+
+void Form1::ChoiceChanged() {
+    // The countdown runs the option selected when it ends, so the arming follows the option, not the last "OK": its
+    // check at once, while the user is at the window, and the wake-up the new action needs. Nothing while unarmed,
+    // and nothing for a click on the option already armed.
+    if (!keepingAwake_) return;
+    const PowerAction action = SelectedAction();
+    if (action == armedAction_ || RefusedBeforeArming(action)) return;
+    armedAction_ = action;
+    (void)SetWakeFor(action);
+}
+
+void Form1::TxTChoix_Change() {
+    // The text fires by itself, "OK" or not: a new time typed while armed takes the wake-up with it, and a text that
+    // is no time (yet) lets it go.
+    if (keepingAwake_ && armedAction_ != PowerAction::Restart) (void)SetWake();
 }
 
 void Form1::ArmFromCommandLine(const CommandRequest& request) {

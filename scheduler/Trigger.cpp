@@ -67,5 +67,5 @@ int64_t WakeMoment(int targetSecond, const ClockReading& now, const Clock& clock
     // came no later than that instant less the difference.
     const int64_t shown = clock.UtcToLocal(utc);
     if (shown > local) utc -= shown - local;
-    return utc - kWakeLead;
+    return utc - kWakeLead > now.utc ? utc - kWakeLead : utc - kLateWakeLead;
 }

@@ -285,8 +285,16 @@ struct FormFixture {
 
 enum class Option { Arreter, Reboot, Veille };
 
-// A click on one of the three options.
+// One of the three options selected.
 inline void Select(FormFixture& f, Option o) {
     FakeOptionButton* button = o == Option::Arreter ? &f.ChkArreter : o == Option::Reboot ? &f.ChkReboot : &f.ChkVeille;
     button->SetValue(true);
+}
+
+// A click on one: selected, then its handler, as the front end does.
+inline void Click(FormFixture& f, Option o) {
+    Select(f, o);
+    if (o == Option::Arreter) f.form->ChkArreter_Click();
+    if (o == Option::Reboot) f.form->ChkReboot_Click();
+    if (o == Option::Veille) f.form->ChkVeille_Click();
 }

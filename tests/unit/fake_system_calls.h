@@ -63,6 +63,11 @@ public:
         builtin_["IsPwrHibernateAllowed"].out = 1;
         builtin_["SetThreadExecutionState"].result = 0x80000000;
         builtin_["CreateWaitableTimerW"].out = 0x3C0;
+        // A desktop machine whose plan enables wake timers: its GUID's memory, Enable, no modern standby nor battery.
+        builtin_["PowerGetActiveScheme"].out = 0x5C0;
+        builtin_["PowerReadACValueIndex"].out = 1;
+        builtin_["PowerReadDCValueIndex"].out = 1;
+        builtin_["CallNtPowerInformation"].out = 0;  // bit 0 AoAc, bit 1 SystemBatteriesPresent
     }
 
     // The next call of `name` does `reply`; several queued replies are used in order.
@@ -121,6 +126,14 @@ public:
     static std::string Bool(bool v) { return v ? "TRUE" : "FALSE"; }
     static std::string Str(const char* s) { return s ? "\"" + std::string(s) + "\"" : "null"; }
     static std::string Ptr(const void* p) { return p ? "&" : "null"; }
+    static std::string Guid(const PowerGuid* g) {
+        if (!g) return "null";
+        const uint8_t* d = g->Data4;
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", g->Data1, g->Data2,
+                      g->Data3, d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]);
+        return buf;
+    }
 
     // --- SystemCalls ---
 
@@ -186,6 +199,17 @@ public:
     SystemAnswer CancelWaitableTimer(uint32_t timer) override {
         return End(Begin("CancelWaitableTimer", {Hex(timer)}), 1);
     }
+    // Memory the system allocated (PowerGetActiveScheme) is counted with the handles: LocalFree closes it.
+    SystemAnswer LocalFree(uint32_t memory) override {
+        FakeReply r = Begin("LocalFree", {Hex(memory)});
+        const auto open = open_.find(memory);
+        if (open == open_.end()) {
+            ++strayCloses;
+        } else {
+            open_.erase(open);
+        }
+        return End(r, 1);
+    }
     SystemAnswer OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override {
         FakeReply r = Begin("OpenProcessToken", {Hex(process), Hex(desiredAccess), Ptr(token)});
         const SystemAnswer answer = End(r, 1);
@@ -227,6 +251,30 @@ public:
         if (allowed) *allowed = r.out.value_or(1) != 0;
         return End(r, 1);
     }
+    SystemAnswer PowerGetActiveScheme(uint32_t* scheme) override {
+        FakeReply r = Begin("PowerGetActiveScheme", {Ptr(scheme)});
+        const SystemAnswer answer = End(r, 1);
+        if (scheme && answer && r.out) *scheme = Opened(*r.out);
+        return answer;
+    }
+    SystemAnswer PowerReadACValueIndex(uint32_t scheme, const PowerGuid* subgroup, const PowerGuid* setting,
+                                       uint32_t* index) override {
+        return ReadIndex("PowerReadACValueIndex", scheme, subgroup, setting, index);
+    }
+    SystemAnswer PowerReadDCValueIndex(uint32_t scheme, const PowerGuid* subgroup, const PowerGuid* setting,
+                                       uint32_t* index) override {
+        return ReadIndex("PowerReadDCValueIndex", scheme, subgroup, setting, index);
+    }
+    SystemAnswer CallNtPowerInformation(uint32_t level, PowerCapabilitiesRecord* capabilities,
+                                        uint32_t length) override {
+        FakeReply r = Begin("CallNtPowerInformation", {Hex(level), Ptr(capabilities), Dec(length)});
+        const SystemAnswer answer = End(r, 1);
+        if (capabilities && answer && r.out) {
+            capabilities->AoAc = (*r.out & 1) != 0;
+            capabilities->SystemBatteriesPresent = (*r.out & 2) != 0;
+        }
+        return answer;
+    }
     SystemAnswer ExitWindowsEx(uint32_t flags, uint32_t reason) override {
         return End(Begin("ExitWindowsEx", {Hex(flags), Hex(reason)}), 1);
     }
@@ -243,6 +291,13 @@ public:
     }
 
 private:
+    SystemAnswer ReadIndex(const char* name, uint32_t scheme, const PowerGuid* subgroup, const PowerGuid* setting,
+                           uint32_t* index) {
+        FakeReply r = Begin(name, {Hex(scheme), Guid(subgroup), Guid(setting), Ptr(index)});
+        const SystemAnswer answer = End(r, 1);
+        if (index && answer && r.out) *index = static_cast<uint32_t>(*r.out);
+        return answer;
+    }
     FakeReply Begin(const std::string& name, std::vector<std::string> args) {
         calls.push_back(FakeCall{name, std::move(args), {}, {}});
         FakeReply reply;

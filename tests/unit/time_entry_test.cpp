@@ -127,11 +127,13 @@ TEST(TimeEntry, OkAndMinimiseArmOnAGoodTextAndComplainAboutABadOne) {
             f.TxTChoix.text = c.text;
             Press(f, h);
             if (c.accepted) {
-                // Power-off, selected at start: its privilege read, the machine kept awake and set to wake, then
-                // the icon and its balloon.
+                // Power-off, selected at start: its privilege read, the machine kept awake and set to wake, what
+                // Windows will do with the wake-up read, then the icon and its balloon.
                 EXPECT_EQ((std::vector<std::string>{"GetCurrentProcess", "OpenProcessToken", "LookupPrivilegeValueA",
                                                     "GetTokenInformation", "CloseHandle", "SetThreadExecutionState",
                                                     "CreateWaitableTimerW", "SetWaitableTimer",
+                                                    "CallNtPowerInformation", "PowerGetActiveScheme",
+                                                    "PowerReadACValueIndex", "LocalFree",
                                                     "Shell_NotifyIconA", "Hide", "TaskVisible(false)",
                                                     "Shell_NotifyIconA"}),
                           f.host.Journal())

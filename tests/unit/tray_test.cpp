@@ -54,30 +54,77 @@ struct Loaded : FormFixture {
 
 }  // namespace
 
+namespace {
+
+// What Windows says of wake-ups: the plan's "Allow wake timers" on mains and on battery (0 Disable, 1 Enable, 2
+// important only), a battery, modern standby, the plan's functions missing (XP), a plan that cannot be read.
+struct Machine {
+    int ac = 1, dc = 1;
+    bool battery = false, aoac = false, xp = false, unreadable = false, noCapabilities = false;
+};
+
+void Describe(FakeSystemCalls& s, const Machine& m) {
+    s.SetDefault("CallNtPowerInformation", {m.noCapabilities ? 0 : 1, (m.aoac ? 1 : 0) | (m.battery ? 2 : 0), {}, {}, {}});
+    s.SetDefault("PowerGetActiveScheme", {m.xp ? 0 : 1, {}, {}, {}, m.xp ? 127u : 0u});
+    s.SetDefault("PowerReadACValueIndex", {m.unreadable ? 0 : 1, m.ac, {}, {}, m.unreadable ? 127u : 0u});
+    s.SetDefault("PowerReadDCValueIndex", {1, m.dc, {}, {}, {}});
+}
+
+const char kModernStandby[] = "Cet ordinateur a la veille moderne : si vous fermez le capot ou appuyez sur le bouton "
+                              "d'alimentation avant l'heure, l'action n'aura pas lieu.";
+const char kPowerOptions[] = "Les options d'alimentation n'autorisent pas les minuteurs de sortie de veille : "
+                             "l'ordinateur ne sortira pas de veille de lui-même.";
+const char kOnBattery[] = "Sur batterie, les options d'alimentation n'autorisent pas les minuteurs de sortie de veille "
+                          ": l'ordinateur ne sortira pas de veille de lui-même.";
+const char kTimerRefused[] =
+    "Windows refuse de sortir l'ordinateur de veille à l'heure dite : ne le mettez pas en veille d'ici là.";
+
+}  // namespace
+
+// The balloon promises a wake-up only where the standby kind, the plan and the timer all allow one, and otherwise
+// names the first of them that does not, in that order: what the user can change, or must know of.
 TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
     struct Case {
         Option option;
         uint32_t wakeError;  // the error SetWaitableTimer answers its success with
-        const char* balloon;
+        Machine machine;
+        const char* sentence;  // nullptr: the computer will be woken, or needs no waking
     } cases[] = {
-        {Option::Arreter, 0,
-         "Arrêt de l'ordinateur à 21:15:00.\nCliquez sur l'icône pour afficher la fenêtre."},
-        {Option::Veille, 722,
-         "Mise en veille prolongée de l'ordinateur à 21:15:00.\nL'ordinateur ne sortira pas de veille de lui-même : "
-         "ne le mettez pas en veille d'ici là.\nCliquez sur l'icône pour afficher la fenêtre."},
-        {Option::Veille, 50,
-         "Mise en veille prolongée de l'ordinateur à 21:15:00.\nL'ordinateur ne sortira pas de veille de lui-même : "
-         "ne le mettez pas en veille d'ici là.\nCliquez sur l'icône pour afficher la fenêtre."},
-        {Option::Arreter, 722,
-         "Arrêt de l'ordinateur à 21:15:00.\nL'ordinateur ne sortira pas de veille de lui-même : ne le mettez pas en "
-         "veille d'ici là.\nCliquez sur l'icône pour afficher la fenêtre."},
-        {Option::Reboot, 0, "Redémarrage de l'ordinateur à 21:15:00.\nCliquez sur l'icône pour afficher la fenêtre."},
+        // A desktop whose plan enables wake timers: the timer's answer decides.
+        {Option::Arreter, 0, {}, nullptr},
+        {Option::Veille, 722, {}, kTimerRefused},
+        {Option::Veille, 50, {}, kTimerRefused},
+        {Option::Arreter, 722, {}, kTimerRefused},
+        {Option::Reboot, 0, {}, nullptr},
+        {Option::Reboot, 722, {0, 0, true, true}, nullptr},                  // a restart needs no wake-up
+        // Windows applies the plan only at sleep, and takes the timer all the same.
+        {Option::Arreter, 0, {0}, kPowerOptions},                            // Disable
+        {Option::Veille, 0, {2}, kPowerOptions},                             // important wake timers only
+        {Option::Veille, 722, {0}, kPowerOptions},                           // the plan before the timer
+        {Option::Veille, 0, {1, 2, true}, kOnBattery},                       // a laptop on battery
+        {Option::Arreter, 0, {1, 0}, nullptr},                               // no battery: its value applies to none
+        {Option::Arreter, 0, {1, 0, false, false, false, false, true}, kOnBattery},  // a battery not ruled out
+        {Option::Arreter, 722, {0, 0, true, true}, kModernStandby},          // modern standby before all
+        // XP: no plan functions; the timer's answer stands. A plan that cannot be read says nothing either.
+        {Option::Arreter, 0, {0, 0, false, false, true}, nullptr},
+        {Option::Veille, 722, {0, 0, false, false, true}, kTimerRefused},
+        {Option::Arreter, 0, {0, 0, false, false, false, true}, nullptr},
     };
+    const std::string waiting[] = {"Arrêt", "Redémarrage", "Mise en veille prolongée"};
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.sentence ? c.sentence : "no sentence") + ", error " + std::to_string(c.wakeError));
         Loaded f;
         Select(f, c.option);
+        Describe(f.system, c.machine);
         f.system.Queue("SetWaitableTimer", {1, {}, {}, {}, c.wakeError});
         f.Arm();
+        // The active plan's sleep subgroup, "Allow wake timers", and the memory of its GUID given back.
+        if (const FakeCall* read = f.system.Find("PowerReadACValueIndex")) {
+            EXPECT_EQ("PowerReadACValueIndex(0x5c0, 238c9fa8-0aad-41ed-83f4-97be242c8f20, "
+                      "bd3b718a-0680-4d9d-8ab2-e1d2b4ac806d, &)", read->Text());
+        }
+        EXPECT_EQ(c.option == Option::Reboot ? 0u : 1u, f.system.OpenHandles()) << "the wake-up's timer alone held";
+        EXPECT_EQ(0u, f.system.strayCloses);
         const std::vector<FakeCall> icon = f.IconCalls();
         ASSERT_EQ(2u, icon.size());
         EXPECT_EQ("Shell_NotifyIconA(0x0, &)", icon[0].Text());
@@ -88,7 +135,10 @@ TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
         const NotifyIconRecord b = icon[1].icon.value_or(NotifyIconRecord{});
         const std::string head = "cbSize=0x1e8 hWnd=0x10044 uID=0x1 uFlags=0x10 uCallbackMessage=0x0 hIcon=0x0 ";
         EXPECT_EQ(head, FakeSystemCalls::IconText(b).substr(0, head.size()));
-        EXPECT_EQ(std::string(c.balloon) + "|Tarveil XP|1|10000",
+        const std::string balloon = waiting[static_cast<int>(c.option)] + " de l'ordinateur à 21:15:00." +
+                                    (c.sentence ? std::string("\n") + c.sentence : "") +
+                                    "\nCliquez sur l'icône pour afficher la fenêtre.";
+        EXPECT_EQ(balloon + "|Tarveil XP|1|10000",
                   std::string(b.szInfo) + "|" + b.szInfoTitle + "|" + std::to_string(b.dwInfoFlags) + "|" +
                       std::to_string(b.uTimeout));
     }
@@ -289,7 +339,9 @@ TEST(Tray, ArmingAgainAfterARestoreAddsIconOneAgain) {
     // and the wake-up already set is moved to the new time on the same timer.
     EXPECT_EQ((std::vector<std::string>{"GetCurrentProcess", "OpenProcessToken", "LookupPrivilegeValueA",
                                         "GetTokenInformation", "CloseHandle", "SetWaitableTimer",
-                                        "Shell_NotifyIconA", "Hide", "TaskVisible(false)", "Shell_NotifyIconA"}),
+                                        "CallNtPowerInformation", "PowerGetActiveScheme", "PowerReadACValueIndex",
+                                        "LocalFree", "Shell_NotifyIconA", "Hide", "TaskVisible(false)",
+                                        "Shell_NotifyIconA"}),
               f.host.Journal());
     EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.IconCalls().at(0).Text());
     EXPECT_EQ(ExpectedAddRecord(), Record(f.IconCalls().at(0)));
