@@ -285,16 +285,15 @@ struct FormFixture {
 
 enum class Option { Arreter, Reboot, Veille };
 
-// One of the three options selected.
+// A click on one of the three options.
 inline void Select(FormFixture& f, Option o) {
     FakeOptionButton* button = o == Option::Arreter ? &f.ChkArreter : o == Option::Reboot ? &f.ChkReboot : &f.ChkVeille;
     button->SetValue(true);
 }
 
-// A click on one: selected, then its handler, as the front end does.
+// The same, its handler told too, as the front end does once it is selected.
 inline void Click(FormFixture& f, Option o) {
     Select(f, o);
-    if (o == Option::Arreter) f.form->ChkArreter_Click();
-    if (o == Option::Reboot) f.form->ChkReboot_Click();
-    if (o == Option::Veille) f.form->ChkVeille_Click();
+    (*f.form.*(o == Option::Arreter ? &Form1::ChkArreter_Click : o == Option::Reboot ? &Form1::ChkReboot_Click
+                                                                                     : &Form1::ChkVeille_Click))();
 }

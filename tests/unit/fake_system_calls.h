@@ -63,11 +63,9 @@ public:
         builtin_["IsPwrHibernateAllowed"].out = 1;
         builtin_["SetThreadExecutionState"].result = 0x80000000;
         builtin_["CreateWaitableTimerW"].out = 0x3C0;
-        // A desktop machine whose plan enables wake timers: its GUID's memory, Enable, no modern standby nor battery.
+        // A plan that enables wake timers (Enable, 1), its GUID in memory of its own.
         builtin_["PowerGetActiveScheme"].out = 0x5C0;
-        builtin_["PowerReadACValueIndex"].out = 1;
-        builtin_["PowerReadDCValueIndex"].out = 1;
-        builtin_["CallNtPowerInformation"].out = 0;  // bit 0 AoAc, bit 1 SystemBatteriesPresent
+        builtin_["PowerReadACValueIndex"].out = builtin_["PowerReadDCValueIndex"].out = 1;
     }
 
     // The next call of `name` does `reply`; several queued replies are used in order.
@@ -126,14 +124,6 @@ public:
     static std::string Bool(bool v) { return v ? "TRUE" : "FALSE"; }
     static std::string Str(const char* s) { return s ? "\"" + std::string(s) + "\"" : "null"; }
     static std::string Ptr(const void* p) { return p ? "&" : "null"; }
-    static std::string Guid(const PowerGuid* g) {
-        if (!g) return "null";
-        const uint8_t* d = g->Data4;
-        char buf[40];
-        std::snprintf(buf, sizeof buf, "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", g->Data1, g->Data2,
-                      g->Data3, d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]);
-        return buf;
-    }
 
     // --- SystemCalls ---
 
@@ -199,15 +189,12 @@ public:
     SystemAnswer CancelWaitableTimer(uint32_t timer) override {
         return End(Begin("CancelWaitableTimer", {Hex(timer)}), 1);
     }
-    // Memory the system allocated (PowerGetActiveScheme) is counted with the handles: LocalFree closes it.
+    // Memory the system allocated (PowerGetActiveScheme) is counted with the handles, and given back the same way.
     SystemAnswer LocalFree(uint32_t memory) override {
         FakeReply r = Begin("LocalFree", {Hex(memory)});
         const auto open = open_.find(memory);
-        if (open == open_.end()) {
-            ++strayCloses;
-        } else {
-            open_.erase(open);
-        }
+        if (open == open_.end()) ++strayCloses;
+        if (open != open_.end()) open_.erase(open);
         return End(r, 1);
     }
     SystemAnswer OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override {
@@ -254,25 +241,22 @@ public:
     SystemAnswer PowerGetActiveScheme(uint32_t* scheme) override {
         FakeReply r = Begin("PowerGetActiveScheme", {Ptr(scheme)});
         const SystemAnswer answer = End(r, 1);
-        if (scheme && answer && r.out) *scheme = Opened(*r.out);
+        if (scheme && answer) *scheme = Opened(r.out.value_or(0));
         return answer;
     }
-    SystemAnswer PowerReadACValueIndex(uint32_t scheme, const PowerGuid* subgroup, const PowerGuid* setting,
+    SystemAnswer PowerReadACValueIndex(uint32_t scheme, const PowerGuid* sub, const PowerGuid* set,
                                        uint32_t* index) override {
-        return ReadIndex("PowerReadACValueIndex", scheme, subgroup, setting, index);
+        return ReadIndex("PowerReadACValueIndex", scheme, sub, set, index);
     }
-    SystemAnswer PowerReadDCValueIndex(uint32_t scheme, const PowerGuid* subgroup, const PowerGuid* setting,
+    SystemAnswer PowerReadDCValueIndex(uint32_t scheme, const PowerGuid* sub, const PowerGuid* set,
                                        uint32_t* index) override {
-        return ReadIndex("PowerReadDCValueIndex", scheme, subgroup, setting, index);
+        return ReadIndex("PowerReadDCValueIndex", scheme, sub, set, index);
     }
-    SystemAnswer CallNtPowerInformation(uint32_t level, PowerCapabilitiesRecord* capabilities,
-                                        uint32_t length) override {
-        FakeReply r = Begin("CallNtPowerInformation", {Hex(level), Ptr(capabilities), Dec(length)});
+    // `out`: bit 0 AoAc, bit 1 SystemBatteriesPresent.
+    SystemAnswer CallNtPowerInformation(uint32_t level, PowerCapabilitiesRecord* caps, uint32_t length) override {
+        FakeReply r = Begin("CallNtPowerInformation", {Hex(level), Ptr(caps), Dec(length)});
         const SystemAnswer answer = End(r, 1);
-        if (capabilities && answer && r.out) {
-            capabilities->AoAc = (*r.out & 1) != 0;
-            capabilities->SystemBatteriesPresent = (*r.out & 2) != 0;
-        }
+        if (caps && answer) *caps = {(r.out.value_or(0) & 1) != 0, (r.out.value_or(0) & 2) != 0};
         return answer;
     }
     SystemAnswer ExitWindowsEx(uint32_t flags, uint32_t reason) override {
@@ -291,11 +275,11 @@ public:
     }
 
 private:
-    SystemAnswer ReadIndex(const char* name, uint32_t scheme, const PowerGuid* subgroup, const PowerGuid* setting,
+    SystemAnswer ReadIndex(const char* name, uint32_t scheme, const PowerGuid* sub, const PowerGuid* set,
                            uint32_t* index) {
-        FakeReply r = Begin(name, {Hex(scheme), Guid(subgroup), Guid(setting), Ptr(index)});
+        FakeReply r = Begin(name, {Hex(scheme), Ptr(sub), Ptr(set), Ptr(index)});
         const SystemAnswer answer = End(r, 1);
-        if (index && answer && r.out) *index = static_cast<uint32_t>(*r.out);
+        if (index && answer) *index = static_cast<uint32_t>(r.out.value_or(0));
         return answer;
     }
     FakeReply Begin(const std::string& name, std::vector<std::string> args) {
