@@ -76,8 +76,9 @@ TARVEIL_SAME(kErrorNotSupported, ERROR_NOT_SUPPORTED)
 // at offset 20, after fifteen BOOLEANs and two throttle bytes.
 TARVEIL_SAME(kSystemPowerCapabilities, SystemPowerCapabilities)
 TARVEIL_SAME(kSystemPowerCapabilitiesSize, sizeof(SYSTEM_POWER_CAPABILITIES))
+constexpr size_t kAoAcOffset = 20;
 TARVEIL_SAME(offsetof(SYSTEM_POWER_CAPABILITIES, FastSystemS4), 17u)
-TARVEIL_SAME(offsetof(SYSTEM_POWER_CAPABILITIES, spare2) + 2, 20u)
+TARVEIL_SAME(offsetof(SYSTEM_POWER_CAPABILITIES, spare2) + 2, kAoAcOffset)
 TARVEIL_SAME(offsetof(SYSTEM_POWER_CAPABILITIES, SystemBatteriesPresent), 30u)
 TARVEIL_SAME(sizeof(GUID), sizeof(PowerGuid))
 // user32 and gdi32
@@ -115,7 +116,7 @@ NOTIFYICONDATAA ToSdk(const NotifyIconRecord& record) {
 
 PowerCapabilitiesRecord FromSdk(const SYSTEM_POWER_CAPABILITIES& sdk) {
     PowerCapabilitiesRecord record;
-    record.AoAc = sdk.spare2[2] != FALSE;
+    record.AoAc = reinterpret_cast<const BYTE*>(&sdk)[kAoAcOffset] != FALSE;
     record.SystemBatteriesPresent = sdk.SystemBatteriesPresent != FALSE;
     return record;
 }

@@ -244,13 +244,11 @@ public:
         if (scheme && answer) *scheme = Opened(r.out.value_or(0));
         return answer;
     }
-    SystemAnswer PowerReadACValueIndex(uint32_t scheme, const PowerGuid* sub, const PowerGuid* set,
-                                       uint32_t* index) override {
-        return ReadIndex("PowerReadACValueIndex", scheme, sub, set, index);
+    SystemAnswer PowerReadACValueIndex(uint32_t scheme, const PowerGuid*, const PowerGuid*, uint32_t* index) override {
+        return ReadIndex("PowerReadACValueIndex", scheme, index);
     }
-    SystemAnswer PowerReadDCValueIndex(uint32_t scheme, const PowerGuid* sub, const PowerGuid* set,
-                                       uint32_t* index) override {
-        return ReadIndex("PowerReadDCValueIndex", scheme, sub, set, index);
+    SystemAnswer PowerReadDCValueIndex(uint32_t scheme, const PowerGuid*, const PowerGuid*, uint32_t* index) override {
+        return ReadIndex("PowerReadDCValueIndex", scheme, index);
     }
     // `out`: bit 0 AoAc, bit 1 SystemBatteriesPresent.
     SystemAnswer CallNtPowerInformation(uint32_t level, PowerCapabilitiesRecord* caps, uint32_t length) override {
@@ -275,9 +273,8 @@ public:
     }
 
 private:
-    SystemAnswer ReadIndex(const char* name, uint32_t scheme, const PowerGuid* sub, const PowerGuid* set,
-                           uint32_t* index) {
-        FakeReply r = Begin(name, {Hex(scheme), Ptr(sub), Ptr(set), Ptr(index)});
+    SystemAnswer ReadIndex(const char* name, uint32_t scheme, uint32_t* index) {
+        FakeReply r = Begin(name, {Hex(scheme), Ptr(index)});
         const SystemAnswer answer = End(r, 1);
         if (index && answer) *index = static_cast<uint32_t>(r.out.value_or(0));
         return answer;

@@ -52,10 +52,6 @@ struct Loaded : FormFixture {
     }
 };
 
-}  // namespace
-
-namespace {
-
 // The machine as Windows describes it: "ac0", "dc2" the plan's "Allow wake timers" on mains and on battery (0 Disable,
 // 2 important only, 1 Enable unless said), "battery", "aoac" (modern standby), "xp" (no plan functions), "unread"
 // (the plan's value unreadable), "nocaps" (no capabilities).
@@ -97,7 +93,6 @@ TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
         {Option::Veille, 0, "ac2", kPowerOptions},
         {Option::Veille, 722, "ac0", kPowerOptions},  // Windows takes the timer and applies the plan only at sleep
         {Option::Veille, 0, "dc2 battery", kOnBattery},
-        {Option::Arreter, 0, "dc0", nullptr},
         {Option::Arreter, 0, "dc0 nocaps", kOnBattery},
         {Option::Arreter, 722, "ac0 aoac", kModernStandby},
         {Option::Arreter, 0, "ac0 xp", nullptr},

@@ -554,10 +554,6 @@ TEST(SdkRecords, EachRecordMapsToItsSdkStructure) {
     enabled.Privileges[0] = {0xA1B2C3D4E5F60718ull, kSePrivilegeEnabled};
     tooMany.PrivilegeCount = 3;
 
-    SYSTEM_POWER_CAPABILITIES capabilities = {};
-    reinterpret_cast<BYTE*>(&capabilities)[20] = TRUE;  // AoAc, in Windows 8's SDK
-    capabilities.SystemBatteriesPresent = TRUE;
-    const PowerCapabilitiesRecord power = FromSdk(capabilities);
     const GUID plan[] = {ToSdk(kGuidSleepSubgroup), ToSdk(kGuidAllowRtcWake)};
     const GUID sdkPlan[] = {GUID_SLEEP_SUBGROUP, GUID_ALLOW_RTC_WAKE};
 
@@ -592,8 +588,6 @@ TEST(SdkRecords, EachRecordMapsToItsSdkStructure) {
         {"a count beyond the record's room is refused", SdkBytes(tooMany), "refused"},
         {"privileges read back: each LUID whole, a high half with its top bit set included", read,
          "2 1300000007000000/2 ffffffff00000080/4"},
-        {"power capabilities read back: modern standby, a battery",
-         std::to_string(power.AoAc) + std::to_string(power.SystemBatteriesPresent), "11"},
         {"the plan's sleep subgroup and wake timers setting", HexBytes(plan, sizeof plan),
          HexBytes(sdkPlan, sizeof sdkPlan)},
     };
