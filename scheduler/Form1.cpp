@@ -42,6 +42,11 @@ void Form1::Form_MouseUp(int16_t /*Button*/, int16_t /*Shift*/, float /*X*/, flo
     MakeTranslucent(host_, system_, &white);
 }
 
+void Form1::Form_LostCapture() {
+    // The drag alone ends, without the new backdrop a release takes: that would show again a window that is hiding.
+    Drag.MouseUp();
+}
+
 void Form1::SysCroix_Click() {
     host_.Unload();
 }

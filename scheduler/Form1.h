@@ -58,6 +58,9 @@ public:
     void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
     void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
     void Form_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
+    // A press on the surface that no release will end: another window took the capture, or the window hid into
+    // the notification area.
+    void Form_LostCapture();
     // Returns the Cancel flag: never set, every close goes ahead.
     bool Form_QueryUnload(UnloadMode mode);
     void Timer1_Timer();

@@ -3,13 +3,23 @@
 
 #include "resources/version.h"
 
-void TrayIcon::SendToTray() {
+bool TrayIcon::PlaceIcon() {
     FillTrayRecordForAdd(IconeTray, host_.WindowHandle(), host_.IconHandle());
-    if (!system_.Shell_NotifyIconA(kNimAdd, &IconeTray)) {
-        host_.ShowMessage(
-            "L'icône n'a pas pu être placée dans la zone de notification : la fenêtre reste affichée.\n"
-            "L'heure programmée reste valable.",
-            TARVEIL_TITLE, kMbOk | kMbIconWarning);
+    // The shell refuses to add an icon it already has (one it kept through a "TaskbarCreated", or one whose removal
+    // it refused): that one is given the record again instead.
+    return system_.Shell_NotifyIconA(kNimAdd, &IconeTray) || system_.Shell_NotifyIconA(kNimModify, &IconeTray);
+}
+
+void TrayIcon::SayIconRefused() {
+    host_.ShowMessage(
+        "L'icône n'a pas pu être placée dans la zone de notification : la fenêtre reste affichée.\n"
+        "L'heure programmée reste valable.",
+        TARVEIL_TITLE, kMbOk | kMbIconWarning);
+}
+
+void TrayIcon::SendToTray() {
+    if (!PlaceIcon()) {
+        SayIconRefused();
         return;
     }
     inTray_ = true;
@@ -31,7 +41,7 @@ void TrayIcon::RestoreFromTray() {
 
 void TrayIcon::DecodeCallback(float X) {
     TrayMessage = DecodeTrayMessage(X, host_.TwipsPerPixelX());
-    if (TrayBusy) return;
+    if (TrayBusy || !inTray_ || host_.Visible()) return;
     TrayBusy = kTrue;
     if (TrayMessage == kWmLButtonDown) RestoreFromTray();
     // The release, as every notification-area program opens its menu; the menu's own loop notes what comes meanwhile.
@@ -66,11 +76,9 @@ void TrayIcon::ShowBalloon(const char* textUtf8) {
 }
 
 void TrayIcon::ShellRestarted() {
-    if (!inTray_) return;
-    FillTrayRecordForAdd(IconeTray, host_.WindowHandle(), host_.IconHandle());
-    if (!system_.Shell_NotifyIconA(kNimAdd, &IconeTray)) {
-        // The new shell would not take the icon: show the window rather than leave it unreachable.
-        inTray_ = false;
-        host_.Show();
-    }
+    if (!inTray_ || PlaceIcon()) return;
+    // The new shell would not take the icon: show the window rather than leave it unreachable.
+    inTray_ = false;
+    host_.Show();
+    SayIconRefused();
 }

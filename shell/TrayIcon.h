@@ -21,14 +21,18 @@ public:
     // Removes the icon and shows the window; harmless when the icon is gone and the window shown.
     void RestoreFromTray();
     // The icon's callbacks arrive as mouse moves of the window whose x carries the mouse message; a press of
-    // the left button on the icon brings the window back, and a release of the right one opens its menu.
+    // the left button on the icon brings the window back, and a release of the right one opens its menu. Every
+    // move is decoded, and acts only while the icon is in the notification area and the window hidden behind it:
+    // a real move's x is a place on the screen.
     void DecodeCallback(float X);
     // What the program waits to do ("Arrêt de l'ordinateur à 22:30:00."), UTF-8: the icon's menu opens with it.
     void SetWaitingText(const char* textUtf8);
     // A balloon on the icon, under the program's title: once at each arming, to say what will happen and how to get
     // the window back. A shell that shows none (notifications off) changes nothing else.
     void ShowBalloon(const char* textUtf8);
-    // The shell started again ("TaskbarCreated"): every icon vanished with the old one.
+    // "TaskbarCreated": the shell started again, and every icon vanished with the old one; or the shell kept them
+    // all (a change of display scale, of monitors, a remote-desktop connection). The icon is put back either way;
+    // one the shell will not take brings the window back, and says so.
     void ShellRestarted();
 
     // True while the icon the program added is in the notification area.
@@ -41,6 +45,9 @@ public:
     int16_t TrayBusy = kFalse;
 
 private:
+    // Adds the icon, or sets it anew where the shell still has it; false when it is in neither way.
+    bool PlaceIcon();
+    void SayIconRefused();
     void OpenMenu();
 
     FormHost& host_;

@@ -43,6 +43,9 @@
     X("user32.dll", GetDesktopWindow, HWND(WINAPI*)(), "")                                                          \
     X("user32.dll", GetDC, HDC(WINAPI*)(HWND), "")                                                                  \
     X("user32.dll", ReleaseDC, int(WINAPI*)(HWND, HDC), "")                                                         \
+    X("user32.dll", ChangeWindowMessageFilter, BOOL(WINAPI*)(UINT, DWORD), "Windows Vista")                         \
+    X("user32.dll", ChangeWindowMessageFilterEx,                                                                    \
+      BOOL(WINAPI*)(HWND, UINT, DWORD, struct tagCHANGEFILTERSTRUCT*), "Windows 7")                                  \
     X("gdi32.dll", BitBlt, BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, DWORD), "")                        \
     X("uxtheme.dll", SetWindowTheme, HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR), "")                                  \
     X("dwmapi.dll", DwmFlush, HRESULT(WINAPI*)(), "Windows Vista")                                                  \

@@ -35,6 +35,20 @@ int16_t ButtonsHeld(WPARAM buttons) {
     return held;
 }
 
+// From Vista on, a program started as administrator (or by a task with the highest privileges) gets no registered
+// message from a program of lower integrity, the shell among them, unless it lets that message through: a restarted
+// shell's "TaskbarCreated" would never come, and the icon would not be put back. Windows 7 lets it through to one
+// window, Vista to the whole process; XP has no such filter and neither function.
+void LetTaskbarCreatedThrough(HWND hwnd, UINT message) {
+    constexpr DWORD kMsgfltAllow = 1;  // MSGFLT_ALLOW
+    constexpr DWORD kMsgfltAdd = 1;    // MSGFLT_ADD
+    if (message == 0 ||
+        CallBound<kChangeWindowMessageFilterEx>(SystemFunctions(), FALSE, hwnd, message, kMsgfltAllow, nullptr).value)
+        return;
+    // Nothing more can be done where this is refused too: the icon then waits for the shell it was given to.
+    (void)CallBound<kChangeWindowMessageFilter>(SystemFunctions(), FALSE, message, kMsgfltAdd);
+}
+
 }  // namespace
 
 Win32Form::Win32Form()
@@ -112,6 +126,7 @@ bool Win32Form::Create(HINSTANCE instance) {
     controls_.Activer.handOff = &keyboard_;
     controls_.cmdCancel.handOff = &keyboard_;
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    LetTaskbarCreatedThrough(hwnd_, taskbarCreated_);
 
     timer_.hwnd = hwnd_;
     restartTimer_.hwnd = hwnd_;
@@ -148,16 +163,16 @@ LRESULT Win32Form::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMECHANGE: form_.SystemClockChanged(); return 0;  // the clock set, or the zone changed
     case WM_SHOWWINDOW: return OnShowWindow(msg, wParam, lParam);
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: return OnButtonDown(kLeftButton, lParam);
+    case WM_LBUTTONDBLCLK: return OnMouse(MouseInput::Press, kLeftButton, wParam, lParam);
     case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK: return OnButtonDown(kRightButton, lParam);
+    case WM_RBUTTONDBLCLK: return OnMouse(MouseInput::Press, kRightButton, wParam, lParam);
     case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK: return OnButtonDown(kMiddleButton, lParam);
-    case WM_MOUSEMOVE: return OnMouseMove(wParam, lParam);
-    case WM_LBUTTONUP: return OnButtonUp(kLeftButton, wParam, lParam);
-    case WM_RBUTTONUP: return OnButtonUp(kRightButton, wParam, lParam);
-    case WM_MBUTTONUP: return OnButtonUp(kMiddleButton, wParam, lParam);
-    case WM_CAPTURECHANGED: return OnCaptureChanged(reinterpret_cast<HWND>(lParam));
+    case WM_MBUTTONDBLCLK: return OnMouse(MouseInput::Press, kMiddleButton, wParam, lParam);
+    case WM_MOUSEMOVE: return OnMouse(MouseInput::Move, 0, wParam, lParam);
+    case WM_LBUTTONUP: return OnMouse(MouseInput::Release, kLeftButton, wParam, lParam);
+    case WM_RBUTTONUP: return OnMouse(MouseInput::Release, kRightButton, wParam, lParam);
+    case WM_MBUTTONUP: return OnMouse(MouseInput::Release, kMiddleButton, wParam, lParam);
+    case WM_CAPTURECHANGED: return OnMouse(MouseInput::CaptureLost, 0, 0, lParam);
     case WM_ACTIVATE: return OnActivate(LOWORD(wParam) != WA_INACTIVE);
     case WM_SETFOCUS: return OnSetFocus();
     case WM_SYSCOMMAND: return OnSysCommand(msg, wParam, lParam);
@@ -253,70 +268,36 @@ LRESULT Win32Form::OnShowWindow(UINT msg, WPARAM shown, LPARAM status) {
     return DefWindowProcW(hwnd_, msg, shown, status);
 }
 
-LRESULT Win32Form::OnButtonDown(int16_t button, LPARAM position) {
+LRESULT Win32Form::OnMouse(MouseInput input, int16_t button, WPARAM buttons, LPARAM position) {
     const int x = GET_X_LPARAM(position), y = GET_Y_LPARAM(position);
-    if (pressedLabel_ != nullptr) return 0;
-    if (!surfacePressed_) {
-        if (DrawnLabel* label = drawn_.LabelAt(x, y)) {
-            // Labels take their own mouse input: only the release decides whether it was a click.
-            if (button == kLeftButton) {
-                pressedLabel_ = label;
-                SetCapture(hwnd_);
-            }
-            return 0;
-        }
+    MouseMessage message = {input, button, ButtonsHeld(buttons), nullptr, form_.Tray.InTray(),
+                            IsWindowVisible(hwnd_) != FALSE, false};
+    if (input == MouseInput::CaptureLost) {
+        message.captureToSelf = reinterpret_cast<HWND>(position) == hwnd_;
+    } else {
+        message.label = drawn_.LabelAt(x, y);
     }
-    surfacePressed_ = true;
-    SetCapture(hwnd_);
-    form_.Form_MouseDown(button, KeyShift(), surface_.scale.TwipsX(x), surface_.scale.TwipsY(y));
+    Follow(RouteMouse(message, mouse_), button, message.held, x, y);
     return 0;
 }
 
-LRESULT Win32Form::OnMouseMove(WPARAM buttons, LPARAM position) {
-    const int x = GET_X_LPARAM(position), y = GET_Y_LPARAM(position);
-    // Hidden, the window is under no pointer, and Hide ended any press on a label: a move then is the icon's
-    // callback, whose x carries the mouse message, and it reaches the window object wherever that x falls. The
-    // labels' share of real moves must not take it: from about 205 DPI on, x = 0x201 px and y = 0 lie on the drawn
-    // glyphs (SysCroix at 210 DPI, SysReduc at 216).
-    if (IsWindowVisible(hwnd_)) {
-        if (pressedLabel_ != nullptr) return 0;
-        if (!surfacePressed_ && drawn_.LabelAt(x, y) != nullptr) return 0;
+void Win32Form::Follow(const MouseRoute& route, int16_t button, int16_t held, int x, int y) {
+    if (route.setCapture) SetCapture(hwnd_);
+    // Its WM_CAPTURECHANGED comes back through the rule, which has already ended the press.
+    if (route.releaseCapture && GetCapture() == hwnd_) ReleaseCapture();
+    const float X = surface_.scale.TwipsX(x), Y = surface_.scale.TwipsY(y);
+    switch (route.target) {
+    case MouseTarget::None: break;
+    case MouseTarget::IconCallback:
+    case MouseTarget::FormMove: form_.Form_MouseMove(held, KeyShift(), X, Y); break;
+    case MouseTarget::FormDown: form_.Form_MouseDown(button, KeyShift(), X, Y); break;
+    case MouseTarget::FormUp: form_.Form_MouseUp(button, KeyShift(), X, Y); break;
+    case MouseTarget::LabelClick:
+        if (route.label == &drawn_.SysReduc) form_.SysReduc_Click();
+        if (route.label == &drawn_.SysCroix) form_.SysCroix_Click();
+        break;
+    case MouseTarget::PressEnded: form_.Form_LostCapture(); break;
     }
-    form_.Form_MouseMove(ButtonsHeld(buttons), KeyShift(), surface_.scale.TwipsX(x), surface_.scale.TwipsY(y));
-    return 0;
-}
-
-LRESULT Win32Form::OnButtonUp(int16_t button, WPARAM buttons, LPARAM position) {
-    const int x = GET_X_LPARAM(position), y = GET_Y_LPARAM(position);
-    if (pressedLabel_ != nullptr) {
-        if (button != kLeftButton) return 0;
-        DrawnLabel* label = pressedLabel_;
-        pressedLabel_ = nullptr;
-        ReleaseCapture();
-        if (!label->Contains(x, y)) return 0;
-        if (label == &drawn_.SysReduc) form_.SysReduc_Click();
-        if (label == &drawn_.SysCroix) form_.SysCroix_Click();
-        return 0;
-    }
-    if (!surfacePressed_) return 0;
-    if ((buttons & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0) {
-        surfacePressed_ = false;
-        ReleaseCapture();
-    }
-    form_.Form_MouseUp(button, KeyShift(), surface_.scale.TwipsX(x), surface_.scale.TwipsY(y));
-    return 0;
-}
-
-LRESULT Win32Form::OnCaptureChanged(HWND gaining) {
-    pressedLabel_ = nullptr;
-    // Taken by another window (a menu, a drag-and-drop, the system's own) while a press on the surface was held: no
-    // release will come to end it. The drag ends here, or the icon's callbacks, which arrive as moves with the left
-    // button held, would go on dragging the window while it waits hidden.
-    if (surfacePressed_ && gaining != hwnd_) {
-        surfacePressed_ = false;
-        form_.Drag.MouseUp();
-    }
-    return 0;
 }
 
 LRESULT Win32Form::OnActivate(bool active) {

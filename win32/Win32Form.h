@@ -11,6 +11,7 @@
 #include "win32/Win32Clock.h"
 #include "win32/WindowedControls.h"
 #include "win32/Win32Keyboard.h"
+#include "win32/MouseRules.h"
 #include "win32/Win32Timer.h"
 #include "win32/Win32SystemCalls.h"
 #include "scheduler/Form1.h"
@@ -77,10 +78,9 @@ private:
     LRESULT OnTimer(UINT_PTR id);
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM data);
     LRESULT OnShowWindow(UINT msg, WPARAM shown, LPARAM status);
-    LRESULT OnButtonDown(int16_t button, LPARAM position);
-    LRESULT OnMouseMove(WPARAM buttons, LPARAM position);
-    LRESULT OnButtonUp(int16_t button, WPARAM buttons, LPARAM position);
-    LRESULT OnCaptureChanged(HWND gaining);
+    LRESULT OnMouse(MouseInput input, int16_t button, WPARAM buttons, LPARAM position);
+    // Carries out what the mouse rule decided: the capture first, then the message's target.
+    void Follow(const MouseRoute& route, int16_t button, int16_t held, int x, int y);
     LRESULT OnActivate(bool active);
     LRESULT OnSetFocus();
     LRESULT OnSysCommand(UINT msg, WPARAM command, LPARAM position);
@@ -116,12 +116,8 @@ private:
     Win32Clock clock_;
     Win32SystemCalls system_;
 
-    // Mouse routing: a left press on a label belongs to that label until the release (or until the window hides);
-    // any other press on the surface belongs to the window's own mouse events until every button is up or another
-    // window takes the capture. While the window is hidden every move is the icon's callback and goes to the window
-    // object, wherever its x falls.
-    DrawnLabel* pressedLabel_ = nullptr;
-    bool surfacePressed_ = false;
+    // The presses the mouse rule (win32/MouseRules.h) follows, shared with Hide, which ends them.
+    MouseState mouse_;
 
     // Built last, on the parts above.
     Form1 form_;

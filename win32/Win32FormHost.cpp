@@ -2,6 +2,8 @@
 // and the few services the object asks of the system.
 #include "win32/Win32Form.h"
 
+#include <algorithm>
+
 #include "win32/BoundFunctions.h"
 #include "win32/WideText.h"
 
@@ -97,20 +99,38 @@ void WaitForTheNextComposedFrame() {
     (void)CallBound<kDwmFlush>(SystemFunctions(), E_NOTIMPL);
 }
 
+// A window that no monitor shows any more (its monitor removed, a laptop undocked) would come back out of reach,
+// with no caption or taskbar button to bring it back by: it moves into the work area of the nearest monitor. One
+// that a monitor shows, even in part, stays exactly where it is. A minimised window's rectangle is its icon's: it is
+// looked at once restored.
+void KeepOnAMonitor(HWND hwnd) {
+    RECT r;
+    if (IsIconic(hwnd) || !GetWindowRect(hwnd, &r) || MonitorFromRect(&r, MONITOR_DEFAULTTONULL) != nullptr) return;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    const RECT& work = monitor.rcWork;
+    // Its top-left corner stays inside when the window is larger than the work area.
+    const LONG x = std::max(work.left, std::min(r.left, work.right - (r.right - r.left)));
+    const LONG y = std::max(work.top, std::min(r.top, work.bottom - (r.bottom - r.top)));
+    SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 void Win32Form::Hide() {
     EndMouseTracking(hwnd_);
-    // A press held on a drawn label (Enter pressed on "OK" meanwhile) can no longer be a click on it: its release
-    // would land on a hidden glyph, and the close glyph's would end the program.
-    if (pressedLabel_ != nullptr) {
-        pressedLabel_ = nullptr;
-        if (GetCapture() == hwnd_) ReleaseCapture();
-    }
+    // A press held as the window hides (Enter pressed on "OK" meanwhile) ends as the mouse rule says.
+    const MouseMessage hiding = {MouseInput::Hiding, 0, 0, nullptr, form_.Tray.InTray(), true, false};
+    Follow(RouteMouse(hiding, mouse_), 0, 0, 0, 0);
     ShowWindow(hwnd_, SW_HIDE);
 }
 
 void Win32Form::Show() {
+    // A menu of the program still open (the icon's, the entry box's) would lie over the window and take the first
+    // click, which the countdown wants for "ANNULER !". Its loop ends once this message's handler returns.
+    if (inFront_ || !IsWindowVisible(hwnd_)) EndMenu();
+    KeepOnAMonitor(hwnd_);
     // SW_SHOW leaves a minimised window minimised: one minimised from outside (the taskbar, another program)
     // is restored instead.
     const bool iconic = IsIconic(hwnd_) != FALSE;
@@ -125,6 +145,7 @@ void Win32Form::Show() {
         // when the user's last input went to this program or the shell handed it over.
         if (wasHidden) SetForegroundWindow(hwnd_);
     }
+    if (iconic) KeepOnAMonitor(hwnd_);
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 

@@ -126,7 +126,7 @@ inline std::string TimeTextProperty(const uint8_t* data, size_t size) {
 // --- The icon's callbacks -----------------------------------------------------------------------------------------
 
 // Events: arming, mouse presses and moves (the icon's callbacks among them), a new shell, the decoder's busy flag.
-// A restore is one icon removal plus one Show, and only a move decoding to 513 while not busy makes one.
+// A restore is one icon removal plus one Show, made only by the icon's callback (icon in, hidden) of 513 when not busy.
 inline std::string TrayProperty(const uint8_t* data, size_t size) {
     Bytes in(data, size);
     static const float kTpp[] = {15.0f, 12.0f, 10.0f, 7.5f, 9.6f, 1.0f};
@@ -153,7 +153,7 @@ inline std::string TrayProperty(const uint8_t* data, size_t size) {
         } else if (kind == 1) {
             // A refusal is scripted only when the icon will be asked for, or it would fall on a later call.
             const bool refused = in.U8() & 1;
-            if (refused && wasInTray) f.system.FailNext("Shell_NotifyIconA");
+            if (refused && wasInTray) f.system.FailNext("Shell_NotifyIconA", 2);
             f.form->Shell_TaskbarCreated();
             const size_t adds = CountCalls(f.system, calls, "Shell_NotifyIconA(0x0, &)");
             if (adds != (wasInTray ? 1u : 0u)) return "a new shell re-added the icon a wrong number of times";
@@ -180,7 +180,7 @@ inline std::string TrayProperty(const uint8_t* data, size_t size) {
             }
             const float y = (how & 1) ? in.F32() : 0.0f;
             const int64_t message = OracleTrayMessage(x, f.host.tppX);
-            restoresExpected = (!wasBusy && message == kWmLButtonDown) ? 1 : 0;
+            restoresExpected = (!wasBusy && wasInTray && !wasVisible && message == kWmLButtonDown) ? 1 : 0;
             mayDrag = button == kLeftButton && f.form->Drag.Deplacement;
             f.form->Form_MouseMove(button, 0, x, y);
             if (f.form->Tray.TrayMessage != message) return "TrayMessage " + std::to_string(f.form->Tray.TrayMessage) +

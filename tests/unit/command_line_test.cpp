@@ -195,8 +195,8 @@ TEST(CommandLine, ArmingMakesTheCallsOfAClickOnTheOptionTypingAndOk) {
         for (bool iconRefused : {false, true}) {
             Shown byHand, fromLine;
             if (iconRefused) {
-                byHand.system.FailNext("Shell_NotifyIconA");
-                fromLine.system.FailNext("Shell_NotifyIconA");
+                byHand.system.FailNext("Shell_NotifyIconA", 2);
+                fromLine.system.FailNext("Shell_NotifyIconA", 2);
             }
             if (c.clicked != nullptr) (byHand.*c.clicked).SetValue(true);
             byHand.TxTChoix.text = "21:15:00";

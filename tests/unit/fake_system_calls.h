@@ -72,8 +72,8 @@ public:
     void Queue(const std::string& name, FakeReply reply) { queued_[name].push_back(std::move(reply)); }
     // Every call of `name` does `reply` where a queued reply leaves a field unset.
     void SetDefault(const std::string& name, FakeReply reply) { defaults_[name] = std::move(reply); }
-    // Shorthand: the next call of `name` returns FALSE / 0.
-    void FailNext(const std::string& name) { Queue(name, FakeReply{0, {}, {}, {}, {}}); }
+    // Shorthand: the next call (or `n` calls) of `name` returns FALSE / 0.
+    void FailNext(const std::string& name, int n = 1) { while (n-- > 0) Queue(name, FakeReply{0, {}, {}, {}, {}}); }
 
     std::vector<std::string> Names() const {
         std::vector<std::string> names;

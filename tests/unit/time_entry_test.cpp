@@ -306,7 +306,7 @@ TEST(TimeEntry, TheMachineIsKeptAwakeFromOkToWhateverEndsTheArming) {
         const char* wake = nullptr;
     } rows[] = {
         {"OK", ok, {"0x80000001"}},
-        {"OK, the icon refused", [&](FormFixture& f) { f.system.FailNext("Shell_NotifyIconA"); ok(f); }, {"0x80000001"}},
+        {"OK, the icon refused", [&](FormFixture& f) { f.system.FailNext("Shell_NotifyIconA", 2); ok(f); }, {"0x80000001"}},
         {"OK twice", [&](FormFixture& f) { ok(f); ok(f); }, {"0x80000001"}},
         {"OK, the icon clicked: the window back, still armed",
          [&](FormFixture& f) { ok(f); f.form->Form_MouseMove(0, 0, 513 * f.host.tppX, 0); }, {"0x80000001"}},

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fake_form.h"
+#include "win32/MouseRules.h"
 
 namespace {
 
@@ -167,7 +168,7 @@ TEST(TrayRecord, DeleteAfterAnAddHandsBackTheAddRecord) {
 
 TEST(Tray, AddRefusedKeepsTheWindowShownAndTellsTheUser) {
     Loaded f;
-    f.system.FailNext("Shell_NotifyIconA");
+    f.system.FailNext("Shell_NotifyIconA", 2);  // the add, and the modify tried where it fails
     f.Arm();
     EXPECT_TRUE(f.host.visible);
     EXPECT_TRUE(f.host.taskVisible);
@@ -293,6 +294,45 @@ TEST(Tray, CallbackPixelsAreRoundedHalfToEven) {
     }
 }
 
+// The window's mouse rule, then the window object: a move to x px, shown or waiting behind the icon, at 96, 216 and
+// 240 DPI; and a press, on the close glyph or the surface, that the hide or another window's capture ends.
+TEST(Tray, OnlyTheIconsCallbacksActAndNoPressHeldThroughTheHideTakesThem) {
+    enum Before { Nothing, GlyphHeld, SurfaceHeld, CaptureTaken };
+    const std::vector<std::string> restores{"Shell_NotifyIconA", "Show"}, menu{"ShowTrayMenu"};
+    struct Case { bool hidden; int x; Before before; std::vector<std::string> journal; } cases[] = {
+        {false, 513, Nothing, {}}, {false, 517, Nothing, {}}, {true, 513, Nothing, restores}, {true, 517, Nothing, menu},
+        {true, 513, GlyphHeld, restores},    // its release on the hidden glyph is no click (the close glyph's ends all)
+        {true, 513, SurfaceHeld, restores},  // the drag is over: the callback, read as the left button, moves nothing
+        {false, 513, CaptureTaken, {}},      // the drag is over: a move with the left button held moves nothing
+    };
+    for (const Case& c : cases) {
+        for (float tpp : {15.0f, 1440.0f / 216, 6.0f}) {
+            SCOPED_TRACE(std::to_string(c.x) + " px at " + std::to_string(tpp) + ", case " + std::to_string(c.before));
+            Loaded f;
+            f.host.tppX = tpp;
+            MouseState state;
+            const int glyph = 0;
+            auto send = [&](MouseInput input, const void* on) {
+                const MouseRoute r = RouteMouse({input, 1, 0, on, f.form->Tray.InTray(), f.host.visible, false}, state);
+                if (r.target == MouseTarget::FormDown) f.form->Form_MouseDown(kLeftButton, 0, 75, 75);
+                if (r.target == MouseTarget::PressEnded) f.form->Form_LostCapture();
+                if (r.target == MouseTarget::LabelClick) f.form->SysCroix_Click();
+                return r.target;
+            };
+            if (c.before != Nothing) send(MouseInput::Press, c.before == GlyphHeld ? &glyph : nullptr);
+            if (c.before == CaptureTaken) send(MouseInput::CaptureLost, nullptr);
+            if (c.hidden) f.Arm();
+            if (c.hidden) send(MouseInput::Hiding, nullptr);
+            f.Forget();
+            if (c.before == GlyphHeld) send(MouseInput::Release, &glyph);
+            EXPECT_EQ(c.hidden ? MouseTarget::IconCallback : MouseTarget::FormMove, send(MouseInput::Move, nullptr));
+            f.form->Form_MouseMove(kLeftButton, 0, static_cast<float>(c.x) * tpp, 0);
+            EXPECT_EQ(c.x, f.form->Tray.TrayMessage);
+            EXPECT_EQ(c.journal, f.host.Journal());
+        }
+    }
+}
+
 TEST(Tray, ACallbackWithTheLeftButtonFlagStillRestoresWithoutMovingTheWindow) {
     // The icon's id (1) arrives where held buttons are read: it looks like the left button.
     Loaded f;
@@ -343,6 +383,9 @@ TEST(Tray, ANewShellGetsTheIconBackOnlyWhileInTheTray) {
     ASSERT_EQ(1u, f.system.calls.size());
     EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.system.calls[0].Text());
     EXPECT_EQ(ExpectedAddRecord(), Record(f.system.calls[0]));
+    f.system.FailNext("Shell_NotifyIconA");  // the icon kept through a change of scale: the add refused, set anew
+    f.form->Shell_TaskbarCreated();
+    EXPECT_EQ("Shell_NotifyIconA(0x1, &)", f.system.calls.at(2).Text());
     EXPECT_TRUE(f.host.log.empty());  // still hidden, still off the task list
     EXPECT_TRUE(f.form->Tray.InTray());
 
@@ -357,10 +400,11 @@ TEST(Tray, ANewShellThatRefusesTheIconBringsTheWindowBack) {
     Loaded f;
     f.Arm();
     f.Forget();
-    f.system.FailNext("Shell_NotifyIconA");
+    f.system.FailNext("Shell_NotifyIconA", 2);
     f.form->Shell_TaskbarCreated();
     EXPECT_TRUE(f.host.visible);
     EXPECT_FALSE(f.form->Tray.InTray());
+    EXPECT_EQ(1u, f.host.messages.size());
     f.Forget();
     f.form->Shell_TaskbarCreated();
     EXPECT_TRUE(f.system.calls.empty());

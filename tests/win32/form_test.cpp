@@ -364,7 +364,7 @@ TEST_F(WindowTest, TheIconsCallbacksReachTheWindowObjectAtLargeScalesAndNoHeldPr
             GetWindowRect(hwnd_, &before);
             SendMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(press.x, press.y));
             if (press.x == 5) SetCapture(other);
-            window_.Hide();
+            window_.Form().Tray.SendToTray();
             SendMessageW(hwnd_, WM_LBUTTONUP, 0, MAKELPARAM(press.x, press.y));
             SendMessageW(hwnd_, WM_MOUSEMOVE, 1, WM_MOUSEMOVE);
             ASSERT_TRUE(IsWindow(hwnd_)) << dpi;

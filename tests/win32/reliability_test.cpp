@@ -69,7 +69,7 @@ int WINAPI RecordMessageBox(HWND, LPCWSTR text, LPCWSTR title, UINT style) {
 BOOL WINAPI RecordNotifyIcon(DWORD message, void*) {
     g_seen.iconMessages.push_back(message);
     const bool refuse = g_seen.iconRefused || (g_seen.iconRefusedAfterFirst && g_seen.iconMessages.size() > 1);
-    if (refuse && message == NIM_ADD) {
+    if (refuse && message != NIM_DELETE) {
         SetLastError(ERROR_TIMEOUT);
         return FALSE;
     }
@@ -183,7 +183,7 @@ TEST_F(FaultTest, IconRefusedKeepsTheWindowShownAndSaysSo) {
     SetWindowTextW(entry_, TimeText(3600).c_str());
     PressOk();
     EXPECT_TRUE(IsWindowVisible(hwnd_));
-    EXPECT_EQ(std::vector<DWORD>{NIM_ADD}, g_seen.iconMessages);
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY}), g_seen.iconMessages);
     ASSERT_EQ(1u, g_seen.boxTexts.size());
     EXPECT_EQ(L"L'icône n'a pas pu être placée dans la zone de notification : la fenêtre reste affichée.\n"
               L"L'heure programmée reste valable.",
@@ -223,11 +223,12 @@ TEST_F(FaultTest, ANewShellGetsTheIconBackAndOneThatRefusesItBringsTheWindowBack
 
     g_seen.iconRefusedAfterFirst = true;
     SendMessageW(hwnd_, taskbarCreated, 0, 0);
-    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_ADD}), g_seen.iconMessages);
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_ADD, NIM_MODIFY}), g_seen.iconMessages);
     EXPECT_TRUE(IsWindowVisible(hwnd_));
+    EXPECT_EQ(1u, g_seen.boxTexts.size());
     // Shown again, nothing more to re-add on the next broadcast.
     SendMessageW(hwnd_, taskbarCreated, 0, 0);
-    EXPECT_EQ(4u, g_seen.iconMessages.size());
+    EXPECT_EQ(5u, g_seen.iconMessages.size());
     EXPECT_TRUE(ClockRuns());
 }
 
