@@ -1,40 +1,45 @@
 #!/usr/bin/env bash
-# bench/run.sh — measures the release exe against a minimal Win32 program of the same build (bench/baseline.cpp)
-# under Wine and Xvfb: size, start-up, idle CPU and wake-ups, peak memory, countdown timing; writes the figures
-# into docs/performance.md between its "bench:begin" and "bench:end" marks. A second reference, the same minimal
-# program with Tarveil XP's manifest (common controls 6), shows what that part of the cost is.
+# bench/run.sh — measures the release exe against two reference programs built the same way, in one run under Wine
+# and Xvfb: the floor (bench/floor.cpp: the waiting job at its least) and the bare window (bench/bare.cpp). Size,
+# start-up, idle CPU, wake-ups, calls and allocations, memory and modules, countdown timing; writes the figures
+# into docs/performance.md between its "bench:begin" and "bench:end" marks.
 #
 #   bash bench/run.sh            (or: make bench)
 #
-# Settings from the environment: BENCH_STARTUP_RUNS (12), BENCH_IDLE_S (60), BENCH_TRACE_S (20),
-# BENCH_COUNTDOWNS (12), BENCH_NO_BUILD=1 (measure the exe as it is), BENCH_DOC (where the figures go).
+# Settings from the environment: BENCH_STARTUP_RUNS (15), BENCH_IDLE_S (60), BENCH_TRACE_S (20),
+# BENCH_COUNTDOWNS (12), BENCH_NO_BUILD=1 (measure the release exe as it is), BENCH_DOC (where the figures go).
 # Needs: cmake, i686-w64-mingw32-g++-win32, gcc and libx11-dev (for bench/xwatch.c), wine, Xvfb, xdotool; it
 # starts with scripts/deps.sh, which installs them as root.
 set -u
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BENCH_BUILD=$ROOT/build/bench
-STARTUP_RUNS=${BENCH_STARTUP_RUNS:-12}
+STARTUP_RUNS=${BENCH_STARTUP_RUNS:-15}
 IDLE_S=${BENCH_IDLE_S:-60}
 TRACE_S=${BENCH_TRACE_S:-20}
 COUNTDOWNS=${BENCH_COUNTDOWNS:-12}
 DOC=${BENCH_DOC:-$ROOT/docs/performance.md}
-APP_EXE=$ROOT/build/win32/Tarveil\ XP.exe
-BASE_EXE=$BENCH_BUILD/baseline.exe
 XWATCH=$BENCH_BUILD/xwatch
-APP_NAME='Tarveil XP'
-BASE_NAME='Tarveil Baseline'
-BASE6_EXE=$BENCH_BUILD/baseline6.exe   # the same with Tarveil XP's manifest: common controls 6
-BASE6_NAME='Tarveil Baseline6'
-BASEC_EXE=$BENCH_BUILD/baseline-clock.exe   # the same reading the local time at each tick (idle cost only)
-BASEC_NAME='Tarveil BaselineClock'
 LEAD=4   # seconds between typing a countdown's time and that time
 
-# Window places at 96 DPI (see tests/e2e): entry box, "OK", the hibernation option, "ANNULER !".
+# The three programs: exe and window name. The references come from bench/CMakeLists.txt, the product's flags.
+APP_EXE=$ROOT/build/win32/Tarveil\ XP.exe
+APP_NAME='Tarveil XP'
+FLOOR_EXE=$ROOT/build/win32/bench/floor.exe
+FLOOR_NAME='Tarveil Floor'
+BARE_EXE=$ROOT/build/win32/bench/bare.exe
+BARE_NAME='Tarveil Bare'
+KINDS=(app floor bare)
+exe_of() { case $1 in app) echo "$APP_EXE" ;; floor) echo "$FLOOR_EXE" ;; bare) echo "$BARE_EXE" ;; esac; }
+name_of() { case $1 in app) echo "$APP_NAME" ;; floor) echo "$FLOOR_NAME" ;; bare) echo "$BARE_NAME" ;; esac; }
+
+# Window places at 96 DPI (see tests/e2e): entry box, "OK", the hibernation option, "ANNULER !"; anywhere on the
+# floor's window sends it to the notification area.
 ENTRY_XY="120 68"
 OK_XY="204 126"
 VEILLE_XY="110 120"
 CANCEL_XY="120 164"
+FLOOR_XY="120 89"
 
 bash "$ROOT/scripts/deps.sh" >&2 || exit 1
 mkdir -p "$BENCH_BUILD"
@@ -44,28 +49,19 @@ log() { printf '[bench %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 die() { log "error: $*"; exit 1; }
 
 # ---------------------------------------------------------------------------------------------------------------
-# Build: the product as released, the baseline with the same compiler and flags (CMakeLists.txt, "product").
+# Build: the product as released, the references with it (same compiler, flags and entry point).
+(cd "$ROOT" && cmake --preset win32 >"$BENCH_BUILD/cmake-configure.log" 2>&1) ||
+    die "configure failed (see $BENCH_BUILD/cmake-configure.log)"
 if [ "${BENCH_NO_BUILD:-0}" != 1 ]; then
-    log "building the release exe"
-    (cd "$ROOT" && cmake --preset win32 >"$BENCH_BUILD/cmake-configure.log" 2>&1 &&
-        cmake --build --preset win32 >"$BENCH_BUILD/cmake-build.log" 2>&1) ||
-        die "release build failed (see $BENCH_BUILD/cmake-*.log)"
+    log "building the release exe and the reference programs"
+    targets=(--target tarveil bench_floor bench_bare)
+else
+    log "building the reference programs (the release exe as it is)"
+    targets=(--target bench_floor bench_bare)
 fi
-[ -f "$APP_EXE" ] || die "$APP_EXE not found"
-CXXFLAGS_PRODUCT=(-std=c++17 -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 -D_WIN32_IE=0x0600 -DUNICODE -D_UNICODE
-    -DNOMINMAX -DWIN32_LEAN_AND_MEAN -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti
-    -fno-asynchronous-unwind-tables)
-LDFLAGS_PRODUCT=(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections -Wl,--subsystem,windows:5.01
-    -Wl,--major-os-version,5 -Wl,--minor-os-version,1 -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,1
-    -s -mwindows)
-i686-w64-mingw32-g++-win32 "${CXXFLAGS_PRODUCT[@]}" -o "$BASE_EXE" "$ROOT/bench/baseline.cpp" "${LDFLAGS_PRODUCT[@]}" ||
-    die "baseline build failed"
-printf '1 24 "%s"\n' "$ROOT/build/win32/generated/Tarveil.manifest" >"$BENCH_BUILD/baseline6.rc"
-i686-w64-mingw32-windres "$BENCH_BUILD/baseline6.rc" -O coff -o "$BENCH_BUILD/baseline6.res" &&
-    i686-w64-mingw32-g++-win32 "${CXXFLAGS_PRODUCT[@]}" -DBASELINE_CONTROLS6 -o "$BASE6_EXE" "$ROOT/bench/baseline.cpp" \
-        "$BENCH_BUILD/baseline6.res" "${LDFLAGS_PRODUCT[@]}" -lcomctl32 || die "baseline6 build failed"
-i686-w64-mingw32-g++-win32 "${CXXFLAGS_PRODUCT[@]}" -DBASELINE_READS_CLOCK -o "$BASEC_EXE" "$ROOT/bench/baseline.cpp" \
-    "${LDFLAGS_PRODUCT[@]}" || die "baseline-clock build failed"
+(cd "$ROOT" && cmake --build --preset win32 "${targets[@]}" >"$BENCH_BUILD/cmake-build.log" 2>&1) ||
+    die "build failed (see $BENCH_BUILD/cmake-build.log)"
+for k in "${KINDS[@]}"; do [ -f "$(exe_of "$k")" ] || die "$(exe_of "$k") not found"; done
 gcc -O2 -Wall -o "$XWATCH" "$ROOT/bench/xwatch.c" -lX11 || die "xwatch build failed (needs libx11-dev)"
 
 # ---------------------------------------------------------------------------------------------------------------
@@ -102,85 +98,78 @@ e2e_set_dpi 96 || die "could not set 96 DPI"
 e2e_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N || die "could not set unmanaged windows"
 # the prefix's server and desktop process are started once, outside every measurement
 WINEDEBUG=-all timeout 60 wine cmd /c exit >/dev/null 2>&1
-# A Wine process that stays for the whole run, as the shell does on Windows: without one, Wine's own service
-# processes wind down after each measured program ends, and the next start-up pays for starting them again
-# (start-ups anywhere between 0.1 and 1.1 s, depending on how far the wind-down had got).
-KEEPER_FIFO=$BENCH_BUILD/keeper.fifo
-rm -f "$KEEPER_FIFO"; mkfifo "$KEEPER_FIFO" || die "mkfifo failed"
-WINEDEBUG=-all wine cmd <"$KEEPER_FIFO" >/dev/null 2>&1 &
-KEEPER_PID=$!
-exec 8>"$KEEPER_FIFO"   # cmd waits on its input until this closes
-stop_keeper() { exec 8>&-; stop_pid "$KEEPER_PID"; rm -f "$KEEPER_FIFO"; }
-e2e_on_exit stop_keeper
-sleep 2
 
-# launch NAME EXE DEBUG LOG — starts EXE under wine; sets L_PID and L_MS (start to mapped window, ms; -1 if not).
+# launch KIND DEBUG LOG — starts KIND's exe under wine; sets L_PID and L_MS (start to mapped window, ms; -1 if not).
 launch() {
-    local name=$1 exe=$2 debug=$3 errlog=$4 out
-    out=$(cd "$(dirname "$exe")" && WINEDEBUG=$debug "$XWATCH" launch "$name" 30 wine "$exe" 2>>"$errlog")
+    local exe out; exe=$(exe_of "$1")
+    out=$(cd "$(dirname "$exe")" && WINEDEBUG=$2 "$XWATCH" launch "$(name_of "$1")" 30 wine "$exe" 2>>"$3")
     read -r L_PID L_MS <<<"$out"
     [ -n "${L_PID:-}" ] && STARTED_PIDS+=("$L_PID")
     [ -n "${L_MS:-}" ] && [ "$L_MS" != -1 ]
 }
 
+# A Wine process that stays, as the shell does on Windows: without one, Wine's own service processes wind down
+# after each measured program ends, and the next start-up pays for starting them again (start-ups anywhere between
+# 0.1 and 1.1 s, depending on how far the wind-down had got). It also keeps the desktop process, which a program's
+# first window starts with the program's own WINEDEBUG and log: started here under -all, it stays out of the traces.
+KEEPER_FIFO=$BENCH_BUILD/keeper.fifo
+KEEPER_PID=
+start_keeper() {
+    rm -f "$KEEPER_FIFO"; mkfifo "$KEEPER_FIFO" || die "mkfifo failed"
+    WINEDEBUG=-all wine cmd <"$KEEPER_FIFO" >/dev/null 2>&1 &
+    KEEPER_PID=$!
+    exec 8>"$KEEPER_FIFO"   # cmd waits on its input until this closes
+    launch bare -all /dev/null || die "the bare window did not appear"
+    stop_all
+}
+stop_keeper() { [ -n "$KEEPER_PID" ] || return 0; exec 8>&-; stop_pid "$KEEPER_PID"; KEEPER_PID=; rm -f "$KEEPER_FIFO"; }
+e2e_on_exit stop_keeper
+start_keeper
+sleep 2
+
 # stats — reads numbers, prints "median min max n"
 stats() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) { print "- - - 0"; exit }
     m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1], v[NR], NR }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f\n", a / b; else print "-" }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "-" && b > 0) printf "x %.2f\n", a / b; else print "-" }'; }
 fmt() { awk -v v="$1" -v d="${2:-1}" 'BEGIN { if (v == "-" || v == "") print "-"; else printf "%.*f\n", d, v }'; }
+declare -A V   # every figure, by "MEASURE_KIND"
 
 # ---------------------------------------------------------------------------------------------------------------
 # 1. Size
-APP_SIZE=$(stat -c %s "$APP_EXE")
-BASE_SIZE=$(stat -c %s "$BASE_EXE")
-BASE6_SIZE=$(stat -c %s "$BASE6_EXE")
 rsrc_size() {   # rsrc_size EXE — bytes of its .rsrc section (objdump prints sizes in hex)
     local hex; hex=$(i686-w64-mingw32-objdump -h "$1" 2>/dev/null | awk '$2 == ".rsrc" { print $3 }')
-    [ -n "$hex" ] && echo $((16#$hex))
+    if [ -n "$hex" ]; then echo $((16#$hex)); else echo 0; fi
 }
-APP_RSRC=$(rsrc_size "$APP_EXE"); APP_RSRC=${APP_RSRC:-0}
-SIZE_RATIO=$(ratio "$APP_SIZE" "$BASE_SIZE")
-log "size: app $APP_SIZE bytes (resources $APP_RSRC), baseline $BASE_SIZE bytes"
+for k in "${KINDS[@]}"; do V[size_$k]=$(stat -c %s "$(exe_of "$k")"); V[rsrc_$k]=$(rsrc_size "$(exe_of "$k")"); done
+log "size: app ${V[size_app]} B, floor ${V[size_floor]} B, bare ${V[size_bare]} B"
 
 # ---------------------------------------------------------------------------------------------------------------
-# 2. Start-up: fork of wine to the X server mapping the window, alternating which program goes first.
+# 2. Start-up: fork of wine to the X server mapping the window, each program taking its turn first, second, third.
 log "start-up: $STARTUP_RUNS runs each, interleaved"
-: >"$WORK/startup.txt"
-one_start() {   # one_start KIND — KIND app|base|base6; appends "KIND MS"
-    local kind=$1
-    case $kind in
-        app) launch "$APP_NAME" "$APP_EXE" -all "$WORK/startup.stderr" ;;
-        base) launch "$BASE_NAME" "$BASE_EXE" -all "$WORK/startup.stderr" ;;
-        base6) launch "$BASE6_NAME" "$BASE6_EXE" -all "$WORK/startup.stderr" ;;
-    esac
+one_start() {   # one_start KIND — appends "KIND MS"
+    launch "$1" -all "$WORK/startup.stderr"
     local ok=$?
     stop_pid "$L_PID"; STARTED_PIDS=()
-    [ $ok -eq 0 ] && echo "$kind $L_MS" >>"$WORK/startup.txt"
+    [ $ok -eq 0 ] && echo "$1 $L_MS" >>"$WORK/startup.txt"
     sleep 0.3
-    return $ok
 }
-for i in 1 2; do one_start app; one_start base; one_start base6; done   # warm-up: caches, fonts
+for i in 1 2; do one_start app; one_start floor; one_start bare; done   # warm-up: caches, fonts
 : >"$WORK/startup.txt"
-for i in $(seq 1 "$STARTUP_RUNS"); do   # each takes its turn first, second and third
+for i in $(seq 1 "$STARTUP_RUNS"); do
     case $((i % 3)) in
-        1) one_start app; one_start base; one_start base6 ;;
-        2) one_start base; one_start base6; one_start app ;;
-        0) one_start base6; one_start app; one_start base ;;
+        1) one_start app; one_start floor; one_start bare ;;
+        2) one_start floor; one_start bare; one_start app ;;
+        0) one_start bare; one_start app; one_start floor ;;
     esac
 done
-read -r SU_APP SU_APP_MIN SU_APP_MAX SU_APP_N <<<"$(awk '$1 == "app" { print $2 }' "$WORK/startup.txt" | stats)"
-read -r SU_BASE SU_BASE_MIN SU_BASE_MAX SU_BASE_N <<<"$(awk '$1 == "base" { print $2 }' "$WORK/startup.txt" | stats)"
-read -r SU_BASE6 SU_BASE6_MIN SU_BASE6_MAX SU_BASE6_N <<<"$(awk '$1 == "base6" { print $2 }' "$WORK/startup.txt" | stats)"
-SU_RATIO=$(ratio "$SU_APP" "$SU_BASE")
-SU_RATIO6=$(ratio "$SU_APP" "$SU_BASE6")
-# The keeper goes now. Kept, it also keeps Wine's notification area, which holds on to the icons of the programs
-# the measurements below end without removing their icon; with those in it, each removal of an icon takes 2 s.
-stop_keeper
-timeout 60 wineserver -w
-log "start-up median: app $SU_APP ms ($SU_APP_N), baseline $SU_BASE ms ($SU_BASE_N), ratio $SU_RATIO; with controls 6 $SU_BASE6 ms, ratio $SU_RATIO6"
+for k in "${KINDS[@]}"; do
+    read -r "V[su_$k]" "V[sumin_$k]" "V[sumax_$k]" "V[sun_$k]" <<<"$(awk -v k="$k" '$1 == k { print $2 }' "$WORK/startup.txt" | stats)"
+done
+log "start-up median: app ${V[su_app]} ms, floor ${V[su_floor]} ms, bare ${V[su_bare]} ms"
 
 # ---------------------------------------------------------------------------------------------------------------
-# Arming: click the entry box (it clears), type TEXT, press "OK"; the window goes to the notification area.
+# Sending to the notification area: the product through its window (click the entry box, which clears, type TEXT,
+# press "OK"), the floor by a click anywhere on it.
 arm() {   # arm WID TEXT [OPTION_XY]
     local wid=$1 text=$2 x y
     read -r x y <<<"$ENTRY_XY"; e2e_click "$wid" "$x" "$y"
@@ -188,74 +177,73 @@ arm() {   # arm WID TEXT [OPTION_XY]
     if [ -n "${3:-}" ]; then read -r x y <<<"$3"; e2e_click "$wid" "$x" "$y"; fi
     read -r x y <<<"$OK_XY"; e2e_click "$wid" "$x" "$y"
 }
-app_wid() { timeout 10 xdotool search --onlyvisible --name "^$APP_NAME\$" 2>/dev/null | head -n1; }
-app_hidden() { [ -z "$(app_wid)" ]; }
+wid_of() { timeout 10 xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
+app_wid() { wid_of "$APP_NAME"; }
+hidden() { [ -z "$(wid_of "$1")" ]; }
+app_hidden() { hidden "$APP_NAME"; }
 far_time() { date -d "@$(( $(date +%s) + 3 * 3600 ))" +%H:%M:%S; }
 
 # cpu_ns PID — CPU time of all the process's threads, in ns (scheduler accounting, finer than clock ticks)
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f\n", s }'; }
-# cpu_ticks PID — utime + stime from /proc/PID/stat, in clock ticks
-cpu_ticks() { sed 's/.*) //' /proc/"$1"/stat | awk '{ print $12 + $13 }'; }
 vm_hwm() { awk '/^VmHWM:/ { print $2 }' /proc/"$1"/status; }
 # switches PID — times its threads went to sleep and were woken, all threads together
 switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches:/ { s += $2 } END { print s + 0 }'; }
-
-# start_pair DEBUG — the baseline and the armed app side by side; sets APP_PID BASE_PID
-start_pair() {
-    local debug=$1
-    launch "$BASE_NAME" "$BASE_EXE" "$debug" "$WORK/base-$2.log" || die "baseline window did not appear"
-    BASE_PID=$L_PID
-    BASE6_PID= BASEC_PID=
-    if [ "$2" = idle ]; then
-        launch "$BASE6_NAME" "$BASE6_EXE" "$debug" "$WORK/base6-$2.log" || die "baseline6 window did not appear"
-        BASE6_PID=$L_PID
-        launch "$BASEC_NAME" "$BASEC_EXE" "$debug" "$WORK/basec-$2.log" || die "baseline-clock window did not appear"
-        BASEC_PID=$L_PID
-    fi
-    launch "$APP_NAME" "$APP_EXE" "$debug" "$WORK/app-$2.log" || die "app window did not appear"
-    APP_PID=$L_PID
-    sleep 1
-    arm "$(app_wid)" "$(far_time)"
-    e2e_wait_until 10 app_hidden || die "the app did not go to the notification area"
-    sleep 3   # let both settle into their once-a-second rhythm
+# modules PID — "NAME KB" for each module mapped (resident kB of its file's mappings), then "(other) KB" for the rest
+modules() {
+    awk '/^[0-9a-f]+-[0-9a-f]+ / { n = split($0, f, " "); path = ""; for (i = 6; i <= n; i++) path = path (i > 6 ? " " : "") f[i]
+             m = path; sub(/.*\//, "", m); m = tolower(m)
+             if (m ~ /\.exe$/) m = "(exe)"; else if (m !~ /\.(dll|drv|sys|so)(\.[0-9.]+)?$/) m = "(other)"; next }
+         /^Rss:/ { rss[m] += $2 }
+         END { for (m in rss) if (rss[m] > 0 || m != "(other)") print m, rss[m] }' /proc/"$1"/smaps 2>/dev/null | LC_ALL=C sort
 }
 
-# ---------------------------------------------------------------------------------------------------------------
-# 3a/4. Idle CPU and peak memory: the app armed for a time hours away, the baseline just running, no tracing.
-log "idle: ${IDLE_S} s, app armed, baseline running"
-start_pair -all idle
-c0_app=$(cpu_ns "$APP_PID"); c0_base=$(cpu_ns "$BASE_PID"); c0_base6=$(cpu_ns "$BASE6_PID"); c0_basec=$(cpu_ns "$BASEC_PID")
-w0_app=$(switches "$APP_PID"); w0_base=$(switches "$BASE_PID"); w0_base6=$(switches "$BASE6_PID")
-k0_app=$(cpu_ticks "$APP_PID"); k0_base=$(cpu_ticks "$BASE_PID")
-sleep "$IDLE_S"
-c1_app=$(cpu_ns "$APP_PID"); c1_base=$(cpu_ns "$BASE_PID"); c1_base6=$(cpu_ns "$BASE6_PID"); c1_basec=$(cpu_ns "$BASEC_PID")
-w1_app=$(switches "$APP_PID"); w1_base=$(switches "$BASE_PID"); w1_base6=$(switches "$BASE6_PID")
-k1_app=$(cpu_ticks "$APP_PID"); k1_base=$(cpu_ticks "$BASE_PID")
-HWM_APP=$(vm_hwm "$APP_PID"); HWM_BASE=$(vm_hwm "$BASE_PID"); HWM_BASE6=$(vm_hwm "$BASE6_PID")
-app_hidden || log "warning: the app's window came back during the idle minute"
-stop_all
-CPU_APP_MS=$(awk -v a="$c0_app" -v b="$c1_app" 'BEGIN { printf "%.1f\n", (b - a) / 1e6 }')
-CPU_BASE_MS=$(awk -v a="$c0_base" -v b="$c1_base" 'BEGIN { printf "%.1f\n", (b - a) / 1e6 }')
-CPU_BASE6_MS=$(awk -v a="$c0_base6" -v b="$c1_base6" 'BEGIN { printf "%.1f\n", (b - a) / 1e6 }')
-CPU_RATIO6=$(ratio "$CPU_APP_MS" "$CPU_BASE6_MS")
-CPU_BASEC_MS=$(awk -v a="$c0_basec" -v b="$c1_basec" 'BEGIN { printf "%.1f\n", (b - a) / 1e6 }')
-CPU_RATIOC=$(ratio "$CPU_APP_MS" "$CPU_BASEC_MS")
-HWM_DIFF6_KB=$((HWM_APP - HWM_BASE6))
-per_s() { awk -v a="$1" -v b="$2" -v d="$IDLE_S" 'BEGIN { printf "%.2f\n", (b - a) / d }'; }
-SLEEPS_APP=$(per_s "$w0_app" "$w1_app"); SLEEPS_BASE=$(per_s "$w0_base" "$w1_base"); SLEEPS_BASE6=$(per_s "$w0_base6" "$w1_base6")
-TICKS_APP=$((k1_app - k0_app)); TICKS_BASE=$((k1_base - k0_base))
-HZ=$(getconf CLK_TCK)
-CPU_RATIO=$(ratio "$CPU_APP_MS" "$CPU_BASE_MS")
-HWM_DIFF_KB=$((HWM_APP - HWM_BASE))
-log "idle CPU over ${IDLE_S} s: app $CPU_APP_MS ms, baseline $CPU_BASE_MS ms (ratio $CPU_RATIO); VmHWM app $HWM_APP kB, baseline $HWM_BASE kB"
+# start_trio DEBUG TAG — the three side by side, the floor and the product in the notification area; sets PID_KIND
+# (each sent there before the next starts: a click goes to whichever window is on top at that point)
+start_trio() {
+    local k x y
+    for k in bare floor app; do
+        launch "$k" "$1" "$WORK/$k-$2.log" || die "$k window did not appear"
+        printf -v "PID_$k" %s "$L_PID"
+        sleep 1
+        case $k in
+            floor) read -r x y <<<"$FLOOR_XY"; e2e_click "$(wid_of "$FLOOR_NAME")" "$x" "$y"
+                e2e_wait_until 10 hidden "$FLOOR_NAME" || die "the floor did not go to the notification area" ;;
+            app) arm "$(app_wid)" "$(far_time)"
+                e2e_wait_until 10 app_hidden || die "the app did not go to the notification area" ;;
+        esac
+    done
+    sleep 3   # let them settle into their once-a-second rhythm
+}
+pid_of() { local v="PID_$1"; echo "${!v}"; }
 
 # ---------------------------------------------------------------------------------------------------------------
-# 3b. Wake-ups and allocations while idle: Wine's +msg channel logs every message a thread takes from its queue,
-# the relay trace every allocation call with its return address (inside the exe's image: the program's own).
-log "idle trace: ${TRACE_S} s of messages and allocation calls"
-e2e_relay_include "malloc;calloc;realloc;_malloc_crt;HeapAlloc;HeapReAlloc;LocalAlloc;GlobalAlloc;RtlAllocateHeap;RtlReAllocateHeap" ||
-    die "could not set RelayInclude"
-start_pair +timestamp,+msg,+relay trace
+# 3a/4. Idle CPU, wake-ups, memory and modules: no tracing.
+log "idle: ${IDLE_S} s, app armed, floor in the notification area, bare window running"
+start_trio -all idle
+declare -A C0 W0
+for k in "${KINDS[@]}"; do C0[$k]=$(cpu_ns "$(pid_of "$k")"); W0[$k]=$(switches "$(pid_of "$k")"); done
+sleep "$IDLE_S"
+for k in "${KINDS[@]}"; do
+    p=$(pid_of "$k")
+    V[cpu_$k]=$(awk -v a="${C0[$k]}" -v b="$(cpu_ns "$p")" 'BEGIN { printf "%.1f\n", (b - a) / 1e6 }')
+    V[wake_$k]=$(awk -v a="${W0[$k]}" -v b="$(switches "$p")" -v d="$IDLE_S" 'BEGIN { printf "%.2f\n", (b - a) / d }')
+    V[hwm_$k]=$(vm_hwm "$p")
+    modules "$p" >"$WORK/modules-$k.txt"
+done
+app_hidden || log "warning: the app's window came back during the idle minute"
+# Where the kernel runs no 32-bit code (or a binfmt_misc entry sends it elsewhere), QEMU runs Wine's 32-bit side:
+# every time and every process's memory then holds the emulator's share.
+EMULATOR=$(awk '$6 ~ /qemu-/ { print $6; exit }' /proc/"$PID_app"/maps 2>/dev/null)
+stop_all
+log "idle CPU over ${IDLE_S} s: app ${V[cpu_app]} ms, floor ${V[cpu_floor]} ms, bare ${V[cpu_bare]} ms"
+
+# ---------------------------------------------------------------------------------------------------------------
+# 3b. What each program does while idle, and before its window shows: Wine's +msg channel logs every message a
+# thread takes from its queue, the relay trace every call into a system library with its return address (inside
+# the exe's image: a call of the program's own), +loaddll every module loaded.
+log "idle trace: ${TRACE_S} s of messages, calls and module loads"
+timeout 60 wine reg delete 'HKCU\Software\Wine\Debug' /v RelayInclude /f >/dev/null 2>&1   # every function
+start_trio +timestamp,+msg,+relay,+loaddll trace
 read -r _ r0 <<<"$("$XWATCH" clocks)"
 sleep "$TRACE_S"
 read -r _ r1 <<<"$("$XWATCH" clocks)"
@@ -266,35 +254,57 @@ image_range() {   # image_range EXE — "LOW HIGH" of its image, in hex without 
     size=$(i686-w64-mingw32-objdump -p "$1" | awk '/^SizeOfImage/ { print $2 }')
     printf '%08x %08x\n' $((16#$base)) $((16#$base + 16#$size))
 }
-# trace_counts LOG EXE — "WM_TIMER MESSAGES OWN_ALLOCS ALL_ALLOCS" per second of the window [r0, r1]
+# trace_counts LOG EXE KIND — sets the idle rates and start-up counts of KIND; writes the exe's own calls per
+# second by function to calls-KIND.txt and the modules loaded before the window showed to loaded-KIND.txt.
 trace_counts() {
-    local range; range=$(image_range "$2")
-    awk -v r0="$r0" -v r1="$r1" -v range="$range" '
-        BEGIN { split(range, g, " "); lo = g[1]; hi = g[2] }
-        { ts = $0; sub(/^ +/, "", ts); split(ts, f, ":"); t = f[1] + 0
-          if (f[1] !~ /^[0-9]+\.[0-9]+$/ || t < r0 || t > r1) next }
-        /trace:msg:peek_message got / { m++; if (/msg 113 \(WM_TIMER\)/) w++ }
-        /:Call / && /(alloc|Alloc)/ { a++; if (match($0, /ret=[0-9a-f]+/)) { r = substr($0, RSTART + 4, 8)
-              if (r >= lo && r < hi) own++ } }
-        END { d = r1 - r0; printf "%.2f %.2f %.2f %.2f\n", w / d, m / d, own / d, a / d }' "$1"
+    local out
+    out=$(awk -v r0="$r0" -v r1="$r1" -v range="$(image_range "$2")" -v calls="$WORK/calls-$3.txt" \
+        -v loaded="$WORK/loaded-$3.txt" '
+        BEGIN { split(range, g, " "); lo = g[1]; hi = g[2]; d = r1 - r0; printf "" >calls; printf "" >(calls ".gaps"); printf "" >loaded }
+        function own() { return match($0, /ret=[0-9a-f]+/) && (r = substr($0, RSTART + 4, 8)) >= lo && r < hi }
+        { ts = $0; sub(/^ +/, "", ts); split(ts, f, ":"); t = f[1] + 0; stamped = f[1] ~ /^[0-9]+\.[0-9]+$/ }
+        /:Call [A-Za-z0-9_]+\.[^ (]+\(/ { call = 1; fn = $0; sub(/.*:Call /, "", fn); sub(/\(.*/, "", fn)
+            alloc = fn ~ /\.(malloc|calloc|realloc|_malloc_crt|HeapAlloc|HeapReAlloc|LocalAlloc|LocalReAlloc|GlobalAlloc|GlobalReAlloc|RtlAllocateHeap|RtlReAllocateHeap)$/ }
+        !/:Call [A-Za-z0-9_]+\.[^ (]+\(/ { call = 0 }
+        !shown { if (/trace:loaddll:.* Loaded /) { m = $0; sub(/.* Loaded L"/, "", m); sub(/".*/, "", m)
+                     sub(/.*\\/, "", m); if (m !~ /\.exe$/) { print tolower(m) >loaded; mods++ } }
+                 if (call && own()) { own0++
+                     if (fn == "user32.ShowWindow" && $0 !~ /ShowWindow\([0-9a-f]+,00000000\)/) shown = 1 } }
+        !stamped || t < r0 || t > r1 { next }
+        /trace:msg:peek_message got / { msgs++; if (/msg 113 \(WM_TIMER\)/) { if (last != "") printf "%.0f\n", (t - last) * 1000 >(calls ".gaps"); last = t; timers++ } }
+        call { all++; if (alloc) allocs++; if (own()) { owncalls++; per[fn]++; if (alloc) ownallocs++ } }
+        END { for (fn in per) printf "%s %.2f\n", fn, per[fn] / d >calls
+              printf "%.2f %.2f %.2f %.2f %.2f %.2f %d %d %d\n", timers / d, msgs / d, owncalls / d, all / d,
+                  ownallocs / d, allocs / d, own0, mods }' "$1")
+    read -r "V[timer_$3]" "V[msg_$3]" "V[own_$3]" "V[all_$3]" "V[ownalloc_$3]" "V[alloc_$3]" "V[own0_$3]" \
+        "V[mods0_$3]" <<<"$out"
+    read -r "V[gap_$3]" "V[gapmin_$3]" "V[gapmax_$3]" _ <<<"$(stats <"$WORK/calls-$3.txt.gaps")"
 }
-read -r WAKE_APP MSG_APP OWNALLOC_APP ALLOC_APP <<<"$(trace_counts "$WORK/app-trace.log" "$APP_EXE")"
-read -r WAKE_BASE MSG_BASE OWNALLOC_BASE ALLOC_BASE <<<"$(trace_counts "$WORK/base-trace.log" "$BASE_EXE")"
-log "per second: WM_TIMER app $WAKE_APP base $WAKE_BASE; messages app $MSG_APP base $MSG_BASE; allocations by the exe app $OWNALLOC_APP, in all app $ALLOC_APP base $ALLOC_BASE"
+for k in "${KINDS[@]}"; do
+    trace_counts "$WORK/$k-trace.log" "$(exe_of "$k")" "$k"
+    # the desktop process's image lies where the exe's does: started in a trace, its calls would count as the program's
+    ! grep -a -q 'Loaded L".*explorer\.exe"' "$WORK/$k-trace.log" || die "Wine's desktop process started inside the $k trace"
+done
+# The traces are large; what is kept of them is above.
+[ "${BENCH_KEEP_TRACES:-0}" = 1 ] || rm -f "$WORK"/*-trace.log
+log "per second: WM_TIMER app ${V[timer_app]} floor ${V[timer_floor]}; calls by the exe app ${V[own_app]} floor ${V[own_floor]}; in all app ${V[all_app]} floor ${V[all_floor]}"
 
 # ---------------------------------------------------------------------------------------------------------------
 # 5. Countdowns: armed LEAD seconds ahead with "Mettre en veille"; the window's return is the X server mapping it
 # (wall clock), the action the relay line of SetSystemPowerState (Wine tick = CLOCK_MONOTONIC_RAW, mapped to wall
-# time by xwatch clocks), the ticks the six Shell_NotifyIconA(2,...) calls of the countdown.
+# time by xwatch clocks), the ticks the six Shell_NotifyIconA(2,...) calls of the countdown. Only the product
+# counts down.
 log "countdowns: $COUNTDOWNS, one after the other"
-timeout 60 wineserver -w   # a new session: no icons left over from the programs stopped above
+# A new session: Wine's notification area still holds the icons of the programs stopped above, and with those in
+# it each removal of an icon takes 2 s.
+stop_keeper
+timeout 60 wineserver -w
 e2e_relay_include "SetSystemPowerState;ShowWindow;Shell_NotifyIconA;MessageBeep" || die "could not set RelayInclude"
 "$XWATCH" maps "$APP_NAME" 3600 >"$WORK/maps.txt" 2>/dev/null &
 MAPS_PID=$!
 STARTED_PIDS+=("$MAPS_PID")
 sleep 0.3
-launch "$APP_NAME" "$APP_EXE" +timestamp,+relay "$WORK/countdown.log" || die "app window did not appear"
-APP_PID=$L_PID
+launch app +timestamp,+relay "$WORK/countdown.log" || die "app window did not appear"
 sleep 1
 : >"$WORK/countdowns.txt"
 lines() { grep -a -c '' "$WORK/countdown.log"; }
@@ -322,7 +332,7 @@ while [ "$done_n" -lt "$COUNTDOWNS" ] && [ "$tries" -lt $((COUNTDOWNS + 5)) ]; d
     off=$(awk -v w="$wall" -v r="$raw" 'BEGIN { printf "%.6f", w - r }')
     tail -n +"$((from + 1))" "$WORK/countdown.log" | awk -v t="$t" -v off="$off" -v map="$map_wall" '
         function wall(line,  s) { s = line; sub(/^ +/, "", s); split(s, f, ":"); return (f[1] + off - t) * 1000 }
-        /:Call / && /ShowWindow\([0-9a-f]+,00000005\)/ && show == "" { show = wall($0) }
+        /:Call / && /ShowWindow\(/ && !/ShowWindow\([0-9a-f]+,00000000\)/ && show == "" { show = wall($0) }
         /:Call / && /Shell_NotifyIconA\(00000002,/ && !act { ticks = ticks sprintf(" %.0f", wall($0)) }
         /:Call / && /SetSystemPowerState\(/ && !act { act = wall($0) }
         END { printf "%.1f %.1f %.1f%s\n", (map - t) * 1000, show, act, ticks }' >>"$WORK/countdowns.txt"
@@ -333,7 +343,6 @@ while [ "$done_n" -lt "$COUNTDOWNS" ] && [ "$tries" -lt $((COUNTDOWNS + 5)) ]; d
 done
 stop_all
 read -r RESTORE_MED RESTORE_MIN RESTORE_MAX CD_N <<<"$(awk '{ print $1 }' "$WORK/countdowns.txt" | stats)"
-read -r SHOW_MED SHOW_MIN SHOW_MAX _ <<<"$(awk '{ print $2 }' "$WORK/countdowns.txt" | stats)"
 read -r ACT_MED ACT_MIN ACT_MAX _ <<<"$(awk '{ print $3 }' "$WORK/countdowns.txt" | stats)"
 # each tick's lateness past its own second, and the gaps between ticks
 read -r TICK_MED TICK_MIN TICK_MAX TICK_N <<<"$(awk '{ for (i = 4; i <= NF; i++) print $i - (i - 4) * 1000 }' "$WORK/countdowns.txt" | stats)"
@@ -341,58 +350,124 @@ read -r GAP_MED GAP_MIN GAP_MAX _ <<<"$(awk '{ for (i = 5; i <= NF; i++) print $
 TICKS_PER=$(awk '{ n += NF - 3 } END { if (NR) printf "%.1f\n", n / NR }' "$WORK/countdowns.txt")
 # the window mapped after the ShowWindow call: how far the trace clock and the X server agree
 MAPLAG=$(awk '{ print $1 - $2 }' "$WORK/countdowns.txt" | stats)
-log "countdowns: window back median $RESTORE_MED ms (max $RESTORE_MAX), action median $ACT_MED ms ($ACT_MIN..$ACT_MAX), tick lateness $TICK_MIN..$TICK_MAX ms"
+log "countdowns: window back median $RESTORE_MED ms (max $RESTORE_MAX), action median $ACT_MED ms ($ACT_MIN..$ACT_MAX)"
 
 LOAD_END=$(cut -d' ' -f1-3 /proc/loadavg)
 T_END=$(date +%s)
 
 # ---------------------------------------------------------------------------------------------------------------
-# Targets and the document
-verdict() { if awk "BEGIN { exit !($1) }"; then echo "met"; else echo "**missed**"; fi; }
-V_SIZE=$(verdict "$APP_SIZE <= 131072")
-V_SU=$(verdict "$SU_RATIO <= 1.15")
-V_CPU=$(verdict "$CPU_RATIO <= 1.2")
-V_WAKE=$(verdict "$WAKE_APP >= 0.95 && $WAKE_APP <= 1.05 && $MSG_APP <= 1.05")
-V_HWM=$(verdict "$HWM_DIFF_KB <= 2048")
+# Targets (against the floor where they compare) and the document
+verdict() { if awk "BEGIN { exit !($1) }" 2>/dev/null; then echo "met"; else echo "**missed**"; fi; }
+HWM_OVER=$((V[hwm_app] - V[hwm_floor]))
+V_SIZE=$(verdict "${V[size_app]} <= 131072")
+V_SU=$(verdict "${V[su_app]} <= 1.15 * ${V[su_floor]}")
+V_CPU=$(verdict "${V[cpu_app]} <= 1.2 * ${V[cpu_floor]}")
+V_WAKE=$(verdict "${V[timer_app]} >= 0.95 && ${V[timer_app]} <= 1.05 && ${V[msg_app]} <= 1.05")
+V_ALLOC=$(verdict "${V[ownalloc_app]} == 0")
+V_HWM=$(verdict "$HWM_OVER <= 2048")
 V_RESTORE=$(verdict "$CD_N >= 10 && $RESTORE_MIN >= 0 && $RESTORE_MAX <= 100")
 V_ACT=$(verdict "$CD_N >= 10 && $ACT_MIN >= 5000 && $ACT_MAX <= 5100")
-V_ALLOC=$(verdict "$OWNALLOC_APP == 0")
 met=0; missed=0
 for v in "$V_SIZE" "$V_SU" "$V_CPU" "$V_WAKE" "$V_ALLOC" "$V_HWM" "$V_RESTORE" "$V_ACT"; do
     if [ "$v" = met ]; then met=$((met + 1)); else missed=$((missed + 1)); fi
 done
 
-kib() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1024 }'; }
+# row LABEL KEY [UNIT [DECIMALS]] — a measure of the three programs and the product's ratios to the floor and the bare
+row() {
+    local a=${V[$2_app]} f=${V[$2_floor]} b=${V[$2_bare]}
+    printf '| %s | %s | %s | %s | %s | %s |' "$1" "$(fmt "$a" "${4:-1}")${3:-}" "$(fmt "$f" "${4:-1}")${3:-}" \
+        "$(fmt "$b" "${4:-1}")${3:-}" "$(ratio "$a" "$f")" "$(ratio "$a" "$b")"
+}
+span() { echo "$(fmt "${V[$1_$3]}")..$(fmt "${V[$2_$3]}")"; }
+# the exe's own calls per second while idle, by function, the product beside the floor (0.5 a second or more)
+calls_table() (
+    export LC_ALL=C
+    echo "| Function | Tarveil XP | Floor |"
+    echo "|---|---:|---:|"
+    join -a1 -a2 -e 0 -o 0,1.2,2.2 <(sort "$WORK/calls-app.txt") <(sort "$WORK/calls-floor.txt") |
+        awk '$2 >= 0.5 || $3 >= 0.5' | sort -k2,2gr -k1,1 | awk '{ printf "| `%s` | %s | %s |\n", $1, $2, $3 }'
+)
+# modules the product holds that the floor does not, and those both hold whose resident size differs most
+modules_table() (
+    export LC_ALL=C
+    echo "| Module | Tarveil XP, resident kB | Floor, resident kB | Bare window, resident kB |"
+    echo "|---|---:|---:|---:|"
+    join -a1 -a2 -e - -o 0,1.2,2.2 "$WORK/modules-app.txt" "$WORK/modules-floor.txt" |
+        join -a1 -e - -o 0,1.2,1.3,2.2 - "$WORK/modules-bare.txt" |
+        awk '{ d = ($2 == "-" || $3 == "-") ? 1e9 : $2 - $3; if (d < 0) d = -d } $1 ~ /^\(/ || d >= 64 { print d, $0 }' |
+        sort -k1,1gr | awk '{ printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }'
+    printf '| all of it (VmRSS at the end of the idle minute) | %s | %s | %s |\n' \
+        "$(total_rss app)" "$(total_rss floor)" "$(total_rss bare)"
+)
+total_rss() { awk '{ s += $2 } END { print s + 0 }' "$WORK/modules-$1.txt"; }
+# only_in A B [LIST] — names on A's list (loaded: loaded before the window showed; modules: held while idle) not on B's
+only_in() (
+    export LC_ALL=C
+    list=${3:-loaded}
+    names=$(comm -23 <(awk '{ print $1 }' "$WORK/$list-$1.txt" | sort -u) <(awk '{ print $1 }' "$WORK/$list-$2.txt" | sort -u))
+    echo ${names:-none}
+)
+
+# a run on a machine that was doing other work says so with its figures
+busy_note() {
+    awk -v a="${LOAD_BEGIN%% *}" -v b="${LOAD_END%% *}" 'BEGIN { if (a >= 0.5 || b >= 0.5)
+        printf "\nOther work shared the machine: the single times are longer than on a quiet one; the ratios compare." }'
+}
 CPU_MODEL=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
 RESULTS=$(cat <<EOF
 Measured $(date -d "@$T_BEGIN" '+%Y-%m-%d %H:%M %Z') in $(( (T_END - T_BEGIN) / 60 )) min $(( (T_END - T_BEGIN) % 60 )) s by \`bash bench/run.sh\`
-(commit $(cd "$ROOT" && git rev-parse --short HEAD 2>/dev/null || echo unknown)$(cd "$ROOT" && git diff --quiet HEAD -- platform scheduler shell power resources 2>/dev/null || echo ", with uncommitted changes")).
+(commit $(cd "$ROOT" && git rev-parse --short HEAD 2>/dev/null || echo unknown)$(cd "$ROOT" && git diff --quiet HEAD -- platform scheduler shell power resources win32 bench 2>/dev/null || echo ", with uncommitted changes")).
 Machine: $(nproc) x ${CPU_MODEL:-unknown CPU}, $(uname -sr), $(wine --version 2>/dev/null), Xvfb at 96 DPI;
-load average $LOAD_BEGIN at the start, $LOAD_END at the end (other work shared the machine).
+load average $LOAD_BEGIN at the start, $LOAD_END at the end.$(busy_note)
+$(if [ -n "$EMULATOR" ]; then echo "Wine's 32-bit side ran under QEMU's user-mode emulator ($EMULATOR): times and memory hold the emulator's share, the ratios still compare."; else echo "Wine's 32-bit side ran natively."; fi)
 
-| Measure | Tarveil XP | Baseline | Ratio / difference | Target | | Baseline + controls 6 | Ratio / difference |
-|---|---:|---:|---:|---|---|---:|---:|
-| Exe size, resources included | $APP_SIZE B ($(kib "$APP_SIZE") KiB, of which .rsrc $APP_RSRC B) | $BASE_SIZE B | x $SIZE_RATIO | <= 128 KiB | $V_SIZE | $BASE6_SIZE B | |
-| Start-up to mapped window, median of $SU_APP_N / $SU_BASE_N / $SU_BASE6_N | $(fmt "$SU_APP") ms ($(fmt "$SU_APP_MIN")..$(fmt "$SU_APP_MAX")) | $(fmt "$SU_BASE") ms ($(fmt "$SU_BASE_MIN")..$(fmt "$SU_BASE_MAX")) | x $SU_RATIO | <= x 1.15 | $V_SU | $(fmt "$SU_BASE6") ms ($(fmt "$SU_BASE6_MIN")..$(fmt "$SU_BASE6_MAX")) | x $SU_RATIO6 |
-| CPU over ${IDLE_S} s idle (app armed) | $CPU_APP_MS ms ($TICKS_APP ticks of 1/$HZ s) | $CPU_BASE_MS ms ($TICKS_BASE ticks) | x $CPU_RATIO | <= x 1.2 | $V_CPU | $CPU_BASE6_MS ms | x $CPU_RATIO6 |
-| WM_TIMER per second / all messages per second | $WAKE_APP / $MSG_APP | $WAKE_BASE / $MSG_BASE | | 1 wake-up a second | $V_WAKE | | |
-| Thread wake-ups per second while idle (voluntary context switches) | $SLEEPS_APP | $SLEEPS_BASE | | | | $SLEEPS_BASE6 | |
-| CPU over ${IDLE_S} s idle against a baseline reading the local time each tick | $CPU_APP_MS ms | $CPU_BASEC_MS ms | x $CPU_RATIOC | | | | |
-| Allocation calls per second: by the exe / in the whole process | $OWNALLOC_APP / $ALLOC_APP | $OWNALLOC_BASE / $ALLOC_BASE | | none per tick | $V_ALLOC | | |
-| Peak resident memory (VmHWM) | $HWM_APP kB | $HWM_BASE kB | +$HWM_DIFF_KB kB | <= baseline + 2048 kB | $V_HWM | $HWM_BASE6 kB | +$HWM_DIFF6_KB kB |
-| Window back after the target second's start, $CD_N countdowns | median $(fmt "$RESTORE_MED") ms ($(fmt "$RESTORE_MIN")..$(fmt "$RESTORE_MAX")) | | | 0..100 ms | $V_RESTORE | | |
-| Action call (SetSystemPowerState) after it | median $(fmt "$ACT_MED") ms ($(fmt "$ACT_MIN")..$(fmt "$ACT_MAX")) | | | 5000..5100 ms | $V_ACT | | |
+| Measure | Tarveil XP | Floor | Bare window | XP / floor | XP / bare | Target | |
+|---|---:|---:|---:|---:|---:|---|---|
+$(row "Exe size, bytes" size " B" 0) <= 128 KiB | $V_SIZE |
+$(row "of which resources (.rsrc)" rsrc " B" 0) | |
+$(row "Start-up to mapped window, median of ${V[sun_app]} / ${V[sun_floor]} / ${V[sun_bare]}" su " ms") <= x 1.15 the floor | $V_SU |
+| start-up, fastest..slowest | $(span sumin sumax app) ms | $(span sumin sumax floor) ms | $(span sumin sumax bare) ms | | | | |
+$(row "CPU over ${IDLE_S} s waiting" cpu " ms") <= x 1.2 the floor | $V_CPU |
+$(row "Thread wake-ups per second (voluntary context switches)" wake "" 2) | |
+$(row "WM_TIMER per second" timer "" 2) 1 wake-up a second | $V_WAKE |
+$(row "Messages per second" msg "" 2) | |
+| Gap between WM_TIMERs, median (min..max) | $(fmt "${V[gap_app]}" 0) ($(fmt "${V[gapmin_app]}" 0)..$(fmt "${V[gapmax_app]}" 0)) ms | $(fmt "${V[gap_floor]}" 0) ($(fmt "${V[gapmin_floor]}" 0)..$(fmt "${V[gapmax_floor]}" 0)) ms | $(fmt "${V[gap_bare]}" 0) ($(fmt "${V[gapmin_bare]}" 0)..$(fmt "${V[gapmax_bare]}" 0)) ms | | | | |
+$(row "Calls into system libraries per second, by the exe's own code" own "" 2) | |
+$(row "Calls into system libraries per second, the whole process (the exe's and the libraries' own)" all "" 2) | |
+$(row "Allocation calls per second, by the exe's own code" ownalloc "" 2) none per tick | $V_ALLOC |
+$(row "Allocation calls per second, the whole process" alloc "" 2) | |
+$(row "Peak resident memory (VmHWM)" hwm " kB" 0) <= the floor + 2048 kB (now +$HWM_OVER kB) | $V_HWM |
+$(row "Modules loaded before the window shows" mods0 "" 0) | |
+$(row "Calls by the exe's own code before the window shows" own0 "" 0) | |
+| Window back after the target second's start, $CD_N countdowns | median $(fmt "$RESTORE_MED") ms ($(fmt "$RESTORE_MIN")..$(fmt "$RESTORE_MAX")) | | | | | 0..100 ms | $V_RESTORE |
+| Action call (SetSystemPowerState) after it | median $(fmt "$ACT_MED") ms ($(fmt "$ACT_MIN")..$(fmt "$ACT_MAX")) | | | | | 5000..5100 ms | $V_ACT |
 | Countdown ticks: lateness past each second ($TICK_N ticks, $TICKS_PER a countdown) | median $(fmt "$TICK_MED") ms ($(fmt "$TICK_MIN")..$(fmt "$TICK_MAX")) | | | | | | |
 | Countdown ticks: gap between ticks | median $(fmt "$GAP_MED") ms ($(fmt "$GAP_MIN")..$(fmt "$GAP_MAX")) | | | | | | |
 
 Targets: $met met, $missed missed. ShowWindow call to X map, median (min, max, n): $MAPLAG ms (a check of the
 clock mapping: the trace's times and the X server's agree to within this). Per-countdown rows (window back,
 ShowWindow, action, ticks; ms after the target second's start): \`build/bench/work/countdowns.txt\`.
+
+**Calls the exe's own code makes per second while waiting**, by function (traced over ${TRACE_S} s; 0.5 a second or
+more in either):
+
+$(calls_table)
+
+**Resident memory by module at the end of the idle minute**, where the product and the floor differ by 64 kB or
+more or one of them lacks the module; "(exe)" is the program's own image, "(other)" the heaps, stacks, bitmaps and
+Wine's own mappings:
+
+$(modules_table)
+
+Modules loaded before the window shows, by the product and not the floor: $(only_in app floor);
+by the floor and not the product: $(only_in floor app). Modules held while waiting by the floor and not the bare
+window, the price of the job itself: $(only_in floor bare modules).
 EOF
 )
 mkdir -p "$(dirname "$DOC")"
 if [ -f "$DOC" ] && grep -q '^<!-- bench:begin -->$' "$DOC" && grep -q '^<!-- bench:end -->$' "$DOC"; then
-    awk -v r="$RESULTS" '/^<!-- bench:begin -->$/ { print; print r; skip = 1; next }
+    printf '%s\n' "$RESULTS" >"$WORK/results.md"
+    awk -v r="$WORK/results.md" '/^<!-- bench:begin -->$/ { print; while ((getline l <r) > 0) print l; skip = 1; next }
         /^<!-- bench:end -->$/ { skip = 0 } !skip { print }' "$DOC" >"$DOC.tmp" && mv "$DOC.tmp" "$DOC"
 else
     printf '# Performance\n\n<!-- bench:begin -->\n%s\n<!-- bench:end -->\n' "$RESULTS" >"$DOC"

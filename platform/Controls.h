@@ -28,8 +28,8 @@ protected:
 class TextBox {
 public:
     virtual ~TextBox() = default;
-    // Copies the text as UTF-8 into buf, NUL-terminated and cut to cap - 1 bytes, and returns the
-    // length of the whole text in bytes, so callers can read a short text without allocating.
+    // Copies the text as UTF-8 into buf as TextWriter writes it (platform/TextWriter.h), and returns the length of the
+    // whole text in bytes, so callers can read a short text without allocating.
     virtual size_t GetText(char* buf, size_t cap) const = 0;
     // Replaces the text; the change listener, if any, runs before this returns.
     virtual void SetText(const char* utf8) = 0;
@@ -54,6 +54,10 @@ public:
     virtual Colour BackColor() const = 0;
     virtual void SetBackColor(Colour colour) = 0;
 };
+
+// Room for a label's caption, its NUL included. The only caption the program changes is the countdown's digit, read
+// and written back as a whole number: a long in decimal with its sign takes at most 20 bytes.
+constexpr size_t kCaptionCap = 24;
 
 class Label {
 public:

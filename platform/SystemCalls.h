@@ -91,7 +91,7 @@ constexpr uint32_t kEsContinuous = 0x80000000;
 constexpr uint32_t kEsSystemRequired = 0x00000001;
 // What SetWaitableTimer leaves as the last error when it took the timer but cannot wake the computer with it.
 constexpr uint32_t kErrorNotSupported = 50;
-constexpr uint32_t kErrorTimerResumeIgnored = 722;  // Windows' winerror.h; MinGW's does not name it
+constexpr uint32_t kErrorTimerResumeIgnored = 722;  // Windows' winerror.h; checked where MinGW's names it
 // FILETIME counts 100 ns.
 constexpr int64_t kFileTimeTicksPerSecond = 10000000;
 

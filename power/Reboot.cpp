@@ -2,9 +2,9 @@
 // folder, the current folder or the search path is never the one started; then see that it did not refuse.
 #include "power/Reboot.h"
 
-#include <cstring>
 #include <utility>
 
+#include "platform/TextWriter.h"
 #include "power/Privilege.h"
 
 const char* const kRestartCommandLine = "Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP.";
@@ -16,10 +16,11 @@ PowerResult RedemarrerOrdinateur(SystemCalls& sys, RestartWatch& watch) {
     if (length == 0 || length >= kMaxPath) return ForcerRedemarrage(sys);
     static const char kProgramName[] = "shutdown.exe";
     char program[kMaxPath + sizeof kProgramName + 1];
-    std::memcpy(program, directory, length);
-    size_t end = length;
-    if (program[end - 1] != '\\') program[end++] = '\\';
-    std::memcpy(program + end, kProgramName, sizeof kProgramName);
+    TextWriter path(program, sizeof program);
+    path.Put(directory, length);
+    if (directory[length - 1] != '\\') path.Put('\\');
+    path.Put(kProgramName);
+    path.Finish();
 
     SystemHandle process(sys);
     if (!sys.CreateProcessUtf8(program, kRestartCommandLine, kSwShowMinimized, &process)) return ForcerRedemarrage(sys);

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
+#include "platform/TextWriter.h"
 #include "resources/version.h"
-#include "scheduler/TextWriter.h"
 
 // The words are read as shell32's CommandLineToArgvW reads them on Windows XP and later (and msvcrt did before
 // Visual C++ 2008), so that a line a script or the Task Scheduler writes means here what it means to any Windows
@@ -24,10 +24,6 @@ namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-bool IsContinuation(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 // Lower case for ASCII and for the Latin-1 capitals, À to Þ but ×: the accented capitals a French keyboard gives
@@ -88,36 +84,33 @@ CommandAction ActionOf(Switch meaning) {
 }
 
 void KeepWord(CommandRequest& request, const char* word, size_t length) {
-    std::memcpy(request.word, word, sizeof request.word);
+    CopyText(word, request.word, sizeof request.word);
     request.wordLength = length;
 }
 
-// The word as the usage box quotes it: control characters as "?", a long word cut with "…".
+// The word as the usage box quotes it: control characters as "?", a long word cut to 40 bytes with "…".
 void PutShownWord(TextWriter& text, const CommandRequest& request) {
-    constexpr size_t kShownBytes = 40;
-    size_t held = std::strlen(request.word);
-    bool cut = request.wordLength > held;
-    if (held > kShownBytes) {
-        held = kShownBytes;
-        while (held > 0 && IsContinuation(request.word[held])) --held;
-        cut = true;
+    constexpr size_t kShownWordCap = 41;  // the 40 bytes and the NUL
+    char shown[kShownWordCap];
+    const size_t held = CopyText(request.word, shown, sizeof shown);
+    for (const char* c = shown; *c != '\0'; ++c) {
+        const unsigned char byte = static_cast<unsigned char>(*c);
+        text.Put(byte < 0x20 || byte == 0x7F ? '?' : *c);
     }
-    for (size_t i = 0; i < held; ++i) {
-        const unsigned char c = static_cast<unsigned char>(request.word[i]);
-        text.Put(c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c));
-    }
-    if (cut) text.Put("…");
+    if (request.wordLength > held || held >= sizeof shown) text.Put("…");
 }
 
 const char kUsage[] =
     "Utilisation : \"" TARVEIL_FILE_NAME "\" hh:mm:ss [action]\n"
     "\n"
     "hh:mm:ss : l'heure, sur 24 heures, de 00:00:00 à 23:59:59.\n"
+    "Ou un délai de moins de 24 heures, compté dès le lancement : +h:mm, +h:mm:ss ou +m (en minutes).\n"
     "action : /arreter (« Arrêter », le choix sans action), /redemarrer (« Redémarrer ») ou /veille "
     "(« Mettre en veille »).\n"
     "Majuscules, accents (/arrêter, /redémarrer) et - au lieu de / sont acceptés.\n"
     "\n"
     "Exemple : \"" TARVEIL_FILE_NAME "\" 23:00:00 /arreter\n"
+    "Dans 1 h 30 : \"" TARVEIL_FILE_NAME "\" +1:30 /arreter\n"
     "Le programme choisit l'action, prend l'heure et se range dans la zone de notification, comme après un clic "
     "sur « OK ».\n"
     "\n"
@@ -211,7 +204,7 @@ CommandRequest ReadCommandLine(const char* line) {
             } else {
                 haveAction = true;
                 request.action = ActionOf(meaning);
-                std::memcpy(actionWord, word, sizeof actionWord);
+                CopyText(word, actionWord, sizeof actionWord);
                 actionLength = length;
             }
         } else if (request.fault != CommandFault::None) {
@@ -219,10 +212,10 @@ CommandRequest ReadCommandLine(const char* line) {
         } else if (haveTime) {
             request.fault = CommandFault::ExtraWord;
             KeepWord(request, word, length);
-        } else if (whole && ParseTimeText(word, length, nullptr)) {
-            // The same check "OK" makes of the entry box.
+        } else if (whole && (ParseTimeText(word, length, nullptr) || ParseDelayText(word, length, nullptr))) {
+            // The same check "OK" makes of the entry box; a delay becomes a time there, when the window arms.
             haveTime = true;
-            std::memcpy(request.time, word, sizeof request.time);
+            CopyText(word, request.time, sizeof request.time);
         } else {
             request.fault = CommandFault::BadTime;
             KeepWord(request, word, length);

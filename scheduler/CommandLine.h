@@ -11,7 +11,7 @@ enum class CommandAction { StartOption, Arreter, Redemarrer, Veille };
 
 enum class CommandVerdict {
     None,     // no word after the program's name: the program starts as it always has
-    Arm,      // a time the check takes, perhaps an action: the window arms as a click on "OK" would
+    Arm,      // a time the check takes or a delay from now, perhaps an action: the window arms as a click on "OK" would
     Help,     // the usage was asked for
     Refused,  // something was wrong: nothing is armed and no window is made
 };
@@ -33,7 +33,7 @@ constexpr size_t kUsageTextCap = 1024;
 struct CommandRequest {
     CommandVerdict verdict = CommandVerdict::None;
     CommandAction action = CommandAction::StartOption;
-    char time[kTimeTextLength + 1] = {};
+    char time[kDelayTextLength + 1] = {};  // as written: "hh:mm:ss", or a delay "OK" makes a clock time of
     CommandFault fault = CommandFault::None;
     // The word the fault is about (the action word when the time is missing), cut to kCommandWordCap - 1 bytes;
     // wordLength is its whole length.

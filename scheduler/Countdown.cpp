@@ -1,30 +1,33 @@
-// The trigger and the notice of a target it skipped, the countdown that follows a firing, the choice of the power
-// action, and its cancellation.
+// The trigger and the notice of a target it skipped, the countdown that follows a firing, the selected power action
+// run at its end, and its cancellation.
 #include <cstdlib>
 
+#include "platform/TextWriter.h"
 #include "power/Arret.h"
 #include "power/Reboot.h"
 #include "power/Veille.h"
 #include "resources/version.h"
 #include "scheduler/Form1.h"
-#include "scheduler/TextWriter.h"
 #include "scheduler/TimeText.h"
 
 namespace {
 
+// Room for the message about a target passed over: its sentences take 252 bytes with the two times.
+constexpr size_t kMissedTimeTextCap = 320;
+
 // Writes a whole number as plain decimal text, without the C library's formatted output.
-void FormatWholeNumber(long value, char out[24]) {
-    char digits[24];
+void FormatWholeNumber(long value, char (&out)[kCaptionCap]) {
+    char digits[kCaptionCap];
     int n = 0;
     unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
     do {
         digits[n++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
-    int pos = 0;
-    if (value < 0) out[pos++] = '-';
-    while (n > 0) out[pos++] = digits[--n];
-    out[pos] = '\0';
+    TextWriter text(out, sizeof out);
+    if (value < 0) text.Put('-');
+    while (n > 0) text.Put(digits[--n]);
+    text.Finish();
 }
 
 // Each control flips between white and red by its own colour.
@@ -36,7 +39,7 @@ void Flash(Control* control) {
 }  // namespace
 
 void Form1::TxtHeure_Change() {
-    char target[kTimeTextLength + 2];
+    char target[kTimeTextCap];
     const size_t length = c_.TxTChoix->GetText(target, sizeof target);
     // A late tick, or a local clock that jumped ahead as daylight saving started, still fires a target it passed over.
     const TriggerCheck check = trigger_.Check(target, length, clock_.Now());
@@ -86,10 +89,10 @@ void Form1::Timer1_Timer() {
     Flash(c_.ChkArreter);
     Flash(c_.ChkVeille);
 
-    char current[24];
+    char current[kCaptionCap];
     c_.LblDecompte->GetCaption(current, sizeof current);
     const long count = std::strtol(current, nullptr, 10) - 1;
-    char caption[24];
+    char caption[kCaptionCap];
     FormatWholeNumber(count, caption);
     c_.LblDecompte->SetCaption(caption);
 
@@ -110,7 +113,9 @@ void Form1::ReportPowerResult(const PowerResult& result) {
 void Form1::RunSelectedAction() {
     // The end of the armed time (see KeepSystemAwake), whatever the action then does.
     KeepSystemAwake(false);
-    if (c_.ChkReboot->Value()) {
+    // Read once: an option clicked while a failure's message box is up (its loop lets clicks through) runs nothing.
+    switch (SelectedAction()) {
+    case PowerAction::Restart:
         ReportPowerResult(RedemarrerOrdinateur(system_, restartWatch_));
         // shutdown.exe may yet refuse, or its restart never come: it is looked at once a second from now on.
         if (restartWatch_.Watching()) {
@@ -122,9 +127,10 @@ void Form1::RunSelectedAction() {
                                   TARVEIL_TITLE, kMbOk | kMbIconError);
             }
         }
+        break;
+    case PowerAction::Hibernate: ReportPowerResult(MettreEnVeille(system_)); break;
+    case PowerAction::PowerOff: ReportPowerResult(EteindreOrdinateur(system_)); break;
     }
-    if (c_.ChkVeille->Value()) ReportPowerResult(MettreEnVeille(system_));
-    if (c_.ChkArreter->Value()) ReportPowerResult(EteindreOrdinateur(system_));
 }
 
 void Form1::cmdCancel_Click() {
@@ -174,9 +180,9 @@ void Form1::TimerRedemarrage_Timer() {
 
 void Form1::TellMissedTime() {
     missedPending_ = false;
-    char time[kTimeTextLength + 1];
+    char time[kTimeTextCap];
     FormatTimeText(missedSecond_, time);
-    char message[320];
+    char message[kMissedTimeTextCap];
     TextWriter text(message, sizeof message);
     text.Put("L'heure programmée, ");
     text.Put(time);

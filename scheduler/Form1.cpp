@@ -17,7 +17,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::RefreshClock() {
-    char text[kTimeTextLength + 1];
+    char text[kTimeTextCap];
     FormatTimeText(SecondOfDay(clock_.Now().local), text);
     c_.TxtHeure->SetText(text);
 }

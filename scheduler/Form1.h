@@ -102,18 +102,25 @@ public:
 
 private:
     void TextChanged() override { TxtHeure_Change(); }
-    void ReportPowerResult(const PowerResult& result);
-    // The action the options select: what "OK" arms and what the countdown will run.
+    // The action the options select, the one place that says it: what "OK" arms and what the countdown runs.
     PowerAction SelectedAction() const;
-    // The check "OK" makes of the action; a refusal is said, and ends the arming. True when refused.
+    // The steps of "OK". A text that is no time: said, and the example written in the box.
+    void RefuseTimeText();
+    // The check of the action that would run; a refusal is said, and ends the arming. True when refused.
     bool RefusedBeforeArming(PowerAction action);
     // The wake-up the action needs, set, moved or taken back; true when the timer will wake the computer for it.
     bool SetWakeFor(PowerAction action);
+    // The window to the notification area, with the menu's text and the balloon that say what will happen, and why
+    // the computer will not wake for it if it will not.
+    void WaitInTray(PowerAction action, WakeRefusal wake);
+    void ReportPowerResult(const PowerResult& result);
     // Why the computer will not be woken for the action, given whether the timer took the wake-up; None for a restart,
     // which needs none.
     WakeRefusal WakeRefusalFor(PowerAction action, bool taken);
     // An option chosen while armed: the check and the wake-up follow it.
     void ChoiceChanged();
+    // A delay from now in the entry box ("+1:30") replaced by the clock time at which it ends; any other text is left.
+    void DelayToClockTime();
     // Keeps the system out of idle sleep while armed, or lets it sleep again; asks Windows only on a change. Letting
     // it sleep also takes back the wake-up set for the target.
     void KeepSystemAwake(bool on);

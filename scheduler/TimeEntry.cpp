@@ -4,16 +4,16 @@
 
 #include <string>
 
+#include "platform/TextWriter.h"
 #include "power/ArmingChecks.h"
 #include "resources/version.h"
-#include "scheduler/TextWriter.h"
 #include "scheduler/TimeText.h"
 
 namespace {
 
 // What the program will do and when, as the icon's balloon and menu say it: "Arrêt de l'ordinateur à 22:30:00."
-void FormatWaitingText(PowerAction action, const char* time, char* out, size_t cap) {
-    TextWriter text(out, cap);
+void FormatWaitingText(PowerAction action, const char* time, char (&out)[kWaitingTextCap]) {
+    TextWriter text(out, sizeof out);
     switch (action) {
     case PowerAction::PowerOff: text.Put("Arrêt"); break;
     case PowerAction::Restart: text.Put("Redémarrage"); break;
@@ -33,11 +33,24 @@ constexpr bool BalloonFits(WakeRefusal refusal) {
     using Text = std::char_traits<char>;
     return Text::length("Mise en veille prolongée de l'ordinateur à 00:00:00.\n") +
                Text::length(WakeRefusalSentence(refusal)) + Text::length(kBalloonEnd) <
-           sizeof NotifyIconRecord::szInfo;
+           kBalloonTextCap;
 }
 static_assert(BalloonFits(WakeRefusal::ModernStandby) && BalloonFits(WakeRefusal::PowerOptions) &&
                   BalloonFits(WakeRefusal::PowerOptionsOnBattery) && BalloonFits(WakeRefusal::TimerRefused),
               "a balloon's text is longer than the shell's field");
+
+// The balloon at arming: what and when, why the computer will not wake for it if it will not, and how to get the
+// window back.
+void FormatBalloonText(const char* waiting, WakeRefusal wake, char (&out)[kBalloonTextCap]) {
+    TextWriter text(out, sizeof out);
+    text.Put(waiting);
+    if (const char* sentence = WakeRefusalSentence(wake)) {
+        text.Put("\n");
+        text.Put(sentence);
+    }
+    text.Put(kBalloonEnd);
+    text.Finish();
+}
 
 }  // namespace
 
@@ -49,45 +62,24 @@ void Form1::TxTChoix_Click() {
 
 void Form1::CheckTimeFormat() {
     HeureValide = kFalse;
-    char text[kTimeTextLength + 2];
+    char text[kTimeTextCap];
     size_t length = c_.TxTChoix->GetText(text, sizeof text);
     if (ParseTimeText(text, length, nullptr)) HeureValide = kTrue;
 }
 
 void Form1::Activer_Click() {
+    DelayToClockTime();
     CheckTimeFormat();
-    if (HeureValide) {
-        const PowerAction action = SelectedAction();
-        if (RefusedBeforeArming(action)) return;
-        // Before the icon: a window the shell would not hide is armed all the same.
-        KeepSystemAwake(true);
-        armedAction_ = action;
-        const WakeRefusal wake = WakeRefusalFor(action, SetWakeFor(action));
-        char time[kTimeTextLength + 2];
-        c_.TxTChoix->GetText(time, sizeof time);
-        char waiting[96];
-        FormatWaitingText(action, time, waiting, sizeof waiting);
-        Tray.SetWaitingText(waiting);
-        Tray.SendToTray();
-        if (Tray.InTray()) {
-            // Said once, on screen: a new icon from Windows 7 on goes to the hidden overflow, and the window is gone.
-            char balloon[256];
-            TextWriter text(balloon, sizeof balloon);
-            text.Put(waiting);
-            if (const char* sentence = WakeRefusalSentence(wake)) {
-                text.Put("\n");
-                text.Put(sentence);
-            }
-            text.Put(kBalloonEnd);
-            text.Finish();
-            Tray.ShowBalloon(balloon);
-        }
+    if (!HeureValide) {
+        RefuseTimeText();
         return;
     }
-    KeepSystemAwake(false);
-    host_.ShowMessage("Veuillez redéfinir une heure (hh:mm:ss)", "Format de l'heure incorrect !",
-                     kMbOk | kMbIconInformation);
-    c_.TxTChoix->SetText("Exemple :                   20:30:00");
+    const PowerAction action = SelectedAction();
+    if (RefusedBeforeArming(action)) return;
+    // Before the icon: a window the shell would not hide is armed all the same.
+    KeepSystemAwake(true);
+    armedAction_ = action;
+    WaitInTray(action, WakeRefusalFor(action, SetWakeFor(action)));
 }
 
 PowerAction Form1::SelectedAction() const {
@@ -95,6 +87,13 @@ PowerAction Form1::SelectedAction() const {
     if (c_.ChkVeille->Value()) return PowerAction::Hibernate;
     // "Arrêter", or none of the three, which the option group never allows: the option the window starts with.
     return PowerAction::PowerOff;
+}
+
+void Form1::RefuseTimeText() {
+    KeepSystemAwake(false);
+    host_.ShowMessage("Veuillez redéfinir une heure (hh:mm:ss)", "Format de l'heure incorrect !",
+                     kMbOk | kMbIconInformation);
+    c_.TxTChoix->SetText("Exemple :                   20:30:00");
 }
 
 bool Form1::RefusedBeforeArming(PowerAction action) {
@@ -120,6 +119,52 @@ WakeRefusal Form1::WakeRefusalFor(PowerAction action, bool taken) {
     const WakeRefusal windows = WakeRefusalOfWindows(system_);
     if (windows != WakeRefusal::None) return windows;
     return taken ? WakeRefusal::None : WakeRefusal::TimerRefused;
+}
+
+void Form1::WaitInTray(PowerAction action, WakeRefusal wake) {
+    char time[kTimeTextCap];
+    c_.TxTChoix->GetText(time, sizeof time);
+    char waiting[kWaitingTextCap];
+    FormatWaitingText(action, time, waiting);
+    Tray.SetWaitingText(waiting);
+    Tray.SendToTray();
+    if (!Tray.InTray()) return;
+    // Said once, on screen: a new icon from Windows 7 on goes to the hidden overflow, and the window is gone.
+    char balloon[kBalloonTextCap];
+    FormatBalloonText(waiting, wake, balloon);
+    Tray.ShowBalloon(balloon);
+}
+
+// Counted from the arming (this "OK", or the command line's), not from when the delay was typed or the line read.
+void Form1::DelayToClockTime() {
+    char text[kDelayTextLength + 2];
+    const size_t length = c_.TxTChoix->GetText(text, sizeof text);
+    int delay = 0;
+    if (!ParseDelayText(text, length, &delay)) return;
+    // Counted on the UTC clock, which daylight saving leaves alone, and shown by the zone's rule for the instant it
+    // ends: across midnight or a change of the clock, the time the clock box will show then, never one a change skips.
+    const ClockReading now = clock_.Now();
+    int64_t end = now.utc + delay;
+    // Like any typed time, the text acts at its first showing still ahead. Where the delay ends in the second showing
+    // of the hour the end of daylight saving repeats, that first showing comes before the delay is over, and the
+    // machine would go off while the work it was left to finish may still run: the time is put off to the end of the
+    // repeated hour, the first clock text not shown before, late by less than that hour rather than early.
+    const auto actsOnTime = [&](int64_t at) {
+        return NextShowing(SecondOfDay(clock_.UtcToLocal(at)), now, clock_) >= at;
+    };
+    if (!actsOnTime(end)) {
+        constexpr int64_t kHour = 3600;  // the most a change of the clock repeats
+        int64_t early = end;
+        int64_t late = end + kHour;
+        while (late - early > 1) {
+            const int64_t middle = early + (late - early) / 2;
+            (actsOnTime(middle) ? late : early) = middle;
+        }
+        end = late;
+    }
+    char clockText[kTimeTextCap];
+    FormatTimeText(SecondOfDay(clock_.UtcToLocal(end)), clockText);
+    c_.TxTChoix->SetText(clockText);
 }
 
 void Form1::SysReduc_Click() {
@@ -193,7 +238,7 @@ void Form1::KeepSystemAwake(bool on) {
 }
 
 bool Form1::SetWake() {
-    char text[kTimeTextLength + 2];
+    char text[kTimeTextCap];
     const size_t length = c_.TxTChoix->GetText(text, sizeof text);
     int target = 0;
     if (!ParseTimeText(text, length, &target)) {

@@ -21,7 +21,7 @@ constexpr TriggerCheck kNothing{TriggerVerdict::Nothing, 0, false};
 }  // namespace
 
 TriggerCheck Trigger::Check(const char* target, size_t length, const ClockReading& now) {
-    char clockText[kTimeTextLength + 1];
+    char clockText[kTimeTextCap];
     const int second = SecondOfDay(now.local);
     FormatTimeText(second, clockText);
     const bool exact = length == kTimeTextLength && std::memcmp(target, clockText, kTimeTextLength) == 0;
@@ -52,7 +52,7 @@ TriggerCheck Trigger::PassedOver(const char* target, size_t length, const ClockR
     return {elapsed <= kLongestLateTick ? TriggerVerdict::Fire : TriggerVerdict::Skipped, targetSecond, false};
 }
 
-int64_t WakeMoment(int targetSecond, const ClockReading& now, const Clock& clock) {
+int64_t NextShowing(int targetSecond, const ClockReading& now, const Clock& clock) {
     // Daylight-saving changes move the clock by an hour, so a time of the day may be shown twice, an hour apart.
     constexpr int64_t kHour = 3600;
     int64_t local = now.local - SecondOfDay(now.local) + targetSecond;
@@ -67,5 +67,10 @@ int64_t WakeMoment(int targetSecond, const ClockReading& now, const Clock& clock
     // came no later than that instant less the difference.
     const int64_t shown = clock.UtcToLocal(utc);
     if (shown > local) utc -= shown - local;
-    return utc - kWakeLead > now.utc ? utc - kWakeLead : utc - kLateWakeLead;
+    return utc;
+}
+
+int64_t WakeMoment(int targetSecond, const ClockReading& now, const Clock& clock) {
+    const int64_t showing = NextShowing(targetSecond, now, clock);
+    return showing - kWakeLead > now.utc ? showing - kWakeLead : showing - kLateWakeLead;
 }

@@ -32,9 +32,13 @@ constexpr int64_t kWakeLead = 5 * 60;
 // left would run on. The minute the program always gave still wakes a machine that resumes quickly.
 constexpr int64_t kLateWakeLead = 60;
 
+// The UTC second of the next moment after NOW at which the local clock shows the target second of the day, or jumps
+// past it as daylight saving starts: when a clock text typed now acts. Of a time shown twice as daylight saving ends,
+// the first showing still ahead.
+int64_t NextShowing(int targetSecond, const ClockReading& now, const Clock& clock);
+
 // The UTC second at which to wake the computer for the target second of the day: kWakeLead (or, where that is past,
-// kLateWakeLead) before the next moment after NOW at which the local clock shows it, or jumps past it as daylight
-// saving starts. Of a time shown twice as daylight saving ends, the first showing still ahead.
+// kLateWakeLead) before its next showing.
 int64_t WakeMoment(int targetSecond, const ClockReading& now, const Clock& clock);
 
 class Trigger {

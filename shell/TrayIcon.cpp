@@ -1,6 +1,7 @@
 // The notification-area icon: sending the window there, bringing it back, and the icon's callbacks.
 #include "shell/TrayIcon.h"
 
+#include "platform/TextWriter.h"
 #include "resources/version.h"
 
 bool TrayIcon::PlaceIcon() {
@@ -59,7 +60,7 @@ void TrayIcon::OpenMenu() {
 }
 
 void TrayIcon::SetWaitingText(const char* textUtf8) {
-    CopyUtf8(textUtf8, waitingText_, sizeof waitingText_);
+    CopyText(textUtf8, waitingText_, sizeof waitingText_);
 }
 
 void TrayIcon::ShowBalloon(const char* textUtf8) {
@@ -67,8 +68,8 @@ void TrayIcon::ShowBalloon(const char* textUtf8) {
     FillTrayRecordForDelete(balloon, host_.WindowHandle());  // the fields that name the icon
     balloon.cbSize = kNotifyIconDataV2Size;
     balloon.uFlags = kNifInfo;
-    CopyUtf8(textUtf8, balloon.szInfo, sizeof balloon.szInfo);
-    CopyUtf8(TARVEIL_TITLE, balloon.szInfoTitle, sizeof balloon.szInfoTitle);
+    CopyText(textUtf8, balloon.szInfo, sizeof balloon.szInfo);
+    CopyText(TARVEIL_TITLE, balloon.szInfoTitle, sizeof balloon.szInfoTitle);
     balloon.uTimeout = kBalloonTimeoutMs;
     balloon.dwInfoFlags = kNiifInfo;
     // Not shown (notifications off, an old shell): the icon is there all the same, and the window's menu and click.

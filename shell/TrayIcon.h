@@ -1,12 +1,19 @@
 // The notification-area icon: sending the window there, bringing it back, and the icon's mouse callbacks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/Controls.h"
 #include "platform/FormHost.h"
 #include "platform/SystemCalls.h"
 #include "shell/TrayRecord.h"
+
+// Room for what the program waits to do, its NUL included: the longest, "Mise en veille prolongée de l'ordinateur à
+// hh:mm:ss.", takes 54 bytes.
+constexpr size_t kWaitingTextCap = 64;
+// Room for the balloon's text: the shell's own field, 255 bytes and a NUL, which XP's shell shows at most.
+constexpr size_t kBalloonTextCap = sizeof NotifyIconRecord::szInfo;
 
 class TrayIcon {
 public:
@@ -53,5 +60,5 @@ private:
     FormHost& host_;
     SystemCalls& system_;
     bool inTray_ = false;
-    char waitingText_[128] = {};
+    char waitingText_[kWaitingTextCap] = {};
 };

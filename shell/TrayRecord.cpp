@@ -3,8 +3,9 @@
 
 #include <cstring>
 
-#include "shell/Rounding.h"
+#include "platform/TextWriter.h"
 #include "resources/version.h"
+#include "shell/Rounding.h"
 
 void FillTrayRecordForAdd(NotifyIconRecord& record, uint32_t window, uint32_t icon) {
     FillTrayRecordForDelete(record, window);  // the fields that name the icon, then those that add it
@@ -13,27 +14,13 @@ void FillTrayRecordForAdd(NotifyIconRecord& record, uint32_t window, uint32_t ic
     record.hIcon = icon;
     // The shell reads up to the NUL; the rest of the fixed 64-character field is blanks, not zeros.
     std::memset(record.szTip, ' ', sizeof record.szTip);
-    size_t length = std::strlen(TARVEIL_TITLE);
-    if (length > sizeof record.szTip - 1) length = sizeof record.szTip - 1;
-    std::memcpy(record.szTip, TARVEIL_TITLE, length);
-    record.szTip[length] = '\0';
+    CopyText(TARVEIL_TITLE, record.szTip, sizeof record.szTip);
 }
 
 void FillTrayRecordForDelete(NotifyIconRecord& record, uint32_t window) {
     record.cbSize = kNotifyIconDataV1Size;
     record.hWnd = window;
     record.uID = kTrayIconId;
-}
-
-void CopyUtf8(const char* text, char* field, size_t cap) {
-    size_t length = std::strlen(text);
-    if (length > cap - 1) {
-        length = cap - 1;
-        // Not inside a character: back to the first byte of the one cut.
-        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
-    }
-    std::memcpy(field, text, length);
-    std::memset(field + length, 0, cap - length);
 }
 
 int32_t DecodeTrayMessage(float xTwips, float twipsPerPixelX) {

@@ -1,7 +1,6 @@
 // The notification-area icon's record as the program fills it, and the decoding of the icon's mouse callbacks.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "platform/SystemCalls.h"
@@ -19,8 +18,6 @@ void FillTrayRecordForDelete(NotifyIconRecord& record, uint32_t window);
 
 // How long XP's shell shows a balloon, its shortest: later shells decide for themselves.
 constexpr uint32_t kBalloonTimeoutMs = 10000;
-// Copies UTF-8 text into a field of CAP bytes, cut on a character boundary, NUL-terminated.
-void CopyUtf8(const char* text, char* field, size_t cap);
 
 // The mouse message carried by a callback: the event's x in twips back to pixels, rounded half to even.
 int32_t DecodeTrayMessage(float xTwips, float twipsPerPixelX);

@@ -71,6 +71,10 @@ TARVEIL_SAME(kStillActive, STILL_ACTIVE)
 TARVEIL_SAME(kEsContinuous, ES_CONTINUOUS)
 TARVEIL_SAME(kEsSystemRequired, ES_SYSTEM_REQUIRED)
 TARVEIL_SAME(kErrorNotSupported, ERROR_NOT_SUPPORTED)
+// Windows' winerror.h names it; MinGW's, up to the one Debian 12 has, does not, and holds nothing to check it by.
+#ifdef ERROR_TIMER_RESUME_IGNORED
+TARVEIL_SAME(kErrorTimerResumeIgnored, ERROR_TIMER_RESUME_IGNORED)
+#endif
 // powrprof: SYSTEM_POWER_CAPABILITIES as a 32-bit process gets it. Windows 8's SDK names the three bytes after
 // FastSystemS4 Hiberboot, WakeAlarmPresent and AoAc, where MinGW's (as XP's) keeps them as spare2: AoAc is its third,
 // at offset 20, after fifteen BOOLEANs and two throttle bytes.

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/TextWriter.h"
+
 WideText::WideText(const char* utf8) {
     if (utf8 == nullptr) return;
     const int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
@@ -51,27 +53,16 @@ size_t WideToUtf8(const wchar_t* wide, int wideLength, char* out, size_t cap) {
         out[total] = '\0';
         return static_cast<size_t>(total);
     }
-    // Cut: convert character by character until the buffer is full.
-    size_t used = 0;
-    for (int i = 0; i < wideLength; ++i) {
+    // Cut: converted a character at a time until one no longer fits whole.
+    TextWriter text(out, cap);
+    for (int i = 0; i < wideLength && text.Length() < cap; ++i) {
         int units = (wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wideLength) ? 2 : 1;
         char piece[8];
         int bytes = WideCharToMultiByte(CP_UTF8, 0, wide + i, units, piece, sizeof piece, nullptr, nullptr);
-        if (bytes <= 0 || used + static_cast<size_t>(bytes) >= cap) break;
-        std::memcpy(out + used, piece, static_cast<size_t>(bytes));
-        used += static_cast<size_t>(bytes);
+        if (bytes <= 0) break;
+        text.Put(piece, static_cast<size_t>(bytes));
         i += units - 1;
     }
-    out[used] = '\0';
+    text.Finish();
     return static_cast<size_t>(total);
-}
-
-size_t CopyText(const char* text, char* out, size_t cap) {
-    const size_t length = std::strlen(text);
-    if (cap > 0) {
-        const size_t n = length < cap - 1 ? length : cap - 1;
-        std::memcpy(out, text, n);
-        out[n] = '\0';
-    }
-    return length;
 }

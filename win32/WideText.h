@@ -11,8 +11,6 @@ int Utf8ToWide(const char* utf8, wchar_t* out, int cap);
 // Converts wide text into out as UTF-8 (NUL-terminated, cut on a character boundary); returns the byte
 // length the whole text has in UTF-8.
 size_t WideToUtf8(const wchar_t* wide, int wideLength, char* out, size_t cap);
-// Copies NUL-terminated text into out (NUL-terminated, cut to cap - 1 bytes); returns the text's whole length.
-size_t CopyText(const char* text, char* out, size_t cap);
 
 // A UTF-8 text converted to UTF-16 on the heap; c_str() is "" when the conversion failed.
 class WideText {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/TextWriter.h"
 #include "win32/BoundFunctions.h"
 #include "win32/WideText.h"
 
@@ -65,9 +66,8 @@ size_t Win32TextBox::GetText(char* buf, size_t cap) const {
 }
 
 void Win32TextBox::SetText(const char* utf8) {
-    const size_t length = std::strlen(utf8);
-    if (holdWhileHidden && length < sizeof held_ && !IsWindowVisible(hwnd)) {
-        std::memcpy(held_, utf8, length + 1);
+    if (holdWhileHidden && std::strlen(utf8) < sizeof held_ && !IsWindowVisible(hwnd)) {
+        CopyText(utf8, held_, sizeof held_);
         holding_ = true;
     } else {
         holding_ = false;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/Controls.h"
+#include "scheduler/TimeText.h"
 #include "win32/ScopedWin.h"
 #include "win32/TwipsScale.h"
 
@@ -35,7 +36,7 @@ class Win32TextBox : public TextBox {
 public:
     HWND hwnd = nullptr;
 
-    // Set on the clock box: while the window is hidden a short text is kept here and reaches the control
+    // Set on the clock box: while the window is hidden its time (hh:mm:ss) is kept here and reaches the control
     // when the window is shown (ShowPending). Every text an edit control takes costs it a layout, which is
     // most of what a waiting program does each second.
     bool holdWhileHidden = false;
@@ -51,7 +52,7 @@ private:
     static LRESULT CALLBACK ClickWatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void Write(const char* utf8);
 
-    char held_[16] = {};
+    char held_[kTimeTextCap] = {};
     bool holding_ = false;
     ClickListener* clicks_ = nullptr;
     WNDPROC editProc_ = nullptr;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/TextWriter.h"
 #include "win32/WideText.h"
 
 namespace {
@@ -79,8 +80,8 @@ void DrawnLabel::Paint(HDC dc, HFONT font) const {
         if (brush) FillRect(dc, &r, brush.Get());
     }
     if (caption_[0] == '\0') return;
-    wchar_t text[64];
-    const int length = Utf8ToWide(caption_, text, 64);
+    wchar_t text[kCaptionCap];  // no more UTF-16 units than the caption has bytes
+    const int length = Utf8ToWide(caption_, text, kCaptionCap);
     ScopedSelection fontSelected(dc, font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));

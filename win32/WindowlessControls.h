@@ -39,7 +39,7 @@ private:
     bool opaque_;
     bool visible_;
     Colour back_ = kWhite;
-    char caption_[32] = {};
+    char caption_[kCaptionCap] = {};
 };
 
 class DrawnLine : public LineShape {

@@ -2,8 +2,8 @@
 # tests/e2e/test_arming.sh — typing a time and arming: the entry box clearing, the message box for a bad time and
 # the example text after it, "OK" and the minimise glyph sending the window to the notification area, a left click
 # on the icon bringing it back, and the icon calls seen in a relay trace. Then the same from the command line: a time
-# and /veille arming at once, the usage box and the exit codes of a refused line and of /?. Last, the icon's click at
-# screen scales from 96 to 288 DPI.
+# and /veille arming at once, "+0:01" arming for a minute later, the usage box and the exit codes of a refused line
+# and of /?. Last, the icon's click at screen scales from 96 to 288 DPI.
 source "$(dirname "$0")/lib.sh"
 
 # Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
@@ -201,6 +201,16 @@ if [ "$armed" = 1 ]; then
 else
     e2e_fail "command line: the icon is added before the time" "three starts, none armed 500 ms ahead"
 fi
+e2e_stop_app
+
+# "+0:01": armed for the clock box's last time a minute on (or the second after, if it turned before the arming).
+start_with delay +0:01
+e2e_relay_wait "$ADD_CALL_RE" 60
+read -r ahead ms < <(e2e_relay_grep 'SetWindowTextW\(.* L"(\+0:01|..:..:..)"\)' | awk -F: 'match($0, /L"[^"]*"/) {
+    t = substr($0, RSTART + 2, RLENGTH - 3); s = substr(t, 1, 2) * 3600 + substr(t, 4, 2) * 60 + substr(t, 7, 2)
+    if (t == "+0:01") plus = 1
+    else if (plus) { print (s - c + 86400) % 86400, int(($1 - at) * 1000); exit } else { c = s; at = $1 } }')
+e2e_assert_range "${ahead:-none}" 60 $((61 + ${ms:-0} / 1000)) "command line +0:01: armed for the clock + ${ahead:-?} s"
 e2e_stop_app
 
 # usage_box LABEL PROMPT_RE STYLE STATUS — the usage box comes up alone, with no window made and no icon; Enter

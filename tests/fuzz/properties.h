@@ -96,6 +96,7 @@ inline std::string TimeTextProperty(const uint8_t* data, size_t size) {
     if (ParseTimeText(text.data(), text.size(), &parsed) != valid) return valid ? "valid text refused" : "bad text accepted";
     if (valid && parsed != expected) return "wrong second of day " + std::to_string(parsed);
     if (ParseTimeText(text.data(), text.size(), nullptr) != valid) return "answer changes without an out pointer";
+    if (!text.empty() && text[0] == '+') return "";  // a delay from now: a table of its own (time_entry_test.cpp)
 
     // Through the window: "OK" (or the minimise glyph, by the first byte) hides it exactly for a valid text.
     FormFixture f;

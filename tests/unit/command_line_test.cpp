@@ -69,6 +69,7 @@ TEST(CommandLine, EachLineArmsAsksForHelpOrIsRefusedWithTheFirstThingWrong) {
     } cases[] = {
         // Each action, in any case, with accents, "-" for "/", before or after the time.
         {"T.exe 23:00:00 /arreter", V::Arm, A::Arreter, "23:00:00", ""},
+        {"T.exe /arreter +23:59:59", V::Arm, A::Arreter, "+23:59:59", ""},  // a delay, made a time at the arming
         {"T.exe 23:00:00 /redemarrer", V::Arm, A::Redemarrer, "23:00:00", ""},
         {"T.exe 23:00:00 /veille", V::Arm, A::Veille, "23:00:00", ""},
         {"T.exe 07:05:09", V::Arm, A::StartOption, "07:05:09", ""},

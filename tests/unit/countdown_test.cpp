@@ -338,7 +338,11 @@ TEST(Action, AFailedRequestIsReportedInFrenchUnderTheProgramsName) {
         // After "OK", whose checks read the token too: the failure falls on the action.
         t.f.system.FailNext(c.failing);
         if (c.option == Option::Reboot) t.f.system.FailNext("ExitWindowsEx");
+        // Another option clicked under the box, whose loop lets clicks through, starts no second action.
+        const Option other = c.option == Option::Veille ? Option::Arreter : Option::Veille;
+        t.f.host.whileMessageShown = [&t, other] { Select(t.f, other); };
         t.RunOut();
+        EXPECT_EQ(0u, t.f.system.Count(OwnCall(other)));
         ASSERT_EQ(1u, t.f.host.messages.size());
         EXPECT_EQ(c.message, t.f.host.messages[0].prompt);
         EXPECT_EQ("Tarveil XP", t.f.host.messages[0].title);

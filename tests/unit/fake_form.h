@@ -13,21 +13,23 @@
 #include "platform/Clock.h"
 #include "platform/Controls.h"
 #include "platform/FormHost.h"
+#include "platform/TextWriter.h"
 #include "scheduler/Form1.h"
+
+// A control's text copied out as the real ones copy it, every byte of it, NULs the fuzzers put in included.
+inline size_t CopyOut(const std::string& text, char* buf, size_t cap) {
+    TextWriter copy(buf, cap);
+    copy.Put(text.data(), text.size());
+    copy.Finish();
+    return copy.Length();
+}
 
 class FakeTextBox : public TextBox {
 public:
     std::string text;
     int setCount = 0;
 
-    size_t GetText(char* buf, size_t cap) const override {
-        if (cap > 0) {
-            size_t n = std::min(text.size(), cap - 1);
-            std::memcpy(buf, text.data(), n);
-            buf[n] = '\0';
-        }
-        return text.size();
-    }
+    size_t GetText(char* buf, size_t cap) const override { return CopyOut(text, buf, cap); }
     void SetText(const char* utf8) override {
         text = utf8;
         ++setCount;
@@ -60,14 +62,7 @@ public:
 
     bool Visible() const override { return visible; }
     void SetVisible(bool v) override { visible = v; }
-    size_t GetCaption(char* buf, size_t cap) const override {
-        if (cap > 0) {
-            size_t n = std::min(caption.size(), cap - 1);
-            std::memcpy(buf, caption.data(), n);
-            buf[n] = '\0';
-        }
-        return caption.size();
-    }
+    size_t GetCaption(char* buf, size_t cap) const override { return CopyOut(caption, buf, cap); }
     void SetCaption(const char* utf8) override { caption = utf8; }
     Colour BackColor() const override { return back; }
     void SetBackColor(Colour colour) override { back = colour; }

@@ -51,7 +51,6 @@ std::vector<EntryCase> EntryCases() {
         {"20 30 00", false},
         {"2030:000", false},
         {"-5:00:00", false},
-        {"+5:00:00", false},
         {"-05:00:00", false},
         {"\xEF\xBC\x92\xEF\xBC\x90:\xEF\xBC\x93\xEF\xBC\x90:\xEF\xBC\x90\xEF\xBC\x90", false},  // full-width digits
         {"", false},
@@ -162,6 +161,27 @@ TEST(TimeEntry, OkAndMinimiseArmOnAGoodTextAndComplainAboutABadOne) {
                 EXPECT_EQ(kFalse, f.form->HeureValide);
             }
         }
+    }
+}
+
+// A delay at "OK": the clock time it ends at, which the box then holds ("": refused). UTC; a change at 01:00 UTC adds
+// `by`, as London's in spring (past the hour skipped) or the Azores' in autumn (the second 00:30, acting at the first).
+TEST(TimeEntry, ADelayBecomesTheClockTimeItEndsAtOrIsRefused) {
+    struct Row { const char* text; int now; const char* becomes; int by; } rows[] = {
+        {"+1:30", 23 * 3600, "00:30:00", 0}, {"+5:00:00", 20 * 3600, "01:00:00", 0}, {"+1439", 30, "23:59:30", 0},
+        {"+23:59:59", 1, "00:00:00", 0}, {"+1:00", 1800, "02:30:00", 3600}, {"+1:20", 600, "01:00:00", -3600},
+        {"+0:40", 600, "00:50:00", -3600},
+        {"+24:00", 0, "", 0}, {"+1440", 0, "", 0}, {"+0:00:00", 0, "", 0}, {"+1:5", 0, "", 0}, {"+1:60", 0, "", 0},
+        {"+0:00:60", 0, "", 0}, {"+001:30", 0, "", 0}, {"+00090", 0, "", 0}, {"+1:30 ", 0, "", 0},
+    };
+    for (const Row& r : rows) {
+        Loaded f;
+        f.clock.seconds = FakeClock::kMidnight + r.now;
+        f.clock.changeUtc = FakeClock::kMidnight + 3600;
+        f.clock.changeBy = r.by;
+        f.TxTChoix.text = r.text;
+        f.form->Activer_Click();
+        EXPECT_EQ(*r.becomes ? r.becomes : kExample, f.TxTChoix.text) << r.text;
     }
 }
 
