@@ -107,37 +107,74 @@ install_tools() { update_lists; install_packages "" "$@"; }
 # answers "Exec format error"); there QEMU's user-mode emulator runs Wine's 32-bit side. The emulator of Debian 12
 # (7.2) ignores MAP_FIXED_NOREPLACE and Wine starts up for minutes, so it comes from the release's backports (10.0).
 runs_32bit() { /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; }
+qemu=/usr/bin/qemu-i386-static
+binfmt_dir=/proc/sys/fs/binfmt_misc
+apt_dir=/etc/apt
 install_emulator() {
     update_lists
     install_packages "$1" qemu-user-static || { echo "deps: could not install qemu-user-static from $1" >&2; return 1; }
+}
+# ensure_emulator — QEMU's i386 emulator there, from backports when missing or older than 8, and binfmt_misc mounted.
+ensure_emulator() {
+    local release; release=$(release_codename)
+    [ -n "$release" ] || { echo "deps: the release's code name is unknown: no backports to take QEMU from" >&2; return 1; }
+    local backports=$release-backports
+    if ! "$qemu" --version 2>/dev/null | grep -Eq 'version ([89]|[1-9][0-9])\.'; then
+        local list=$apt_dir/sources.list.d/tarveil-backports.list
+        grep -rqs "$backports" "$apt_dir/sources.list" "$apt_dir/sources.list.d/" ||
+            echo "deb http://deb.debian.org/debian $backports main" >"$list"
+        install_emulator "$backports" || return 1
+    fi
+    [ -e "$binfmt_dir/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt_dir" ||
+        { echo "deps: cannot mount binfmt_misc" >&2; return 1; }
+}
+# register_i386 NAME — the binfmt_misc entry NAME hands 32-bit little-endian ELF executables and shared objects for the
+# i386 to the emulator (flag F: opened now, so it serves every mount namespace).
+register_i386() {
+    printf '%s' ":$1:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:$qemu:F" \
+        >"$binfmt_dir/register"
 }
 ensure_32bit_exec() {
     [ -e /usr/lib/wine/wineserver32 ] || return 0
     runs_32bit && return 0
     echo "deps: this machine runs no 32-bit code: setting up QEMU's i386 user-mode emulation for Wine"
-    local release; release=$(release_codename)
-    [ -n "$release" ] || { echo "deps: the release's code name is unknown: no backports to take QEMU from" >&2; return 1; }
-    local backports=$release-backports
     if [ "$(id -u)" != 0 ]; then
-        echo "deps: run as root to set it up ($backports qemu-user-static, binfmt_misc entry qemu-i386)" >&2
+        echo "deps: run as root to set it up (backports' qemu-user-static, binfmt_misc entry qemu-i386)" >&2
         return 1
     fi
-    local qemu=/usr/bin/qemu-i386-static
-    if ! "$qemu" --version 2>/dev/null | grep -Eq 'version ([89]|[1-9][0-9])\.'; then
-        local list=/etc/apt/sources.list.d/tarveil-backports.list
-        grep -rqs "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/ ||
-            echo "deb http://deb.debian.org/debian $backports main" >"$list"
-        install_emulator "$backports" || return 1
-    fi
-    [ -e /proc/sys/fs/binfmt_misc/register ] || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc ||
-        { echo "deps: cannot mount binfmt_misc" >&2; return 1; }
+    ensure_emulator || return 1
     # an entry left by an older emulator holds that file open (flag F): replace it
-    [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && echo -1 >/proc/sys/fs/binfmt_misc/qemu-i386
-    # 32-bit little-endian ELF executables and shared objects for the i386
-    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
-        >/proc/sys/fs/binfmt_misc/register || { echo "deps: cannot register the i386 emulator" >&2; return 1; }
+    [ -e "$binfmt_dir/qemu-i386" ] && echo -1 >"$binfmt_dir/qemu-i386"
+    register_i386 qemu-i386 || { echo "deps: cannot register the i386 emulator" >&2; return 1; }
     runs_32bit || { echo "deps: 32-bit programs still do not run" >&2; return 1; }
     echo "deps: Wine's 32-bit side runs under $("$qemu" --version | head -n1)"
+}
+
+# Wine's 32-bit side under the emulator on purpose, where the kernel could run it (scripts/test.sh --emulated): a
+# binfmt_misc entry is tried ahead of the kernel's own loaders. The entry is the whole machine's, so every 32-bit
+# program started while it is there is emulated, other users' too: it is named after the run that asked for it
+# (tarveil-emulate-PID), taken out by emulate_32bit_off when that run ends, and one left by a run that was killed is
+# taken out by the next.
+emulation_entry=
+emulate_32bit_on() {
+    if [ "$(id -u)" != 0 ]; then echo "deps: only root can hand 32-bit programs to the emulator" >&2; return 1; fi
+    ensure_emulator || return 1
+    local e
+    for e in "$binfmt_dir"/tarveil-emulate-*; do
+        [ -e "$e" ] && ! kill -0 "${e##*-}" 2>/dev/null && echo -1 >"$e"
+    done
+    emulation_entry=tarveil-emulate-$$
+    register_i386 "$emulation_entry" ||
+        { echo "deps: cannot register the i386 emulator" >&2; emulation_entry=; return 1; }
+    runs_32bit || { emulate_32bit_off; echo "deps: 32-bit programs do not run under the emulator" >&2; return 1; }
+    echo "deps: Wine's 32-bit side runs under $("$qemu" --version 2>/dev/null | head -n1) until this run ends" \
+        "(binfmt_misc entry $emulation_entry)"
+}
+emulate_32bit_off() {
+    [ -n "$emulation_entry" ] && [ -e "$binfmt_dir/$emulation_entry" ] && echo -1 >"$binfmt_dir/$emulation_entry" &&
+        echo "deps: 32-bit programs run natively again (binfmt_misc entry $emulation_entry taken out)"
+    emulation_entry=
+    return 0
 }
 
 # a lock held by another apt run is waited for rather than failed on

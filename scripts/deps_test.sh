@@ -14,11 +14,15 @@ if [ "$1" = install ] && [ "$(grep -c '^install' "$FAKE_DIR/calls")" -le "$FAIL_
     echo "E: Unable to correct problems, you have held broken packages." >&2; exit 100; fi
 exit 0
 FAKE
-printf '#!/bin/sh\necho lsbrel\n' >"$fake/lsb_release" && chmod +x "$fake/apt-get" "$fake/lsb_release"
+printf '#!/bin/sh\necho lsbrel\n' >"$fake/lsb_release" && printf '#!/bin/sh\necho 0\n' >"$fake/id" &&
+    chmod +x "$fake/apt-get" "$fake/lsb_release" "$fake/id"
 echo 'VERSION_CODENAME=osrel' >"$fake/os-release"
+# the emulator asked for on purpose: none there yet, a register file standing for binfmt_misc's, apt's lists apart
+mkdir -p "$fake/binfmt" "$fake/apt/sources.list.d" && : >"$fake/binfmt/register"
 PATH=$fake:$PATH
 [ "$(command -v apt-get)" = "$fake/apt-get" ] || { echo "the fake apt-get is not first on PATH"; echo "0 passed, 1 failed"; exit 1; }
 source "$root/scripts/deps.sh"
+qemu=$fake/no-qemu binfmt_dir=$fake/binfmt apt_dir=$fake/apt
 
 I='install -y -q --no-install-recommends'
 # name | call | update fails | installs failing | os-release | status | calls made, ";" between | said (regex)
@@ -29,6 +33,7 @@ cases=(
 "install fails twice|install_tools cmake|1|2|os-release|1|update -q;$I cmake;$I -t osrel cmake|failed again.*by hand, as root: apt-get install -y --no-install-recommends -t osrel cmake$"
 "no os-release: lsb_release names it|install_tools cmake|0|1|none|0|update -q;$I cmake;$I -t lsbrel cmake|-t lsbrel"
 "emulator, install fails once|install_emulator osrel-backports|1|1|os-release|0|update -q;$I -t osrel-backports qemu-user-static;$I -t osrel qemu-user-static/osrel-backports|update failed.*once more with osrel"
+"emulated on purpose: the emulator from backports|emulate_32bit_on|0|0|os-release|0|update -q;$I -t osrel-backports qemu-user-static|runs under .*binfmt_misc entry tarveil-emulate-[0-9]+\\)$"
 "emulator, install fails twice|install_emulator osrel-backports|0|2|os-release|1|update -q;$I -t osrel-backports qemu-user-static;$I -t osrel qemu-user-static/osrel-backports|by hand.*-t osrel qemu-user-static/osrel-backports.*could not install qemu-user-static from osrel-backports"
 )
 pass=0 fail=0

@@ -40,12 +40,11 @@ e2e_setup
 e2e_wallpaper || echo "run: could not paint the desktop" >&2
 e2e_start_app
 if ! wid=$(e2e_wait_window); then
-    echo "run: no window named 'Tarveil XP' within ${E2E_TIMEOUT}s" >&2
+    echo "run: no window named 'Tarveil XP' within $(e2e_limit "$E2E_TIMEOUT") s" >&2
     sed 's/^/    /' "$E2E_WORK/app.stderr" >&2
     E2E_FINISHED=1
     exit 1
 fi
-sleep 1
 e2e_geometry "$wid"
 e2e_shot_root "$E2E_WORK/root.png" || { echo "run: screenshot failed" >&2; E2E_FINISHED=1; exit 1; }
 # the window with a margin of desktop around it, which it shows through its own background

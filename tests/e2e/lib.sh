@@ -18,7 +18,10 @@ E2E_BUILD=${E2E_BUILD:-$E2E_ROOT/build/e2e}
 E2E_EXE=${E2E_EXE:-$E2E_ROOT/build/win32/Tarveil XP.exe}
 E2E_DPI=${E2E_DPI:-96}
 E2E_SCREEN=${E2E_SCREEN:-1024x768x24}
-E2E_TIMEOUT=${E2E_TIMEOUT:-30}            # default wait for anything (seconds)
+source "$E2E_ROOT/tests/e2e/pace.sh"
+source "$E2E_ROOT/tests/e2e/data/window.sh"
+source "$E2E_ROOT/tests/e2e/data/texts.sh"
+E2E_TIMEOUT=${E2E_TIMEOUT:-30}            # default limit of a wait, a native run's (seconds; each wait scales it)
 E2E_FRESH_PREFIX=${E2E_FRESH_PREFIX:-0}   # 1: wineboot a prefix for this script instead of copying the template
 E2E_WINEDEBUG=${E2E_WINEDEBUG:--all}
 E2E_WM=${E2E_WM:-openbox}                 # the window manager on the display, as a Wine user has one; "none" for none
@@ -137,8 +140,7 @@ _e2e_cleanup() {
     for c in "${E2E_EXTRA_CLEANUP[@]}"; do eval "$c" >/dev/null 2>&1 || true; done
     e2e_stop_app
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-        timeout 20 wineserver -k >/dev/null 2>&1 || true
-        timeout 20 wineserver -w >/dev/null 2>&1 || true
+        e2e_end_session
         if [ "$E2E_PREFIX_IS_FRESH" = 1 ]; then
             # the server's folder under /tmp, named in the prefix, outlives the server
             local sdir; sdir=$(cat "$WINEPREFIX/wineserver" 2>/dev/null)
@@ -281,7 +283,7 @@ e2e_prefix_template() {
     _e2e_wine_env
     local tpl="$E2E_BUILD/prefix-template"
     (
-        flock -w 600 9 || exit 1
+        flock -w "$(e2e_limit 600)" 9 || exit 1
         if [ ! -f "$tpl/.e2e-ready" ]; then
             rm -rf "$tpl"
             export WINEPREFIX="$tpl"
@@ -307,11 +309,11 @@ _e2e_clone_prefix() {
 _e2e_wineboot() {
     e2e_log "creating wine prefix $WINEPREFIX"
     # made without a display: nothing to show, and it is faster
-    if ! env -u DISPLAY timeout 300 wineboot -i >"$E2E_WORK/wineboot.log" 2>&1; then
+    if ! env -u DISPLAY timeout "$(e2e_limit 300)" wineboot -i >"$E2E_WORK/wineboot.log" 2>&1; then
         echo "e2e: wineboot failed (see $E2E_WORK/wineboot.log)" >&2
         return 1
     fi
-    timeout 60 wineserver -w >/dev/null 2>&1 || true
+    e2e_wait_session_gone
     [ -f "$WINEPREFIX/system.reg" ] || return 1
     e2e_install_wine_fonts
 }
@@ -324,9 +326,28 @@ e2e_install_wine_fonts() {
     mkdir -p "$dst" && cp -n "$src"/* "$dst"/
 }
 
+# e2e_wait_session_gone — waits until this prefix's Wine session is over: its wineserver gone, the last step of a
+# session going down (after ExitWindowsEx, or its last program's end). A program started before then joins the session
+# that is ending and goes down with it.
+e2e_wait_session_gone() { timeout "$(e2e_limit 60)" wineserver -w >/dev/null 2>&1; return 0; }
+
+# e2e_end_session — ends this prefix's Wine session at once, and waits until it is over.
+e2e_end_session() {
+    timeout "$(e2e_limit 20)" wineserver -k >/dev/null 2>&1
+    e2e_wait_session_gone
+}
+
+# e2e_new_session — a new session for the settings just written: the old one over, the wineserver and the desktop
+# process started again, untraced.
+e2e_new_session() {
+    e2e_end_session
+    WINEDEBUG=-all timeout "$(e2e_limit 60)" wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1
+    return 0
+}
+
 # e2e_reg_add KEY VALUE TYPE DATA — writes one registry value in the current prefix.
 e2e_reg_add() {
-    timeout 60 wine reg add "$1" /v "$2" /t "$3" /d "$4" /f >>"$E2E_WORK/reg.log" 2>&1
+    timeout "$(e2e_limit 60)" wine reg add "$1" /v "$2" /t "$3" /d "$4" /f >>"$E2E_WORK/reg.log" 2>&1
 }
 
 # e2e_set_dpi DPI — what Windows programs in this prefix see as the screen's pixels per inch.
@@ -343,12 +364,97 @@ e2e_setup() {
 }
 
 # ---------------------------------------------------------------------------------------------------------------
+# Helper programs
+
+# The MinGW C compiler for the Windows helpers.
+if [ -z "${CC_WIN:-}" ]; then
+    for CC_WIN in i686-w64-mingw32-gcc i686-w64-mingw32-gcc-win32 i686-w64-mingw32-gcc-posix none; do
+        command -v "$CC_WIN" >/dev/null && break
+    done
+fi
+E2E_HELPERS=${E2E_HELPERS:-$E2E_BUILD/helpers}
+
+# e2e_helper NAME — prints the path of the helper program built from tests/e2e/helpers/NAME.c, building it first when it
+# is missing or older than its source (once for every script: they share build/e2e/helpers). clocks runs on the host,
+# powrprof is a DLL, clip a console program; the others are GUI programs, as a console program started by the window
+# gets a console window of its own, which can take the keyboard from the window the script types into next.
+e2e_helper() {
+    local name=$1 src=$E2E_ROOT/tests/e2e/helpers/$1.c out cc
+    case $name in
+        clocks) out=$E2E_HELPERS/clocks; cc=(gcc -O1) ;;
+        powrprof) out=$E2E_HELPERS/powrprof.dll; cc=("$CC_WIN" -O1 -s -shared -Wl,--kill-at) ;;
+        clip) out=$E2E_HELPERS/clip.exe; cc=("$CC_WIN" -O1 -s) ;;
+        *) out=$E2E_HELPERS/$name.exe; cc=("$CC_WIN" -O1 -s -mwindows) ;;
+    esac
+    [ -f "$src" ] || { echo "e2e: no helper source $src" >&2; return 1; }
+    mkdir -p "$E2E_HELPERS" || return 1
+    (
+        flock -w 120 9 || exit 1
+        [ "$out" -nt "$src" ] && exit 0
+        "${cc[@]}" -o "$out.tmp" "$src" 2>"$E2E_HELPERS/$name.log" && mv -f "$out.tmp" "$out" && exit 0
+        echo "e2e: building $name failed: $(head -c 400 "$E2E_HELPERS/$name.log")" >&2
+        rm -f "$out.tmp"
+        exit 1
+    ) 9>"$E2E_HELPERS/.lock" || return 1
+    echo "$out"
+}
+
+# e2e_helpers VAR=NAME... — builds each helper into its variable (HELPER=shell_icon sets HELPER to its path); a failed
+# build is a failed check, and the script ends.
+e2e_helpers() {
+    local a path
+    for a in "$@"; do
+        path=$(e2e_helper "${a#*=}") || { e2e_fail "build the helper ${a#*=}" "see $E2E_HELPERS/${a#*=}.log"; e2e_finish; }
+        printf -v "${a%%=*}" '%s' "$path"
+    done
+}
+
+# ---------------------------------------------------------------------------------------------------------------
 # Relay traces
 
 # e2e_relay_include "ExitWindowsEx;SetSystemPowerState" — only these functions appear in a +relay trace.
 e2e_relay_include() {
     E2E_RELAY_SET=1
     e2e_reg_add 'HKCU\Software\Wine\Debug' RelayInclude REG_SZ "$1"
+}
+
+# e2e_text_re TEXT [REGEX...] — the pattern (extended) of TEXT as Wine's relay prints a string argument: a non-ASCII
+# character as \XXXX (UTF-16 units), a line break as \n, quotes and backslashes escaped. Each "%s" in TEXT becomes the
+# next REGEX, as is.
+e2e_text_re() {
+    local LC_ALL=C.UTF-8 s=$1 out= c n i
+    shift
+    for ((i = 0; i < ${#s}; i++)); do
+        c=${s:i:1}
+        if [ "$c" = % ] && [ "${s:i+1:1}" = s ]; then
+            out+=${1-}
+            shift
+            i=$((i + 1))
+            continue
+        fi
+        case $c in
+            $'\n') out+='\\n' ;;
+            '"') out+='\\"' ;;
+            '\') out+='\\\\' ;;
+            [].[^\$*+?\(\){}\|]) out+="\\$c" ;;
+            *) printf -v n '%d' "'$c"
+               if [ "$n" -gt 65535 ]; then
+                   printf -v c '\\\\%04x\\\\%04x' $(( 0xD800 + ((n - 0x10000) >> 10) )) $(( 0xDC00 + ((n - 0x10000) & 0x3FF) ))
+               elif [ "$n" -lt 32 ] || [ "$n" -gt 126 ]; then
+                   printf -v c '\\\\%04x' "$n"
+               fi
+               out+=$c ;;
+        esac
+    done
+    printf '%s\n' "$out"
+}
+
+# e2e_box_re TEXT_REGEX STYLE [TITLE] [OWNER_REGEX] — the pattern of the program's MessageBoxW call with that text (a
+# pattern from e2e_text_re), TITLE (by default the program's name) and STYLE (8 hex digits). The relay cuts a long text
+# short with "..." after its quote.
+e2e_box_re() {
+    printf 'Call user32\\.MessageBoxW\\(%s,[0-9a-f]+ L"%s"(\\.\\.\\.)?,[0-9a-f]+ L"%s",%s\\)\n' "${4:-[0-9a-f]+}" "$1" \
+        "$(e2e_text_re "${3:-$TXT_TITLE}")" "$2"
 }
 
 # Where e2e_start_app_traced writes the trace.
@@ -377,25 +483,9 @@ _e2e_relay_has() { [ -f "$E2E_RELAY_LOG" ] && grep -a -q -i -E -- "$1" "$E2E_REL
 # WINEDEBUG=+timestamp,+relay (one clock, CLOCK_MONOTONIC_RAW, for every line), and against the time it was to act at
 # by its own clock, the text it writes into the clock box. The wall clock is then only a loose bound.
 
-# e2e_clocks — "WALL_MS TRACE_MS": the wall clock (epoch ms) and the trace's clock (ms) at one instant, from a small
-# helper built once with gcc.
+# e2e_clocks — "WALL_MS TRACE_MS": the wall clock (epoch ms) and the trace's clock (ms) at one instant.
 e2e_clocks() {
-    local bin=$E2E_BUILD/clocks
-    if [ ! -x "$bin" ]; then
-        local tmp; tmp=$(mktemp "$bin.XXXXXX") || return 1
-        gcc -O1 -x c -o "$tmp" - <<'EOF' || { rm -f "$tmp"; return 1; }
-#include <stdio.h>
-#include <time.h>
-int main(void) {
-    struct timespec r, m;
-    clock_gettime(CLOCK_REALTIME, &r);
-    clock_gettime(CLOCK_MONOTONIC_RAW, &m);
-    printf("%lld %lld\n", (long long)r.tv_sec * 1000 + r.tv_nsec / 1000000, (long long)m.tv_sec * 1000 + m.tv_nsec / 1000000);
-    return 0;
-}
-EOF
-        mv -f "$tmp" "$bin"
-    fi
+    local bin; bin=$(e2e_helper clocks) || return 1
     "$bin"
 }
 
@@ -461,14 +551,31 @@ e2e_stop_app() {
     E2E_APP_PID=
 }
 
-# e2e_wait_window [NAME_REGEX] [TIMEOUT] — prints the id of the first visible X window so named.
+# e2e_wait_window [NAME_REGEX] [TIMEOUT] — prints the id of the first visible X window so named, once it is painted.
+# TIMEOUT is a native run's, scaled (e2e_limit).
 e2e_wait_window() {
-    local name=${1:-$E2E_WINDOW_NAME} t=${2:-$E2E_TIMEOUT} out
+    local name=${1:-$E2E_WINDOW_NAME} t out end
+    t=$(e2e_limit "${2:-$E2E_TIMEOUT}")
+    end=$(( $(date +%s) + t ))
     out=$(timeout "$t" xdotool search --sync --onlyvisible --name "$name" 2>/dev/null) || return 1
     out=$(printf '%s\n' "$out" | head -n1)
     [ -n "$out" ] || return 1
-    sleep "${E2E_SETTLE:-0.5}"   # let the first paint land
+    # what a screenshot then shows is the window's first paint, whole
+    e2e_wait_by $(( end * 1000 )) _e2e_painted "$out" || e2e_log "window $out not seen painted within ${t}s"
     printf '%s\n' "$out"
+}
+
+# _e2e_painted WID — two shots of the window a moment apart are alike and show more than one colour. A window not yet
+# painted is one colour, or changes as the paint lands (the clock's tick changes it too: the next try gets past it).
+_e2e_painted() {
+    local a=$E2E_WORK/.paint-$BASHPID-a.png b=$E2E_WORK/.paint-$BASHPID-b.png ok=1
+    if e2e_shot_window "$1" "$a" && [ "$("$E2E_CONVERT" "$a" -format %k info: 2>/dev/null)" -gt 1 ]; then
+        sleep 0.2
+        e2e_shot_window "$1" "$b" &&
+            [ "$(e2e_diff_count "$a" "$b" 0 0 $((E2E_WIN_W - 1)) $((E2E_WIN_H - 1)))" = 0 ] && ok=0
+    fi
+    rm -f "$a" "$b"
+    return $ok
 }
 
 # e2e_window_ids [NAME_REGEX] — all visible windows so named right now, one id a line.
@@ -476,7 +583,7 @@ e2e_window_ids() {
     timeout 10 xdotool search --onlyvisible --name "${1:-$E2E_WINDOW_NAME}" 2>/dev/null
 }
 
-# e2e_wait_no_window [NAME_REGEX] [TIMEOUT] — waits until no visible window has that name.
+# e2e_wait_no_window [NAME_REGEX] [TIMEOUT] — waits until no visible window has that name (TIMEOUT scaled).
 e2e_wait_no_window() {
     local name=${1:-$E2E_WINDOW_NAME}
     e2e_wait_until "${2:-$E2E_TIMEOUT}" _e2e_no_window "$name"
@@ -496,6 +603,19 @@ e2e_geometry() {
 
 # ---------------------------------------------------------------------------------------------------------------
 # Input (window-relative coordinates)
+
+# e2e_clear_entry WID [TRACE] — a click in the entry box, waited for until the program has cleared it: a new
+# SetWindowTextW(..., L"") in the trace (user32.SetWindowTextW in the relay filter). Keys typed before then could
+# reach the control that had the focus before the click.
+E2E_EMPTY_TEXT_RE='Call user32\.SetWindowTextW\([0-9a-f]+,[0-9a-f]+ L""\)'
+e2e_clear_entry() {
+    local log=${2:-$E2E_RELAY_LOG} n
+    n=$(grep -a -c -E "$E2E_EMPTY_TEXT_RE" "$log" 2>/dev/null)
+    e2e_click "$1" $ENTRY_XY
+    e2e_wait_until 10 _e2e_more_lines "$log" "$E2E_EMPTY_TEXT_RE" "${n:-0}" ||
+        { e2e_log "the entry box was not cleared"; return 1; }
+}
+_e2e_more_lines() { [ "$(grep -a -c -E -- "$2" "$1" 2>/dev/null)" -gt "$3" ]; }
 
 e2e_focus() { timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || timeout 10 xdotool windowfocus --sync "$1" >/dev/null 2>&1; }
 
@@ -645,19 +765,64 @@ _e2e_ae_number() {
     awk 'NR == 1 && $1 ~ /^[0-9.]+(e[+-]?[0-9]+)?$/ { printf "%d\n", $1; ok = 1 } END { if (!ok) print -1 }'
 }
 
+# e2e_clock_runs WID — the clock box changes within a few seconds: the program's clock ticks.
+e2e_clock_runs() {
+    local a=$E2E_WORK/clock-a.png
+    e2e_shot_window "$1" "$a" || return 1
+    e2e_wait_until 3 _e2e_clock_moved "$1" "$a"
+}
+_e2e_clock_moved() {
+    local b=$E2E_WORK/clock-b.png
+    e2e_shot_window "$1" "$b" && [ "$(e2e_diff_count "$2" "$b" $CLOCK_BOX)" -gt 0 ]
+}
+
 # ---------------------------------------------------------------------------------------------------------------
 # Waiting
 
-# e2e_wait_until TIMEOUT COMMAND... — polls COMMAND every 0.2 s until it succeeds; non-zero on timeout.
+# e2e_wait_until TIMEOUT COMMAND... — polls COMMAND every 0.2 s until it succeeds; non-zero when it has not within
+# TIMEOUT seconds, a native run's limit, scaled for this machine (e2e_limit).
 e2e_wait_until() {
     local t=$1; shift
-    local end=$(( $(date +%s%N) / 1000000 + t * 1000 ))
+    e2e_wait_by $(( $(date +%s%3N) + $(e2e_limit "$t") * 1000 )) "$@"
+}
+
+# e2e_wait_by DEADLINE_MS COMMAND... — the same until a moment on the wall clock (epoch ms), whatever the machine.
+e2e_wait_by() {
+    local end=$1; shift
     while :; do
         "$@" && return 0
-        [ $(( $(date +%s%N) / 1000000 )) -ge "$end" ] && return 1
+        [ "$(date +%s%3N)" -ge "$end" ] && return 1
         sleep 0.2
     done
 }
 
+# e2e_now_ms — the wall clock in epoch milliseconds.
+e2e_now_ms() { date +%s%3N; }
+
+# e2e_sleep_until EPOCH_MS — sleeps until that moment on the wall clock (at once when it has passed).
+e2e_sleep_until() {
+    local d=$(($1 - $(e2e_now_ms)))
+    [ "$d" -gt 0 ] && sleep "$(printf '%d.%03d' $((d / 1000)) $((d % 1000)))"
+    return 0
+}
+
 # e2e_time_in SECONDS — the wall clock SECONDS from now as HH:MM:SS (what a user would type).
 e2e_time_in() { date -d "@$(( $(date +%s) + $1 ))" +%H:%M:%S; }
+
+# A time typed into the entry box to come soon is chosen once the box has been clicked, and far enough ahead for the
+# typing, the clicks and the program's arming to be over before it: a native run's lead, scaled, and never less than
+# twice the slowest arming this script has seen plus two seconds.
+E2E_ARM_MS=0
+# e2e_lead SECONDS — how far ahead to put a time chosen now.
+e2e_lead() {
+    local s m
+    s=$(e2e_limit "$1"); m=$(( (2 * E2E_ARM_MS + 999) / 1000 + 2 ))
+    echo $(( s > m ? s : m ))
+}
+# e2e_armed_since CHOSEN_MS — notes an arming whose time was chosen at CHOSEN_MS (epoch ms) and which is seen done now.
+e2e_armed_since() {
+    local d=$(( $(date +%s%3N) - $1 ))
+    [ "$d" -gt "$E2E_ARM_MS" ] && E2E_ARM_MS=$d
+    e2e_log "armed $d ms after the time was chosen"
+    return 0
+}

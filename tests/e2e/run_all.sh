@@ -6,7 +6,10 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 logs="$root/build/e2e/logs"
-limit=${E2E_SCRIPT_TIMEOUT:-600}
+source "$here/pace.sh"
+# a native run's limit for one script, scaled where Wine is emulated
+limit=$(e2e_limit "${E2E_SCRIPT_TIMEOUT:-600}")
+[ "$E2E_SLOW" = 1 ] || echo "e2e: Wine's 32-bit side is emulated here: limits times $E2E_SLOW, ${limit}s a script"
 mkdir -p "$logs"
 
 total_pass=0

@@ -6,35 +6,19 @@
 # and of /?. Last, the icon's click at screen scales from 96 to 288 DPI.
 source "$(dirname "$0")/lib.sh"
 
-# Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
-ENTRY_CLICK="120 68"
-ENTRY_TEXT="20 60 221 76"        # inside the entry box's edge
-OK_CLICK="204 126"
-MINIMISE_CLICK="220 8"
-CLOSE_CLICK="234 8"
-
-MSG_TITLE="Format de l'heure incorrect !"
-MSG_TITLE_RE="^Format de l'heure incorrect !\$"
-# Wine's relay prints non-ASCII characters of string arguments as \XXXX.
-MSG_CALL_RE='MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"Veuillez red\\00e9finir une heure \(hh:mm:ss\)",[0-9a-f]+ L"Format de l'"'"'heure incorrect !",00000040\)'
-EXAMPLE_CALL_RE='SetWindowTextW\([0-9a-f]+,[0-9a-f]+ L"Exemple :                   20:30:00"\)'
-EMPTY_CALL_RE='SetWindowTextW\([0-9a-f]+,[0-9a-f]+ L""\)'
+MSG_TITLE=$TXT_FORMAT_TITLE
+MSG_TITLE_RE="^$TXT_FORMAT_TITLE\$"
+MSG_CALL_RE=$(e2e_box_re "$(e2e_text_re "$TXT_FORMAT")" 00000040 "$TXT_FORMAT_TITLE")
+EXAMPLE_CALL_RE="SetWindowTextW\\([0-9a-f]+,[0-9a-f]+ L\"$(e2e_text_re "$TXT_EXAMPLE")\"\\)"
+EMPTY_CALL_RE=$E2E_EMPTY_TEXT_RE
 ADD_CALL_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
 DELETE_CALL_RE='Call shell32\.Shell_NotifyIconA\(00000002,'
-
-# With no notification-area host on the X display (no desktop environment in Xvfb), Wine 8's explorer keeps the
-# icons in a small window of its own, titled "Wine System Tray": 160x20 at (3,22) on the root, mapped while it
-# holds at least one icon, icons 16 px wide from its left edge. A click on it reaches the program as the icon's
-# callback message.
-TRAY_RE='^Wine System Tray$'
-TRAY_ICON_CLICK="10 10"
-TRAY_ICON_AREA="0 0 19 19"
 
 e2e_require_exe
 e2e_setup
 e2e_relay_include "user32.MessageBoxW;user32.SetWindowTextW;shell32.Shell_NotifyIconA;user32.CreateWindowExW;kernel32.SetSystemPowerState;user32.TrackPopupMenu"
 e2e_start_app_traced
-wid=$(e2e_wait_window) || { e2e_fail "the window appears" "none within ${E2E_TIMEOUT}s"; e2e_finish; }
+wid=$(e2e_wait_window) || { e2e_fail "the window appears" "none within $(e2e_limit "$E2E_TIMEOUT") s"; e2e_finish; }
 e2e_pass "the window appears"
 
 mapped() { timeout 10 xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
@@ -50,8 +34,8 @@ dark_in_entry() { e2e_shot_window "$wid" "$1" && e2e_count_dark "$1" $ENTRY_TEXT
 # Keys go through XTEST to the focused window: Wine takes no notice of keys sent to a window with XSendEvent,
 # and one so sent can reach the main window later, after the message box has gone.
 press_key() { timeout 10 xdotool windowfocus --sync "$1" >/dev/null 2>&1; timeout 10 xdotool key "$2"; }
-click_entry() { e2e_click "$wid" $ENTRY_CLICK; sleep 0.5; }
-type_time() { timeout 60 xdotool type --delay 40 -- "$1"; sleep 0.3; }
+click_entry() { e2e_clear_entry "$wid"; }
+type_time() { timeout 60 xdotool type --delay 40 -- "$1"; }
 
 # --- A click in the entry box clears it ------------------------------------------------------------------------
 prompt_dark=$(dark_in_entry "$E2E_WORK/start.png")
@@ -85,25 +69,25 @@ bad_time() {
     press_key "$box" Return
     if e2e_wait_no_window "$MSG_TITLE_RE" 10; then e2e_pass "$label: Enter closes the box"; else e2e_fail "$label: Enter closes the box"; fi
     e2e_relay_wait "$EXAMPLE_CALL_RE" 5
-    sleep 1
+    e2e_pause 1
     e2e_assert_eq "$n" "$(e2e_relay_count "$EXAMPLE_CALL_RE")" "$label: the entry box gets the example text once"
     e2e_assert_eq "$n" "$(e2e_relay_count 'Call user32\.MessageBoxW')" "$label: the Enter that closed the box opens no other"
     e2e_assert_ge "$(dark_in_entry "$E2E_WORK/example$n.png")" 100 "$label: the example text shows in the entry box"
     e2e_check "$label: the window stays shown" mapped "$wid"
     e2e_assert_eq 0 "$(e2e_relay_count "$ADD_CALL_RE")" "$label: no icon is added"
 }
-bad_time "OK, 25:00:00" "$OK_CLICK" "25:00:00" 1
+bad_time "OK, 25:00:00" "$OK_XY" "25:00:00" 1
 
 click_entry
 e2e_assert_eq 2 "$(e2e_relay_count "$EMPTY_CALL_RE")" "a click on the example text clears it too"
-bad_time "minimise glyph, 8:30" "$MINIMISE_CLICK" "8:30" 2
+bad_time "minimise glyph, 8:30" "$MINIMISE_XY" "8:30" 2
 
 # --- A good time: into the notification area and back -----------------------------------------------------------
-# good_time LABEL CLICK N — arms with a time five minutes ahead (never reached here); N counts the adds so far.
+# good_time LABEL CLICK N — arms with a time an hour ahead (never reached here); N counts the adds so far.
 good_time() {
     local label=$1 click=$2 n=$3 tray
     click_entry
-    type_time "$(e2e_time_in 300)"
+    type_time "$(e2e_time_in 3600)"
     e2e_click "$wid" $click
     if e2e_wait_until 10 unmapped "$wid"; then e2e_pass "$label: the window hides"; else e2e_fail "$label: the window hides"; fi
     e2e_relay_wait "$ADD_CALL_RE" 5
@@ -121,10 +105,10 @@ good_time() {
 
     # A pointer resting on the icon and a middle click send other mouse messages: they bring nothing back (the right
     # button's menu is test_wake_and_menu.sh's).
-    timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK
-    sleep 1
+    timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_XY
+    e2e_pause 1
     timeout 10 xdotool click 2
-    sleep 2
+    e2e_pause 2
     e2e_check "$label: a move over the icon and a middle click leave the window hidden" unmapped "$wid"
     e2e_assert_eq $((n - 1)) "$(e2e_relay_count "$DELETE_CALL_RE")" "$label: ... and the icon in place"
 
@@ -139,11 +123,11 @@ good_time() {
         e2e_fail "$label: still out of the task list after the restore"; fi
     e2e_shot_window "$wid" "$E2E_WORK/restored$n.png"
 }
-good_time "OK" "$OK_CLICK" 1
-good_time "minimise glyph" "$MINIMISE_CLICK" 2
+good_time "OK" "$OK_XY" 1
+good_time "minimise glyph" "$MINIMISE_XY" 2
 
 # --- Closing removes the icon -----------------------------------------------------------------------------------
-e2e_click "$wid" $CLOSE_CLICK
+e2e_click "$wid" $CLOSE_XY
 if e2e_wait_app_exit 20; then e2e_pass "the close glyph ends the program"; else e2e_fail "the close glyph ends the program"; fi
 e2e_assert_eq 3 "$(e2e_relay_count "$DELETE_CALL_RE")" "closing asks the shell to remove the icon"
 
@@ -154,10 +138,9 @@ start_with() {
     E2E_RELAY_LOG=$E2E_WORK/relay-$name.log
     _e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG" "$@"
 }
-now_ms() { date +%s%3N; }
 FORM_CALL_RE='Call user32\.CreateWindowExW\([0-9a-f]+,[0-9a-f]+ L"TarveilXPForm"'
 HIBERNATE_CALL_RE='Call kernel32\.SetSystemPowerState\(00000000,00000000\)'
-CMD_LEAD=12   # seconds from the start to the time on the line: a loaded machine took six to arm
+CMD_LEAD=$(e2e_limit 12)   # seconds from the start to the time on the line: a loaded machine took six to arm
 
 # A time and /veille: the window goes to the notification area at once, and hibernation follows five seconds after
 # the time, as after a click on "OK". A start slowed past the time by a loaded machine would rightly wait for the next
@@ -167,14 +150,14 @@ for attempt in 1 2 3; do
     t=$(( $(date +%s) + lead ))
     T_MS=$((t * 1000))
     T_TEXT=$(date -d "@$t" +%H:%M:%S)
-    started=$(now_ms)
+    started=$(e2e_now_ms)
     start_with veille "$T_TEXT" /veille
     armed=0
-    e2e_relay_wait "$ADD_CALL_RE" $((lead - 1)) && [ $((T_MS - $(now_ms))) -ge 500 ] && armed=1
+    e2e_wait_by $((T_MS - 500)) _e2e_relay_has "$ADD_CALL_RE" && [ $((T_MS - $(e2e_now_ms))) -ge 500 ] && armed=1
     [ "$armed" = 1 ] && break
-    e2e_log "attempt $attempt: not armed 500 ms before $T_TEXT, $(( $(now_ms) - started )) ms after the start: again"
+    e2e_log "attempt $attempt: not armed 500 ms before $T_TEXT, $(( $(e2e_now_ms) - started )) ms after the start: again"
     e2e_stop_app
-    lead=$(( 2 * ($(now_ms) - started) / 1000 + 4 ))
+    lead=$(( 2 * ($(e2e_now_ms) - started) / 1000 + 4 ))
 done
 if [ "$armed" = 1 ]; then
     e2e_pass "command line: armed before the time (attempt $attempt)"
@@ -184,7 +167,7 @@ if [ "$armed" = 1 ]; then
     if e2e_wait_window "$TRAY_RE" 10 >/dev/null; then e2e_pass "command line: the icon shows"; else e2e_fail "command line: the icon shows"; fi
     e2e_assert_eq 0 "$(e2e_relay_count 'Call user32\.MessageBoxW')" "command line: no message box"
     if e2e_relay_wait "$HIBERNATE_CALL_RE" $((lead + 10)); then
-        seen=$(( $(now_ms) - T_MS ))
+        seen=$(( $(e2e_now_ms) - T_MS ))
         e2e_assert_range "$seen" 4800 20000 "command line: hibernation seen ${seen} ms after the time"
         ms=$(e2e_ms_after_clock 0 "$T_TEXT" "$HIBERNATE_CALL_RE")
         e2e_assert_range "$ms" 4600 5500 "command line: hibernation ${ms} ms after the clock showed $T_TEXT (relay times)"
@@ -192,7 +175,7 @@ if [ "$armed" = 1 ]; then
         e2e_fail "command line: SetSystemPowerState(FALSE, FALSE) comes"
     fi
     if wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 10); then
-        e2e_click "$wid" $CLOSE_CLICK
+        e2e_click "$wid" $CLOSE_XY
         e2e_wait_app_exit 20
         e2e_assert_eq 0 "$?" "command line: closed after the action, the program ends with 0"
     else
@@ -245,13 +228,15 @@ for dpi in 96 144 192 210 216 240 288; do
     tray=$(e2e_wait_window "$TRAY_RE" 30) && e2e_wait_until 10 in_client_list "$tray" &&
         e2e_wait_no_window "$E2E_WINDOW_NAME" 10 ||
         { e2e_fail "$dpi DPI: armed from the command line, the window hides behind its icon"; continue; }
-    timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK click 1
+    timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_XY click 1
     w=$(( (3630 * dpi + 720) / 1440 ))
     wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 10) && e2e_geometry "$wid" || E2E_WIN_W=none
     e2e_assert_range "$E2E_WIN_W" $((w - 1)) $((w + 1)) "$dpi DPI: armed, hidden, a left click on the icon shows the window ${w}±1 px wide"
     [ "$dpi" = 240 ] && [ "$E2E_WIN_W" != none ] || continue
     # The move, then "OK": the window hides once both are handled, in that order.
-    timeout 10 xdotool mousemove --window "$wid" 517 100 && e2e_click "$wid" 510 315 && e2e_wait_until 10 unmapped "$wid"
+    read -r ox oy <<<"$OK_XY"
+    timeout 10 xdotool mousemove --window "$wid" 517 100 && e2e_click "$wid" $((ox * dpi / 96)) $((oy * dpi / 96)) &&
+        e2e_wait_until 10 unmapped "$wid"
     e2e_assert_eq 0 "$(e2e_relay_count 'Call user32\.TrackPopupMenu')" "240 DPI: a pointer move to x = 517 opens no menu"
 done
 e2e_stop_app

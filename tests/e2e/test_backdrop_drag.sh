@@ -4,23 +4,9 @@
 # running countdown before its action).
 source "$(dirname "$0")/lib.sh"
 
-# Window-relative places, in pixels at 96 DPI. Regions "X0 Y0 X1 Y1" of bare window surface, clear of the
-# controls, the caption strip and the lines (the countdown button and digit are hidden at start).
-FREE_REGIONS=("0 18 13 177" "0 140 241 177" "228 18 241 177")
-STRIP_GRAB="40 8"          # caption strip, away from the glyphs
-LINE_GRAB="128 20"         # on a line, between the strip and the clock box
-SURFACE_GRAB="120 160"     # bare surface below the panel
-CLOCK_BOX_PRESS="120 35"   # the read-only clock box
-OPTION_PRESS="60 96"       # "Arrêter", already the selected option
-PANEL_PRESS="30 110"       # the white panel label, between the options
-ENTRY_PRESS="120 68"
-OK_PRESS="204 126"
-CANCEL_BUTTON="58 154 182 175"
-SYSREDUC="220 8"
-SYSCROIX="234 8"
 # Under Wine without a window manager, hiding the window holds for about two seconds before the copy.
 REPAINT_WAIT=${REPAINT_WAIT:-4}
-BAD_FORMAT_TITLE="^Format de l'heure incorrect !\$"
+BAD_FORMAT_TITLE="^$TXT_FORMAT_TITLE\$"
 
 e2e_require_exe
 e2e_setup
@@ -71,7 +57,7 @@ backdrop_matches() {
 # written, so that the wait ends within milliseconds of the read.
 wait_screen_read() {
     local fd follower found
-    exec {fd}< <(exec timeout 10 tail -n +"$(($1 + 1))" -f "$E2E_RELAY_LOG")
+    exec {fd}< <(exec timeout "$(e2e_limit 10)" tail -n +"$(($1 + 1))" -f "$E2E_RELAY_LOG")
     follower=$!
     awk '
         /:Ret  user32\.GetDC\(\) retval=/ { sub(/.*retval=/, ""); screen[$1] = 1; next }
@@ -113,7 +99,7 @@ drag() {
     else
         timeout 10 xdotool mouseup "$button"
     fi
-    sleep 0.5
+    e2e_pause 0.5
 }
 
 # moved_by WID "X0 Y0" DX DY LABEL — the window now lies at (X0 + DX, Y0 + DY).
@@ -124,9 +110,9 @@ moved_by() {
 }
 
 e2e_start_app_traced
-wid=$(e2e_wait_window) || { e2e_fail "a window named 'Tarveil XP' appears" "none within ${E2E_TIMEOUT}s"; e2e_finish; }
+wid=$(e2e_wait_window) || { e2e_fail "a window named 'Tarveil XP' appears" "none within $(e2e_limit "$E2E_TIMEOUT") s"; e2e_finish; }
 e2e_pass "a window named 'Tarveil XP' appears"
-sleep 1
+e2e_pause 1
 start=$(position "$wid")
 e2e_log "window at $start"
 
@@ -138,8 +124,8 @@ backdrop_matches "$wid" "$E2E_WORK/desktop.png" "start"
 # place overlapping the one before. After each release the window copies the screen again: its background must be
 # the desktop at the new place, not the window's own old background.
 n=0
-for move in "strip:$STRIP_GRAB:57:33" "strip:$STRIP_GRAB:-21:-12" "line:$LINE_GRAB:30:0" "surface:$SURFACE_GRAB:0:-15" \
-    "strip:$STRIP_GRAB:-30:20" "surface:$SURFACE_GRAB:30:-20"; do
+for move in "strip:$STRIP_XY:57:33" "strip:$STRIP_XY:-21:-12" "line:$LINE_XY:30:0" "surface:$SURFACE_XY:0:-15" \
+    "strip:$STRIP_XY:-30:20" "surface:$SURFACE_XY:30:-20"; do
     IFS=: read -r what grab dx dy <<<"$move"
     n=$((n + 1))
     here=$(position "$wid")
@@ -150,11 +136,11 @@ done
 
 # --- Presses that start no drag -------------------------------------------------------------------------------------
 here=$(position "$wid")
-drag "$wid" "$STRIP_GRAB" 40 25 3
+drag "$wid" "$STRIP_XY" 40 25 3
 moved_by "$wid" "$here" 0 0 "a right-button drag from the caption strip moves nothing"
 # its release repaints the backdrop too, behind a hidden window: let that end
-sleep "$REPAINT_WAIT"
-for press in "clock box:$CLOCK_BOX_PRESS" "selected option:$OPTION_PRESS" "panel label:$PANEL_PRESS"; do
+e2e_pause "$REPAINT_WAIT"
+for press in "clock box:$CLOCK_XY" "selected option:$OPTION_ARRETER_XY" "panel label:$PANEL_XY"; do
     what=${press%%:*}
     drag "$wid" "${press#*:}" 40 25
     moved_by "$wid" "$here" 0 0 "a left-button drag from the $what moves nothing"
@@ -169,7 +155,7 @@ e2e_assert_eq "$(e2e_pixel "$E2E_WORK/desktop2.png" 1000 700)" "$(e2e_pixel "$E2
     "the desktop now shows its negative"
 trace_from=$(wc -l <"$E2E_RELAY_LOG")
 # The message box takes the activation; closing it switches back to the window, then a control is clicked.
-read -r gx gy <<<"$SYSREDUC"
+read -r gx gy <<<"$MINIMISE_XY"
 e2e_click "$wid" "$gx" "$gy"
 if box=$(e2e_wait_window "$BAD_FORMAT_TITLE" 10); then
     e2e_pass "the minimise glyph checks the prompt text: 'Format de l'heure incorrect !' appears"
@@ -179,19 +165,19 @@ else
     e2e_fail "the minimise glyph checks the prompt text" "no message box titled 'Format de l'heure incorrect !'"
 fi
 e2e_check "the program still runs after the minimise glyph" e2e_app_running
-read -r cx cy <<<"$CLOCK_BOX_PRESS"
+read -r cx cy <<<"$CLOCK_XY"
 e2e_click "$wid" "$cx" "$cy"
 # long enough for a repaint to have shown, had one started
-sleep "$REPAINT_WAIT"
+e2e_pause "$REPAINT_WAIT"
 trace_to=$(wc -l <"$E2E_RELAY_LOG")
 backdrop_matches "$wid" "$E2E_WORK/desktop.png" "activation leaves the old copy" 0
 here=$(position "$wid")
-drag "$wid" "$STRIP_GRAB" 10 10 1 held
+drag "$wid" "$STRIP_XY" 10 10 1 held
 moved_by "$wid" "$here" 10 10 "drag by (10,10) on the new desktop"
 backdrop_matches "$wid" "$E2E_WORK/desktop2.png" "the release copies the new desktop"
 
 # --- The close glyph ends the program -------------------------------------------------------------------------------
-read -r gx gy <<<"$SYSCROIX"
+read -r gx gy <<<"$CLOSE_XY"
 e2e_click "$wid" "$gx" "$gy"
 if e2e_wait_app_exit 15; then
     e2e_pass "a click on the close glyph ends the program"
@@ -213,19 +199,21 @@ e2e_relay_include "Shell_NotifyIconA;ExitWindowsEx;SetSystemPowerState;CreatePro
 E2E_RELAY_LOG=$E2E_WORK/relay-countdown.log
 e2e_start_app_traced
 if wid=$(e2e_wait_window); then
-    read -r ex ey <<<"$ENTRY_PRESS"
+    read -r ex ey <<<"$ENTRY_XY"
     e2e_click "$wid" "$ex" "$ey"
-    e2e_type "$wid" "$(e2e_time_in 4)"
-    read -r ox oy <<<"$OK_PRESS"
+    chosen=$(date +%s%3N)
+    e2e_type "$wid" "$(e2e_time_in "$(e2e_lead 4)")"
+    read -r ox oy <<<"$OK_XY"
     e2e_click "$wid" "$ox" "$oy"
+    e2e_relay_wait 'Call shell32\.Shell_NotifyIconA\(00000000,' && e2e_armed_since "$chosen"
     # the countdown shows its white "ANNULER !" button where the desktop was
     cancel_up() {
         e2e_shot_window "$wid" "$E2E_WORK/countdown.png" &&
-            [ "$(e2e_count_color "$E2E_WORK/countdown.png" $CANCEL_BUTTON FFFFFF 0)" -ge 1000 ]
+            [ "$(e2e_count_color "$E2E_WORK/countdown.png" $CANCEL_FACE FFFFFF 0)" -ge 1000 ]
     }
     if e2e_wait_until 20 cancel_up; then
         e2e_pass "the countdown starts"
-        read -r gx gy <<<"$SYSCROIX"
+        read -r gx gy <<<"$CLOSE_XY"
         e2e_click "$wid" "$gx" "$gy"
         if e2e_wait_app_exit 4; then
             e2e_pass "the close glyph ends the program during the countdown"

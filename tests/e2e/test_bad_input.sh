@@ -5,77 +5,32 @@
 # program takes.
 source "$(dirname "$0")/lib.sh"
 
-ENTRY_XY="120 68"
-OK_XY="204 126"
-CLOCK_BOX="64 24 177 46"
-MSG_TITLE_RE="^Format de l'heure incorrect !\$"
-MSG_CALL_RE='Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L"Veuillez red\\00e9finir une heure \(hh:mm:ss\)",[0-9a-f]+ L"Format de l'"'"'heure incorrect !",00000040\)'
-EXAMPLE="Exemple :                   20:30:00"
+MSG_TITLE_RE="^$TXT_FORMAT_TITLE\$"
+MSG_CALL_RE=$(e2e_box_re "$(e2e_text_re "$TXT_FORMAT")" 00000040 "$TXT_FORMAT_TITLE")
 
-CC_WIN=${CC_WIN:-}
-for cc in i686-w64-mingw32-gcc i686-w64-mingw32-gcc-win32 i686-w64-mingw32-gcc-posix; do
-    [ -z "$CC_WIN" ] && command -v "$cc" >/dev/null && CC_WIN=$cc
-done
 e2e_require_exe
-command -v "${CC_WIN:-none}" >/dev/null || { e2e_fail "a MinGW C compiler (i686-w64-mingw32-gcc) available"; e2e_finish; }
-
-# clip.exe FILE: puts the file's UTF-8 text on the Windows clipboard as Unicode text, as another program copying it
-# would; Ctrl+V in the entry box then pastes it through the edit control's own paste.
+# clip.exe FILE: the file's text on the Windows clipboard; Ctrl+V in the entry box then pastes it
+e2e_helpers CLIP=clip
 HELPERS=$E2E_WORK/helpers
 mkdir -p "$HELPERS"
-cat >"$HELPERS/clip.c" <<'EOF'
-#include <windows.h>
-#include <stdio.h>
-int main(int argc, char** argv) {
-    static char bytes[200000];
-    FILE* f;
-    size_t n;
-    int wide;
-    HGLOBAL mem;
-    if (argc < 2 || !(f = fopen(argv[1], "rb"))) return 2;
-    n = fread(bytes, 1, sizeof bytes - 1, f);
-    fclose(f);
-    wide = MultiByteToWideChar(CP_UTF8, 0, bytes, (int)n, NULL, 0);
-    mem = GlobalAlloc(GMEM_MOVEABLE, (wide + 1) * sizeof(WCHAR));
-    WCHAR* w = (WCHAR*)GlobalLock(mem);
-    MultiByteToWideChar(CP_UTF8, 0, bytes, (int)n, w, wide);
-    w[wide] = 0;
-    GlobalUnlock(mem);
-    if (!OpenClipboard(NULL)) return 3;
-    EmptyClipboard();
-    if (!SetClipboardData(CF_UNICODETEXT, mem)) return 4;
-    CloseClipboard();
-    return 0;
-}
-EOF
-if ! "$CC_WIN" -O1 -s -o "$HELPERS/clip.exe" "$HELPERS/clip.c" 2>"$E2E_WORK/clip-cc.log"; then
-    e2e_fail "build clip.exe" "$(head -c 400 "$E2E_WORK/clip-cc.log")"; e2e_finish
-fi
 
 e2e_setup
-e2e_relay_include "user32.MessageBoxW;user32.GetWindowTextLengthW;shell32.Shell_NotifyIconA" || e2e_fail "set the relay filter"
+e2e_relay_include "user32.MessageBoxW;user32.GetWindowTextLengthW;shell32.Shell_NotifyIconA;user32.SetWindowTextW" || e2e_fail "set the relay filter"
 e2e_start_app_traced
 wid=$(e2e_wait_window) || { e2e_fail "the window appears"; e2e_finish; }
 e2e_pass "the window appears"
 
 mapped() { timeout 10 xwininfo -id "$wid" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 unmapped() { ! mapped; }
-clock_runs() {
-    e2e_shot_window "$wid" "$E2E_WORK/clock-a.png" || return 1
-    sleep 1.2
-    e2e_shot_window "$wid" "$E2E_WORK/clock-b.png" || return 1
-    [ "$(e2e_diff_count "$E2E_WORK/clock-a.png" "$E2E_WORK/clock-b.png" $CLOCK_BOX)" -gt 0 ]
-}
 press_key() { timeout 10 xdotool windowfocus --sync "$1" >/dev/null 2>&1; timeout 10 xdotool key "$2"; }
-clear_entry() { e2e_click "$wid" $ENTRY_XY; sleep 0.4; }
-type_text() { timeout 120 xdotool type --delay 30 -- "$1"; sleep 0.3; }
+clear_entry() { e2e_clear_entry "$wid"; }
+type_text() { timeout 120 xdotool type --delay 30 -- "$1"; }
 # paste_file FILE — the file's text onto the clipboard, then Ctrl+V into the focused entry box.
 paste_file() {
-    (cd "$HELPERS" && WINEDEBUG=-all timeout 30 wine "$HELPERS/clip.exe" "$1" >/dev/null 2>&1) ||
+    (cd "$HELPERS" && WINEDEBUG=-all timeout "$(e2e_limit 30)" wine "$CLIP" "$1" >/dev/null 2>&1) ||
         { e2e_fail "clip.exe put $(basename "$1") on the clipboard"; return 1; }
     e2e_focus "$wid"
     timeout 10 xdotool key ctrl+v
-    sleep 0.5
 }
 # The length of the entry box's text as the program read it for its last check before the message box.
 length_read() {
@@ -97,7 +52,7 @@ refused() {
     press_key "$box" Return
     e2e_wait_no_window "$MSG_TITLE_RE" 10 || e2e_fail "$label: Enter closes the box"
     e2e_check "$label: program alive, window shown" eval 'e2e_app_running && mapped'
-    e2e_check "$label: the clock keeps running" clock_runs
+    e2e_check "$label: the clock keeps running" e2e_clock_runs "$wid"
 }
 # typed LABEL TEXT / pasted LABEL TEXT_FILE UTF16_LENGTH
 typed() { clear_entry; type_text "$2"; refused "$1" "${#2}"; }
@@ -115,7 +70,7 @@ typed "trailing blank" "20:30:00 "
 clear_entry
 refused "empty" 0
 # The example text the box leaves behind, "OK" at once: refused in its turn.
-refused "the example text" "${#EXAMPLE}"
+refused "the example text" "${#TXT_EXAMPLE}"
 
 head -c 10000 /dev/zero | tr '\0' '7' >"$HELPERS/long.txt"
 pasted "10,000 characters" "$HELPERS/long.txt" 10000

@@ -20,9 +20,6 @@ source "$(dirname "$0")/lib.sh"
 
 CASES="skip end after"
 LEAD=${E2E_CLOCK_LEAD:-20}      # seconds from the window being up to the change, on a quiet machine
-ENTRY_XY="120 68"
-OK_XY="204 126"
-VEILLE_XY="110 120"
 RELAY_FUNCS="shell32.Shell_NotifyIconA;KERNEL32.SetSystemPowerState;user32.ExitWindowsEx;KERNEL32.CreateProcessW;user32.MessageBoxW"
 RELAY_FUNCS="$RELAY_FUNCS;user32.SetWindowTextW"
 ACTION_RE='Call (KERNEL32\.SetSystemPowerState|user32\.ExitWindowsEx|KERNEL32\.CreateProcessW)\('
@@ -65,12 +62,6 @@ fi
 
 # --- One case ---------------------------------------------------------------------------------------------------------
 
-now_ms() { date +%s%3N; }
-sleep_until_ms() {
-    local d=$(($1 - $(now_ms)))
-    [ "$d" -gt 0 ] && sleep "$(printf '%d.%03d' $((d / 1000)) $((d % 1000)))"
-    return 0
-}
 
 # "M<month>.<week>.<weekday>/<hh:mm:ss>" of a wall-clock time given as epoch seconds read as UTC: week 5 is the
 # last of the month, and any day past the 28th is the last of its weekday.
@@ -97,6 +88,7 @@ make_rule() {
 }
 
 APP_TID=
+has_action() { [ "$(count_calls "$ACTION_RE")" -gt 0 ]; }
 app_calls() { grep -a -E "^[0-9]+\.[0-9]+:${APP_TID:-xxxx}:Call " "$E2E_RELAY_LOG" 2>/dev/null; }
 count_calls() { app_calls | grep -a -c -E -- "$1"; }
 # wall_ms REGEX [N] — wall-clock time (epoch ms) of the Nth call matching REGEX, from its trace time and the two
@@ -113,12 +105,12 @@ e2e_clocks >/dev/null || { e2e_fail "build the clock helper"; e2e_finish; }
 e2e_setup
 e2e_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N || e2e_fail "set unmanaged windows"
 e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
-timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
+e2e_end_session
 # The wineserver and the desktop process start again with the settings above; how long that takes (a second or
 # two natively, twenty and more with three Wine runs side by side under emulation) says how far ahead to put the change.
-t0=$(now_ms)
-WINEDEBUG=-all timeout 60 wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1
-restart_s=$(( ($(now_ms) - t0 + 999) / 1000 ))
+t0=$(e2e_now_ms)
+WINEDEBUG=-all timeout "$(e2e_limit 60)" wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1
+restart_s=$(( ($(e2e_now_ms) - t0 + 999) / 1000 ))
 
 # local_text EPOCH — the wall-clock time under the case's rule
 local_text() { TZ=$TZ_RULE date -d "@$1" +%H:%M:%S; }
@@ -138,18 +130,20 @@ case $CASE in
     *) e2e_fail "known case '$CASE'"; e2e_finish ;;
 esac
 
-# arm — types the target, picks "Mettre en veille" and clicks "OK"; true when the icon is added before the deadline.
+# arm — types the target once the entry box is cleared, picks "Mettre en veille" and clicks "OK"; true when the icon is
+# added before the deadline. How long that took sets the sleeper's lead (e2e_lead).
 arm() {
-    local clicks; clicks=$(now_ms)
-    read -r ex ey <<<"$ENTRY_XY"; e2e_click "$wid" "$ex" "$ey"
+    e2e_clear_entry "$wid"
+    local clicks; clicks=$(e2e_now_ms)
     e2e_type "$wid" "$TARGET"
     read -r vx vy <<<"$VEILLE_XY"; e2e_click "$wid" "$vx" "$vy"
     read -r kx ky <<<"$OK_XY"; e2e_click "$wid" "$kx" "$ky"
-    e2e_log "typed $TARGET and clicked 'OK' in $(( $(now_ms) - clicks )) ms; $(( armed_by - $(now_ms) )) ms left to arm"
-    local wait_s=$(( (armed_by - $(now_ms)) / 1000 ))
-    if [ "$wait_s" -gt 0 ] && e2e_relay_wait "$ADD_RE" "$wait_s" \
-        && [ "$(now_ms)" -lt "$armed_by" ]; then
-        e2e_log "icon added $(( armed_by - $(now_ms) )) ms before the deadline"
+    e2e_log "typed $TARGET and clicked 'OK' in $(( $(e2e_now_ms) - clicks )) ms; $(( armed_by - $(e2e_now_ms) )) ms left to arm"
+    local wait_s=$(( (armed_by - $(e2e_now_ms)) / 1000 ))
+    if [ "$wait_s" -gt 0 ] && e2e_wait_by "$armed_by" _e2e_relay_has "$ADD_RE" \
+        && [ "$(e2e_now_ms)" -lt "$armed_by" ]; then
+        e2e_armed_since "$clicks"
+        e2e_log "icon added $(( armed_by - $(e2e_now_ms) )) ms before the deadline"
         return 0
     fi
     e2e_log "no icon by the deadline: program $(e2e_app_running && echo running || echo gone);" \
@@ -159,11 +153,13 @@ arm() {
     return 1
 }
 
-# The slept-through target, beside the skip case: a second program in this prefix, in the machine's zone, armed for a
-# time SLEEPER_LEAD seconds after its window is up. Its own process (not the wineserver) is stopped 1.5 s before that
+# The slept-through target, beside the skip case: a second program in this prefix, in the machine's zone, armed from
+# its command line (no click of the script's can then land on the case's window, which its countdown brings to the
+# front at the change) for a time SLEEPER_LEAD seconds after its start, started again with the lead the last start took
+# if it was not armed 3 s before. Its own process (not the wineserver) is stopped 1.5 s before that
 # time and let run again SLEEPER_STOP_MS later: the last check before the stop was the tick of the second before, so
 # the next one comes more than 60 s after it, no late tick, as after a sleep. Started once the case's own program is
-# armed and hidden, so that its window is the one shown, and after every case has measured its restart.
+# armed and hidden, and after every case has measured its restart.
 SLEEPER_LEAD=10
 SLEEPER_STOP_MS=62500
 SLEEPER_LOG=$E2E_WORK/relay-sleeper.log
@@ -175,45 +171,45 @@ tarveil_pids() {   # the wine processes running the exe in this prefix
         tr '\0' '\n' </proc/"$p"/environ 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$p"
     done
 }
-sleeper_mapped() { timeout 10 xwininfo -id "$sleeper_wid" 2>/dev/null | grep -q 'Map State: IsViewable'; }
-sleeper_box_shown() {   # a window of that name that is neither program's main window
+# the sleeper's windows on screen: named as the program, and not the case's own; its main one has the window's size
+sleeper_windows() {
     local w
-    for w in $(e2e_window_ids '^Tarveil XP$'); do
-        [ "$w" != "$wid" ] && [ "$w" != "$sleeper_wid" ] && return 0
-    done
-    return 1
+    for w in $(e2e_window_ids '^Tarveil XP$'); do [ "$w" != "$wid" ] && echo "$w"; done
 }
-# sleeper_start — starts, arms and (in the background) stops and resumes the second program; false when it could not.
+main_sized() { e2e_geometry "$1" && [ "${E2E_WIN_W}x${E2E_WIN_H}" = 242x178 ]; }
+sleeper_mapped() { local w; for w in $(sleeper_windows); do main_sized "$w" && return 0; done; return 1; }
+sleeper_box_shown() { local w; for w in $(sleeper_windows); do main_sized "$w" || return 0; done; return 1; }
+# sleeper_start — starts and arms the second program, and (in the background) stops and resumes it; false when it
+# could not.
 sleeper_start() {
-    local first; first=$(tarveil_pids)
-    (cd "$(dirname "$E2E_EXE")" && WINEDEBUG=+timestamp,+relay exec wine "$E2E_EXE") >"$E2E_WORK/sleeper.stdout" \
-        2>"$SLEEPER_LOG" &
-    SLEEPER_APP_PID=$!
+    local first attempt started target_s lead
+    first=$(tarveil_pids)
     # stopped from outside, nothing is left stopped or stopping
     e2e_on_exit 'kill $SLEEPER_STOPPER; kill -CONT $sleeper_pid; kill $SLEEPER_APP_PID'
-    sleeper_wid=$(e2e_wait_window "$E2E_WINDOW_NAME" 120) || { e2e_log "sleeper: no window"; return 1; }
-    local target_s=$(( $(date +%s) + SLEEPER_LEAD ))
-    SLEEPER_TARGET=$(date -d "@$target_s" +%H:%M:%S)
-    local x y
-    read -r x y <<<"$ENTRY_XY"; e2e_click "$sleeper_wid" "$x" "$y"
-    e2e_type "$sleeper_wid" "$SLEEPER_TARGET"
-    read -r x y <<<"$VEILLE_XY"; e2e_click "$sleeper_wid" "$x" "$y"
-    read -r x y <<<"$OK_XY"; e2e_click "$sleeper_wid" "$x" "$y"
-    local wait_s=$(( target_s - $(date +%s) - 3 ))
-    if [ "$wait_s" -le 0 ] || ! e2e_wait_until "$wait_s" grep -a -q -E "$ADD_RE" "$SLEEPER_LOG"; then
-        e2e_log "sleeper: not armed 3 s before $SLEEPER_TARGET"
-        return 1
-    fi
+    lead=$(e2e_limit "$SLEEPER_LEAD")
+    for attempt in 1 2 3; do
+        target_s=$(( $(date +%s) + lead ))
+        SLEEPER_TARGET=$(date -d "@$target_s" +%H:%M:%S)
+        started=$(e2e_now_ms)
+        (cd "$(dirname "$E2E_EXE")" && WINEDEBUG=+timestamp,+relay exec wine "$E2E_EXE" "$SLEEPER_TARGET" /veille) \
+            >"$E2E_WORK/sleeper.stdout" 2>"$SLEEPER_LOG" &
+        SLEEPER_APP_PID=$!
+        e2e_wait_by $(( target_s * 1000 - 3000 )) grep -a -q -E "$ADD_RE" "$SLEEPER_LOG" && break
+        e2e_log "sleeper: attempt $attempt: not armed 3 s before $SLEEPER_TARGET"
+        kill "$SLEEPER_APP_PID" 2>/dev/null; wait "$SLEEPER_APP_PID" 2>/dev/null
+        [ "$attempt" = 3 ] && return 1
+        lead=$(( 2 * ($(e2e_now_ms) - started) / 1000 + 4 ))
+    done
     SLEEPER_TID=$(grep -a -E "$ADD_RE" "$SLEEPER_LOG" | head -n1 | cut -d: -f2)
     sleeper_pid=$(tarveil_pids | grep -v -x -F "${first:-none}" | head -n1)
     [ -n "$sleeper_pid" ] || { e2e_log "sleeper: its process not found"; return 1; }
     (
-        sleep_until_ms $(( target_s * 1000 - 1500 ))
+        e2e_sleep_until $(( target_s * 1000 - 1500 ))
         kill -STOP "$sleeper_pid"
-        stopped_at=$(now_ms)
-        sleep_until_ms $(( stopped_at + SLEEPER_STOP_MS ))
+        stopped_at=$(e2e_now_ms)
+        e2e_sleep_until $(( stopped_at + SLEEPER_STOP_MS ))
         kill -CONT "$sleeper_pid"
-        e2e_log "sleeper: stopped $(( $(now_ms) - stopped_at )) ms across $SLEEPER_TARGET"
+        e2e_log "sleeper: stopped $(( $(e2e_now_ms) - stopped_at )) ms across $SLEEPER_TARGET"
     ) &
     SLEEPER_STOPPER=$!
     return 0
@@ -221,9 +217,8 @@ sleeper_start() {
 # sleeper_check — once it runs again: the window back, the message naming the time, no countdown, no power call.
 sleeper_check() {
     wait "$SLEEPER_STOPPER"
-    # an apostrophe, for the message in the pattern below, where Wine's relay writes each accent as \\xxxx
-    local q="'" t=$SLEEPER_TARGET
-    local box_re="Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ L\"L${q}heure programm\\\\00e9e, $t, est pass\\\\00e9e pendant que l${q}ordinateur \\\\00e9tait en veille ou que le programme \\\\00e9tait arr\\\\00eat\\\\00e9 : l${q}action pr\\\\00e9vue n${q}a pas eu lieu\\.\\\\nElle aura lieu quand l${q}horloge affichera de nouveau $t, sauf si vous fermez le programme\\.\",[0-9a-f]+ L\"Tarveil XP\",00000030\\)"
+    local t=$SLEEPER_TARGET
+    local box_re; box_re=$(e2e_box_re "$(e2e_text_re "$TXT_MISSED" "$t" "$t")" 00000030)
     if e2e_wait_until 20 sleeper_has "$box_re"; then
         e2e_pass "slept through: after the stop the message names $t, says why, and that it stays armed"
     else
@@ -233,7 +228,7 @@ sleeper_check() {
     e2e_check "slept through: the window is back on screen" e2e_wait_until 10 sleeper_mapped
     e2e_check "slept through: the message box shows" e2e_wait_until 10 sleeper_box_shown
     # A countdown would remove the icon again at each of its ticks, one a second: 3 s show that none began.
-    sleep 3
+    e2e_pause 3
     e2e_assert_eq 1 "$(sleeper_count "$RESTORE_RE")" "slept through: the icon removed once, no countdown"
     e2e_assert_eq 0 "$(sleeper_count "$ACTION_RE")" "slept through: no power call"
     e2e_assert_eq 1 "$(sleeper_count 'Call user32\.MessageBoxW\(')" "slept through: one message"
@@ -250,12 +245,12 @@ for attempt in 1 2 3; do
     plan_change "$lead"
     e2e_log "TZ=$TZ_RULE; change at $(date -u -d "@$CHANGE" +%T) UTC: $(local_text $((CHANGE - 1))) then $(local_text "$CHANGE"); target $TARGET"
     read -r WALL0 MONO0 <<<"$(e2e_clocks)"
-    started=$(now_ms)
+    started=$(e2e_now_ms)
     TZ=$TZ_RULE _e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG"
     armed_by=$(( (FIRST_TICK < CHANGE ? FIRST_TICK : CHANGE) * 1000 - 1000 ))
     wid=$(e2e_wait_window "$E2E_WINDOW_NAME" $(( CHANGE - $(date +%s) + 60 ))) || wid=
-    startup_s=$(( ($(now_ms) - started + 999) / 1000 ))
-    ahead=$(( armed_by - $(now_ms) ))
+    startup_s=$(( ($(e2e_now_ms) - started + 999) / 1000 ))
+    ahead=$(( armed_by - $(e2e_now_ms) ))
     if [ -z "$wid" ] || [ "$ahead" -lt 7000 ]; then
         e2e_log "attempt $attempt: window $([ -n "$wid" ] && echo up || echo "not up") after $startup_s s, $ahead ms before the deadline: too late"
     elif arm; then
@@ -291,8 +286,10 @@ after=$(date -u -d "$(date -d "@$CHANGE" '+%F %T')" +%s)
 expected_jump=$([ "$CASE" = end ] && echo -3599 || echo 3601)
 e2e_assert_eq "$expected_jump" $((after - before)) "the rule moves the local clock by an hour at the change (seconds)"
 
-# Everything is over 8 s after the first countdown tick; 3 s more shows that nothing follows.
-sleep_until_ms $(( (FIRST_TICK + 11) * 1000 ))
+# Everything is over 8 s after the first countdown tick, the action in the trace; 3 s more shows that nothing follows.
+e2e_sleep_until $(( (FIRST_TICK + 8) * 1000 ))
+e2e_wait_until 10 has_action
+e2e_pause 3
 first=$(wall_ms "$RESTORE_RE") || first=
 when=$([ "$CASE" = skip ] && echo 'the change' || echo 'its time')
 # on the wall clock only roughly: a loaded machine may delay a tick, never bring it forward

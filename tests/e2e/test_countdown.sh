@@ -7,33 +7,13 @@
 # through restart, hibernation, a cancelled countdown and a close during a countdown; a second run ends with power-off.
 source "$(dirname "$0")/lib.sh"
 
-# Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
-ENTRY_XY="120 68"
-OK_XY="204 126"
-CANCEL_XY="120 164"
-CLOSE_XY="234 8"
-ARRETER_XY="50 96"
-REBOOT_XY="150 96"
-VEILLE_XY="110 120"
-CLOCK_BOX="64 24 177 46"
-PANEL_STRIP="24 82 216 87"      # panel between the entry box and the options: nothing else drawn there
-OPTION_REBOOT="120 88 209 105"
-DIGIT_BOX="24 122 40 138"
-CANCEL_BUTTON="56 152 184 177"
-LEAD=6                          # seconds between typing the time and the time itself
+LEAD=6                          # seconds between choosing the time and the time itself, on a native run
 
 RELAY_FUNCS="ExitWindowsEx;SetSystemPowerState;CreateProcessW;Shell_NotifyIconA;SetThreadExecutionState;IsPwrHibernateAllowed"
 RELAY_FUNCS="$RELAY_FUNCS;user32.SetWindowTextW"
 ACTION_RE='(ExitWindowsEx|SetSystemPowerState|CreateProcessW)\('
 FUZZ=3
 
-now_ms() { date +%s%3N; }
-# sleep_until_ms EPOCH_MS
-sleep_until_ms() {
-    local d=$(($1 - $(now_ms)))
-    [ "$d" -gt 0 ] && sleep "$(printf '%d.%03d' $((d / 1000)) $((d % 1000)))"
-    return 0
-}
 area() { echo $(( ($3 - $1 + 1) * ($4 - $2 + 1) )); }
 
 # The program's own calls: lines of its main thread (the one that added the tray icon), so that the traces of
@@ -49,23 +29,28 @@ has_action() { [ "$(count_calls "$1" "$ACTION_RE")" -gt 0 ]; }
 awake_of() { grep -a -o -E 'SetThreadExecutionState\([0-9a-f]+\)' | grep -a -o -E '[0-9a-f]{8}' | tr '\n' ' ' | sed 's/ $//'; }
 awake_calls() { app_calls "$1" | awake_of; }
 
+has_let_go() { [ "$(awake_calls "$1")" = 80000000 ]; }
 window_shown() { [ -n "$(e2e_window_ids)" ]; }
 wid_now() { e2e_window_ids | head -n1; }
 
-# arm WID OPTION_XY — clicks the entry box (it clears), types the time LEAD seconds ahead, picks the option and
-# presses "OK". Sets T_MS (the target second's start) and T_TEXT.
+# arm WID OPTION_XY — clicks the entry box and, once it is cleared, types a time far enough ahead (e2e_lead), picks
+# the option and presses "OK"; waits for the icon to be added. Sets T_MS (the target second's start) and T_TEXT.
 arm() {
-    local wid=$1 ox oy ex ey kx ky
-    read -r ox oy <<<"$2"; read -r ex ey <<<"$ENTRY_XY"; read -r kx ky <<<"$OK_XY"
-    e2e_click "$wid" "$ex" "$ey"
-    local t=$(( $(date +%s) + LEAD ))
+    local wid=$1 ox oy kx ky adds
+    read -r ox oy <<<"$2"; read -r kx ky <<<"$OK_XY"
+    adds=$(grep -a -c -E "$ADD_RE" "$E2E_RELAY_LOG")
+    e2e_clear_entry "$wid"
+    local chosen; chosen=$(e2e_now_ms)
+    local t=$(( chosen / 1000 + $(e2e_lead "$LEAD") ))
     T_MS=$((t * 1000))
     T_TEXT=$(date -d "@$t" +%H:%M:%S)
     e2e_type "$wid" "$T_TEXT"
     e2e_click "$wid" "$ox" "$oy"
     e2e_click "$wid" "$kx" "$ky"
     e2e_log "armed for $T_TEXT"
+    e2e_wait_until 10 _e2e_more_lines "$E2E_RELAY_LOG" "$ADD_RE" "$adds" && e2e_armed_since "$chosen"
 }
+ADD_RE='Call shell32\.Shell_NotifyIconA\(00000000,'
 
 # Panel colour in a window shot: "red", "white" or "other" by the strip above the options.
 panel_colour() {
@@ -86,7 +71,7 @@ check_action() {
         return 1
     fi
     # seen after all the screenshots' checks: a loaded machine makes that late, by many seconds
-    local seen=$(( $(now_ms) - T_MS ))
+    local seen=$(( $(e2e_now_ms) - T_MS ))
     e2e_assert_range "$seen" 4800 20000 "$name: action seen ${seen} ms after the target second"
     local ms; ms=$(e2e_ms_after_clock "$from" "$T_TEXT" "$ACTION_RE")
     e2e_assert_range "$ms" 4600 5500 "$name: action ${ms} ms after the clock showed $T_TEXT (relay times)"
@@ -99,30 +84,29 @@ check_action() {
     e2e_assert_eq 6 "$removals" "$name: six ticks before the action, each restoring the window"
 }
 
-# cancel_and_check NAME — "ANNULER !" after an action the program survived: the countdown goes, the clock runs.
+# cancel_after_action NAME — "ANNULER !" after an action the program survived: the countdown goes, the clock runs.
 cancel_after_action() {
     local name=$1 wid; wid=$(wid_now)
     local cx cy; read -r cx cy <<<"$CANCEL_XY"
     e2e_click "$wid" "$cx" "$cy"
-    sleep 0.6
-    e2e_shot_window "$wid" "$E2E_WORK/$name-cancelled.png"
+    # the click taken: the button gone from the screen
+    e2e_wait_until 5 cancel_gone "$wid" "$E2E_WORK/$name-cancelled.png"
     e2e_assert_le "$(e2e_diff_count "$E2E_WORK/before.png" "$E2E_WORK/$name-cancelled.png" $CANCEL_BUTTON $FUZZ)" 0 \
         "$name: 'ANNULER !' hides itself after the action"
     e2e_assert_le "$(e2e_diff_count "$E2E_WORK/before.png" "$E2E_WORK/$name-cancelled.png" $DIGIT_BOX $FUZZ)" 0 \
         "$name: digit box hidden after 'ANNULER !'"
     e2e_assert_eq white "$(panel_colour "$E2E_WORK/$name-cancelled.png")" "$name: panel white again"
-    sleep 1.1
-    e2e_shot_window "$wid" "$E2E_WORK/$name-cancelled2.png"
-    e2e_assert_ge "$(e2e_diff_count "$E2E_WORK/$name-cancelled.png" "$E2E_WORK/$name-cancelled2.png" $CLOCK_BOX)" 1 \
-        "$name: the clock runs again after 'ANNULER !'"
+    e2e_check "$name: the clock runs again after 'ANNULER !'" e2e_clock_runs "$wid"
+}
+cancel_gone() {
+    e2e_shot_window "$1" "$2" && [ "$(e2e_diff_count "$E2E_WORK/before.png" "$2" $CANCEL_BUTTON $FUZZ)" = 0 ]
 }
 
 e2e_require_exe
 e2e_setup
 e2e_relay_include "$RELAY_FUNCS" || e2e_fail "set the relay filter"
 # The desktop process is started again, untraced, with the relay filter above.
-timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
-WINEDEBUG=-all timeout 60 wine reg query 'HKCU\Software\Wine\X11 Driver' >/dev/null 2>&1
+e2e_new_session
 
 _e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG"
 wid=$(e2e_wait_window) || { e2e_fail "the window appears"; e2e_finish; }
@@ -132,22 +116,22 @@ e2e_assert_eq white "$(panel_colour "$E2E_WORK/before.png")" "panel white before
 # --- Restart: the full countdown on screen ------------------------------------------------------------------------
 from=$(log_lines)
 arm "$wid" "$REBOOT_XY"
-if e2e_relay_wait 'Call shell32\.Shell_NotifyIconA\(00000000,' 5; then
-    APP_TID=$(grep -a -E 'Call shell32\.Shell_NotifyIconA\(00000000,' "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
+if e2e_relay_wait "$ADD_RE" 5; then
+    APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
     e2e_pass "'OK' adds the tray icon"
 else
     e2e_fail "'OK' adds the tray icon"
 fi
 e2e_check "'OK' hides the window" e2e_wait_no_window '^Tarveil XP$' 3
 e2e_assert_eq 80000001 "$(awake_calls "$from")" "'OK' keeps the machine awake (SetThreadExecutionState 80000001)"
-sleep_until_ms $((T_MS - 600))
+e2e_sleep_until $((T_MS - 600))
 # looked at only when the script is there in time: a loaded machine may bring it late, never the window early
-if [ "$(now_ms)" -ge $((T_MS - 100)) ]; then e2e_skip "window still hidden just before $T_TEXT" "the script came too late to look"
+if [ "$(e2e_now_ms)" -ge $((T_MS - 100)) ]; then e2e_skip "window still hidden just before $T_TEXT" "the script came too late to look"
 elif window_shown; then e2e_fail "window still hidden just before $T_TEXT"; else e2e_pass "window still hidden just before $T_TEXT"; fi
 # Each shot is read from the trace's clock just before and after it, and judged by the countdown's ticks the trace
 # shows before it (its icon removals), not by the wall clock: a loaded machine may take a shot late, or delay a tick.
 for i in 0 1 2; do
-    sleep_until_ms $((T_MS + i * 1000 + 450))
+    e2e_sleep_until $((T_MS + i * 1000 + 450))
     read -r _ shot_from[$i] <<<"$(e2e_clocks)"
     e2e_shot_root "$E2E_WORK/count$i.root.png"
     read -r _ shot_to[$i] <<<"$(e2e_clocks)"
@@ -190,8 +174,8 @@ else
     e2e_fail "window back for the countdown" "no visible window at $T_TEXT"
 fi
 check_action restart "$from" \
-    'CreateProcessW\([0-9a-f]+ L"C:\\\\windows\\\\system32\\\\shutdown\.exe",[0-9a-f]+ L"Shutdown -r -t 00 -c Red\\00e9marrage_de_l'"'"'ordinateur_par_Tarveil_XP\."'
-sleep 0.5
+    "CreateProcessW\\([0-9a-f]+ L\"C:\\\\\\\\windows\\\\\\\\system32\\\\\\\\shutdown\\.exe\",[0-9a-f]+ L\"$(e2e_text_re "$TXT_RESTART_LINE")\""
+e2e_pause 0.5
 e2e_check "restart: program still running after the action" e2e_app_running
 e2e_assert_eq "80000001 80000000" "$(app_calls "$from" | sed -E -n "1,/${ACTION_RE}/p" | awake_of)" \
     "restart: the machine is let go (80000000) before the action"
@@ -211,15 +195,17 @@ cancel_after_action hibernate
 wid=$(wid_now)
 from=$(log_lines)
 arm "$wid" "$VEILLE_XY"
-sleep_until_ms $((T_MS + 2450))
+e2e_sleep_until $((T_MS + 2450))
 wid=$(wid_now)
 e2e_shot_window "$wid" "$E2E_WORK/cancel-during.png"
 e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/cancel-during.png" $CANCEL_BUTTON)" 20 "cancel: countdown running ('ANNULER !' shown)"
 read -r cx cy <<<"$CANCEL_XY"
 cancel_from=$(log_lines)
 e2e_click "$wid" "$cx" "$cy"
+# the click taken: the machine let go, which comes with 'ANNULER !'
+e2e_wait_until 5 has_let_go "$cancel_from"
 cancelled_at=$(log_lines)
-sleep_until_ms $((T_MS + 8000))
+e2e_sleep_until $((T_MS + 8000))
 e2e_assert_eq 0 "$(count_calls "$from" "$ACTION_RE")" "cancel: no action call by 3 s past the would-be action"
 e2e_assert_eq 0 "$(count_calls "$cancelled_at" 'Shell_NotifyIconA\(00000002,')" "cancel: no countdown tick after 'ANNULER !'"
 e2e_assert_eq "80000001 80000000" "$(awake_calls "$from")" "cancel: kept awake from 'OK', let go at 'ANNULER !'"
@@ -233,7 +219,7 @@ e2e_assert_eq white "$(panel_colour "$E2E_WORK/cancel-after.png")" "cancel: pane
 # --- Closing the window during the countdown -----------------------------------------------------------------------
 from=$(log_lines)
 arm "$wid" "$VEILLE_XY"
-sleep_until_ms $((T_MS + 2450))
+e2e_sleep_until $((T_MS + 2450))
 wid=$(wid_now)
 if [ -n "$wid" ]; then
     read -r cx cy <<<"$CLOSE_XY"
@@ -245,7 +231,7 @@ if [ -n "$wid" ]; then
 else
     e2e_fail "close: window shown during the countdown"
 fi
-sleep_until_ms $((T_MS + 7000))
+e2e_sleep_until $((T_MS + 7000))
 e2e_assert_eq 0 "$(count_calls "$from" "$ACTION_RE")" "close: no action call"
 
 # --- Power-off, last: it ends the Wine session -----------------------------------------------------------------------
@@ -253,8 +239,8 @@ E2E_RELAY_LOG=$E2E_WORK/relay-off.log
 _e2e_start_app "+timestamp,+relay" "$E2E_RELAY_LOG"
 if wid=$(e2e_wait_window); then
     arm "$wid" "$ARRETER_XY"
-    if e2e_relay_wait 'Call shell32\.Shell_NotifyIconA\(00000000,' 5; then
-        APP_TID=$(grep -a -E 'Call shell32\.Shell_NotifyIconA\(00000000,' "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
+    if e2e_relay_wait "$ADD_RE" 5; then
+        APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
     fi
     check_action power-off 0 'ExitWindowsEx\(0000000d,00000000\)'
     e2e_wait_app_exit 15

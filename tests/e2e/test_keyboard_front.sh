@@ -4,13 +4,7 @@
 # front of the program in use, without its focus, when the countdown starts.
 source "$(dirname "$0")/lib.sh"
 
-# Window-relative places, in pixels at 96 DPI; regions are "X0 Y0 X1 Y1", inclusive.
-ENTRY_XY="120 68"
-OK_XY="204 126"
-VEILLE_XY="110 120"
-CANCEL_XY="120 164"
-PANEL_STRIP="24 82 216 87"      # panel between the entry box and the options: nothing else drawn there
-LEAD=10                         # seconds between typing a time and the time itself
+LEAD=10                         # seconds between choosing a time and the time itself, on a native run
 RELAY_FUNCS="ExitWindowsEx;SetSystemPowerState;CreateProcessW;user32.SetWindowTextW"
 
 # calls NAME — the program's calls of NAME in the trace (the "Ret" lines are not counted)
@@ -20,11 +14,11 @@ unmapped() { ! mapped "$1"; }
 active_is() { [ "$(timeout 5 xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
 hibernations_at_least() { [ "$(calls SetSystemPowerState)" -ge "$1" ]; }
 
-# type_time WID — clicks the entry box (it clears) and types the time LEAD seconds ahead; sets T_TEXT, T_S.
+# type_time WID — clicks the entry box and, once it is cleared, types a time far enough ahead (e2e_lead); sets
+# T_TEXT, T_S.
 type_time() {
-    local ex ey; read -r ex ey <<<"$ENTRY_XY"
-    e2e_click "$1" "$ex" "$ey"
-    T_S=$(( $(date +%s) + LEAD ))
+    e2e_clear_entry "$1"
+    T_S=$(( $(date +%s) + $(e2e_lead "$LEAD") ))
     T_TEXT=$(date -d "@$T_S" +%H:%M:%S)
     e2e_type "$1" "$T_TEXT"
 }
@@ -32,6 +26,10 @@ type_time() {
 panel_is() {   # panel_is FILE COLOUR — the strip above the options is all COLOUR
     local n=$(( (216 - 24 + 1) * (87 - 82 + 1) ))
     [ "$(e2e_count_color "$1" $PANEL_STRIP "$2" 8)" -ge $((n * 95 / 100)) ]
+}
+
+countdown_shown() {
+    e2e_shot_window "$wid" "$E2E_WORK/back.png" && { panel_is "$E2E_WORK/back.png" FF0000 || panel_is "$E2E_WORK/back.png" FFFFFF; }
 }
 
 e2e_require_exe
@@ -49,7 +47,7 @@ read -r kx ky <<<"$OK_XY"
 e2e_click "$wid" "$kx" "$ky"
 e2e_check "armed after tabbing: the window goes to the notification area" e2e_wait_until 10 unmapped "$wid"
 e2e_check "the countdown's action comes" e2e_relay_wait 'Call KERNEL32\.SetSystemPowerState\(' $((LEAD + 15))
-sleep 1
+e2e_pause 1
 e2e_assert_eq 1 "$(calls SetSystemPowerState)" "hibernation, chosen before tabbing, is asked for once"
 e2e_assert_eq 0 "$(calls ExitWindowsEx)" "no power-off"
 # Wine's own start-up (services, devices) may be in the trace too: only a start of shutdown.exe is a restart.
@@ -59,14 +57,13 @@ e2e_assert_eq 0 "$(e2e_relay_count 'Call [A-Za-z0-9_]+\.CreateProcessW\([0-9a-f]
 wid=$(e2e_wait_window) || { e2e_fail "the window is back after the action"; e2e_finish; }
 read -r cx cy <<<"$CANCEL_XY"
 e2e_click "$wid" "$cx" "$cy"    # the countdown's end, back to waiting with the clock running
-sleep 1
 from=$(grep -a -c '' "$E2E_RELAY_LOG")
 type_time "$wid"
 timeout 10 xdotool windowminimize "$wid"
 e2e_check "minimised through the window manager" e2e_wait_until 10 unmapped "$wid"
 e2e_geometry "$wid"
 "$E2E_CONVERT" -size 400x300 xc:'#0000FF' "$E2E_WORK/cover.png"
-timeout 60 display -geometry "+${E2E_WIN_X}+${E2E_WIN_Y}" -title cover "$E2E_WORK/cover.png" 2>/dev/null &
+timeout "$(e2e_limit 60)" display -geometry "+${E2E_WIN_X}+${E2E_WIN_Y}" -title cover "$E2E_WORK/cover.png" 2>/dev/null &
 cover_pid=$!
 e2e_on_exit "kill $cover_pid"
 cover=$(timeout 20 xdotool search --sync --onlyvisible --name '^cover$' | head -n1)
@@ -80,9 +77,8 @@ if e2e_wait_until $((LEAD + 5)) mapped "$wid"; then
 else
     e2e_fail "the window is back, not before the target second" "still unmapped at $(date +%T)"
 fi
-sleep 0.3
-e2e_geometry "$wid"
-e2e_shot_window "$wid" "$E2E_WORK/back.png"
+# its countdown painted: the panel red or white
+e2e_wait_until 3 countdown_shown
 if panel_is "$E2E_WORK/back.png" FF0000 || panel_is "$E2E_WORK/back.png" FFFFFF; then
     e2e_pass "the countdown is seen over the other window (panel red or white, not the cover's blue)"
 else

@@ -6,74 +6,41 @@
 source "$(dirname "$0")/lib.sh"
 
 PROBE=${PROBE:-$E2E_ROOT/build/win32-tests/power_probe.exe}
-CC_WIN=${CC_WIN:-}
-if [ -z "$CC_WIN" ]; then
-    for cc in i686-w64-mingw32-gcc i686-w64-mingw32-gcc-win32 i686-w64-mingw32-gcc-posix; do
-        command -v "$cc" >/dev/null && { CC_WIN=$cc; break; }
-    done
-fi
 RELAY_FUNCTIONS="ExitWindowsEx;SetSystemPowerState;OpenProcessToken;LookupPrivilegeValueA;AdjustTokenPrivileges;CreateProcessW;CloseHandle"
-COMMAND_LINE="Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP."
-# The same line as Wine's relay prints it (non-ASCII characters as \xxxx).
-COMMAND_LINE_RELAY='Shutdown -r -t 00 -c Red\00e9marrage_de_l'"'"'ordinateur_par_Tarveil_XP.'
+COMMAND_LINE=$TXT_RESTART_LINE
 MARKER=shutdown-ran.txt
 
 if [ ! -f "$PROBE" ]; then
     e2e_fail "power_probe.exe built" "$PROBE not found (cmake --preset win32-tests && cmake --build --preset win32-tests)"
     e2e_finish
 fi
-command -v "${CC_WIN:-none}" >/dev/null || { e2e_fail "a MinGW C compiler (i686-w64-mingw32-gcc) available"; e2e_finish; }
+# a stand-in for shutdown.exe that leaves, next to itself, how it was started
+e2e_helpers STAND_IN=shutdown_stand_in
 
 TMP=$E2E_WORK/tmp
 rm -rf "$TMP"
 mkdir -p "$TMP/app" "$TMP/cwd" "$TMP/control"
-
-# A stand-in for shutdown.exe that leaves, next to itself, how it was started.
-cat >"$TMP/marker.c" <<'EOF'
-#include <windows.h>
-#include <stdio.h>
-#include <wchar.h>
-int main(void) {
-    wchar_t path[MAX_PATH];
-    char line[2048];
-    STARTUPINFOW si;
-    FILE* f;
-    GetModuleFileNameW(NULL, path, MAX_PATH);
-    wcscpy(wcsrchr(path, L'\\') + 1, L"shutdown-ran.txt");
-    GetStartupInfoW(&si);
-    WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, line, sizeof line, NULL, NULL);
-    f = _wfopen(path, L"wb");
-    if (!f) return 1;
-    fprintf(f, "flags=%lu\nshow=%u\ncmdline=%s\n", (unsigned long)si.dwFlags, (unsigned)si.wShowWindow, line);
-    fclose(f);
-    return 0;
-}
-EOF
-if ! "$CC_WIN" -O1 -s -o "$TMP/marker.exe" "$TMP/marker.c" 2>"$E2E_WORK/marker-cc.log"; then
-    e2e_fail "build the planted Shutdown.exe" "$(cat "$E2E_WORK/marker-cc.log")"
-    e2e_finish
-fi
 
 e2e_prefix || { e2e_fail "create wine prefix"; e2e_finish; }
 SYSTEM32=$WINEPREFIX/drive_c/windows/system32
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;shutdown.exe=n"   # the real file in system32, not Wine's built-in
 
 cp "$PROBE" "$TMP/app/power_probe.exe"
-cp "$TMP/marker.exe" "$TMP/app/Shutdown.exe"
-cp "$TMP/marker.exe" "$TMP/cwd/Shutdown.exe"
-cp "$TMP/marker.exe" "$TMP/control/Shutdown.exe"
+cp "$STAND_IN" "$TMP/app/Shutdown.exe"
+cp "$STAND_IN" "$TMP/cwd/Shutdown.exe"
+cp "$STAND_IN" "$TMP/control/Shutdown.exe"
 rm -f "$SYSTEM32/shutdown.exe"   # a hard link into the template: removed, never written through
-cp "$TMP/marker.exe" "$SYSTEM32/shutdown.exe"
+cp "$STAND_IN" "$SYSTEM32/shutdown.exe"
 rm -f "$SYSTEM32/$MARKER"
 
 e2e_relay_include "$RELAY_FUNCTIONS" || { e2e_fail "set RelayInclude"; e2e_finish; }
 # A server that stays up, and one untraced run first, so Wine's own services start outside the traces.
 wineserver -p >/dev/null 2>&1
-(cd "$TMP/cwd" && WINEDEBUG=-all timeout 60 wine "$TMP/app/power_probe.exe" >"$E2E_WORK/warmup.out" 2>&1)
+(cd "$TMP/cwd" && WINEDEBUG=-all timeout "$(e2e_limit 60)" wine "$TMP/app/power_probe.exe" >"$E2E_WORK/warmup.out" 2>&1)
 e2e_assert_eq 2 "$?" "probe without an action exits 2"
 
 # The stand-in really runs and leaves its marker when started: the absence checks below mean something.
-(cd "$TMP/control" && WINEDEBUG=-all timeout 60 wine "$TMP/control/Shutdown.exe" >/dev/null 2>&1)
+(cd "$TMP/control" && WINEDEBUG=-all timeout "$(e2e_limit 60)" wine "$TMP/control/Shutdown.exe" >/dev/null 2>&1)
 e2e_check "planted Shutdown.exe leaves a marker when it is run" test -f "$TMP/control/$MARKER"
 
 # run_probe ACTION — runs it from the cwd folder under +relay; sets PROBE_STATUS, PROBE_OUT and
@@ -81,7 +48,7 @@ e2e_check "planted Shutdown.exe leaves a marker when it is run" test -f "$TMP/co
 run_probe() {
     local action=$1 raw=$E2E_WORK/relay-$1.raw
     PROBE_OUT=$E2E_WORK/probe-$action.out
-    (cd "$TMP/cwd" && WINEDEBUG=+relay timeout 60 wine "$TMP/app/power_probe.exe" "$action") >"$PROBE_OUT.crlf" 2>"$raw"
+    (cd "$TMP/cwd" && WINEDEBUG=+relay timeout "$(e2e_limit 60)" wine "$TMP/app/power_probe.exe" "$action") >"$PROBE_OUT.crlf" 2>"$raw"
     PROBE_STATUS=$?
     tr -d '\r' <"$PROBE_OUT.crlf" >"$PROBE_OUT"   # the Wine console ends lines with CR LF
     local tid
@@ -139,7 +106,7 @@ create=$(e2e_relay_grep 'Call KERNEL32\.CreateProcessW\(')
 e2e_assert_eq 1 "$(printf '%s' "$create" | grep -c .)" "reboot: one CreateProcessW"
 e2e_assert_eq 1 "$(printf '%s\n' "$create" | grep -c -E '^[0-9a-f]+:Call KERNEL32\.CreateProcessW\([0-9a-f]{8} L"[A-Za-z]:\\\\windows\\\\system32\\\\shutdown\.exe",')" \
     "reboot: the application is the full path of system32\\shutdown.exe"
-e2e_assert_eq 1 "$(printf '%s\n' "$create" | grep -c -F "L\"$COMMAND_LINE_RELAY\",00000000,00000000,00000000,00000000,00000000,00000000,")" \
+e2e_assert_eq 1 "$(printf '%s\n' "$create" | grep -c -E "L\"$(e2e_text_re "$COMMAND_LINE")\",00000000,00000000,00000000,00000000,00000000,00000000,")" \
     "reboot: exact command line; no inherited handles, flags, environment or folder"
 create_line=$(first_line 'CreateProcessW\(')
 closes_after=$(awk -v n="$create_line" 'NR > n && /Call KERNEL32\.CloseHandle\(/' "$E2E_RELAY_LOG" | wc -l)
@@ -148,12 +115,13 @@ e2e_assert_eq 0 "$(e2e_relay_count 'Call [^ ]+\.(OpenProcessToken|LookupPrivileg
     "reboot: touches no token or privilege"
 e2e_assert_eq 0 "$(e2e_relay_count 'ExitWindowsEx\(|SetSystemPowerState\(')" "reboot: no power request of its own"
 
-e2e_wait_until 20 test -f "$SYSTEM32/$MARKER"
+# written whole: its last line there
+e2e_wait_until 20 grep -q "^cmdline=" "$SYSTEM32/$MARKER"
 e2e_check "reboot: system32\\shutdown.exe was run" test -f "$SYSTEM32/$MARKER"
 e2e_assert_eq "flags=1" "$(sed -n 1p "$SYSTEM32/$MARKER" 2>/dev/null)" "reboot: STARTF_USESHOWWINDOW set"
 e2e_assert_eq "show=2" "$(sed -n 2p "$SYSTEM32/$MARKER" 2>/dev/null)" "reboot: shown minimised (style 2)"
 e2e_assert_eq "cmdline=$COMMAND_LINE" "$(sed -n 3p "$SYSTEM32/$MARKER" 2>/dev/null)" "reboot: command line as shutdown.exe sees it"
-sleep 1
+e2e_pause 1
 e2e_check "reboot: no Shutdown.exe from the program's folder ran" test ! -e "$TMP/app/$MARKER"
 e2e_check "reboot: no Shutdown.exe from the current folder ran" test ! -e "$TMP/cwd/$MARKER"
 

@@ -9,44 +9,21 @@ source "$(dirname "$0")/lib.sh"
 # this script's own times are read in it too.
 export TZ=XST-5:30
 
-CANCEL_XY="120 164"
-OK_XY="204 126"
-ARRETER_XY="50 96"
-TRAY_RE='^Wine System Tray$'
-TRAY_ICON_CLICK="10 10"
-LEAD=10
+LEAD=10   # seconds from the start to the time on the command line, on a native run
 
 e2e_require_exe
 e2e_setup
 e2e_relay_include "KERNEL32.CreateWaitableTimerW;KERNEL32.SetWaitableTimer;KERNEL32.CancelWaitableTimer;KERNEL32.CloseHandle;shell32.Shell_NotifyIconA;dwmapi.DwmSetWindowAttribute;user32.TrackPopupMenu;user32.ExitWindowsEx;KERNEL32.SetSystemPowerState;KERNEL32.CreateProcessW"
 # A wineserver of the script's own, with its protocol trace: a timer's due time is behind a pointer in the relay, but
 # the server prints it, in FILETIME ticks since 1601.
-timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
+e2e_end_session
 SERVER_LOG=$E2E_WORK/server.log
 (exec wineserver -f -d1 -p) 2>"$SERVER_LOG" &
 e2e_on_exit "kill $!"
-# A powrprof.dll in the system folder whose active plan forbids wake timers, on mains (Disable, answered only for the
-# sleep subgroup's "Allow wake timers"); a machine without battery or modern standby, hibernation allowed.
-cat >"$E2E_WORK/powrprof.c" <<'EOF'
-#include <windows.h>
-static const GUID kSleep = {0x238c9fa8, 0x0aad, 0x41ed, {0x83, 0xf4, 0x97, 0xbe, 0x24, 0x2c, 0x8f, 0x20}};
-static const GUID kWake = {0xbd3b718a, 0x0680, 0x4d9d, {0x8a, 0xb2, 0xe1, 0xd2, 0xb4, 0xac, 0x80, 0x6d}};
-#define API __declspec(dllexport) WINAPI
-#define READ(s, w, v) (*(v) = 0, IsEqualGUID(s, &kSleep) && IsEqualGUID(w, &kWake) ? 0 : ERROR_FILE_NOT_FOUND)
-BOOLEAN API IsPwrHibernateAllowed(void) { return TRUE; }
-DWORD API PowerGetActiveScheme(HKEY k, GUID** g) { return (*g = LocalAlloc(LPTR, sizeof(GUID))) ? 0 : 8; }
-DWORD API PowerReadACValueIndex(HKEY k, const GUID* p, const GUID* s, const GUID* w, DWORD* v) { return READ(s, w, v); }
-DWORD API PowerReadDCValueIndex(HKEY k, const GUID* p, const GUID* s, const GUID* w, DWORD* v) { return READ(s, w, v); }
-LONG API CallNtPowerInformation(int level, void* in, ULONG n, void* out, ULONG size) {
-    if (level != 4 || size != 76) return 0xC0000004;  // STATUS_INFO_LENGTH_MISMATCH
-    ZeroMemory(out, size);
-    return 0;
-}
-EOF
-SYSTEM32=$WINEPREFIX/drive_c/windows/system32
-rm -f "$SYSTEM32/powrprof.dll"  # a hard link into the template: removed, never written through
-i686-w64-mingw32-gcc -O1 -s -shared -Wl,--kill-at -o "$SYSTEM32/powrprof.dll" "$E2E_WORK/powrprof.c" \
-    2>"$E2E_WORK/cc.log" || e2e_fail "build the stand-in powrprof.dll" "$(head -c 400 "$E2E_WORK/cc.log")"
+# A powrprof.dll in the system folder whose active plan forbids wake timers (helpers/powrprof.c).
+e2e_helpers POWRPROF=powrprof
+rm -f "$WINEPREFIX/drive_c/windows/system32/powrprof.dll"  # a hard link into the template: never written through
+cp "$POWRPROF" "$WINEPREFIX/drive_c/windows/system32/powrprof.dll"
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;powrprof=n"
 
 # start NAME ARGS... — the program under a relay trace of its own, with the shell's balloon and tooltip traces.
@@ -77,16 +54,21 @@ nameless() { timeout 10 xdotool search --onlyvisible --classname "$1" 2>/dev/nul
 balloon_shown() { [ -n "$(nameless explorer.exe)" ]; }
 balloon_gone() { ! balloon_shown; }
 menu_shown() { [ -n "$(nameless 'tarveil xp.exe')" ]; }
-# Wine's relay prints a text argument's non-ASCII characters as \XXXX.
-TAIL='\\nCliquez sur l'"'"'ic\\00f4ne pour afficher la fen\\00eatre\."'
-PLAN='\\nLes options d'"'"'alimentation n'"'"'autorisent pas les minuteurs de sortie de veille : '
-PLAN=$PLAN'l'"'"'ordinateur ne sortira pas de veille de lui-m\\00eame\.'
 
 # --- Power-off from the command line, LEAD seconds ahead -------------------------------------------------------------
-t=$(( $(date +%s) + LEAD ))
-T=$(date -d "@$t" +%H:%M:%S)
-start off "$T" /arreter
-e2e_relay_wait 'Call shell32\.Shell_NotifyIconA\(00000000,' 30 || { e2e_fail "armed: the icon is added"; e2e_finish; }
+# A start slowed past the time would rightly wait for the next day: it is made again with the lead the last one took.
+lead=$(e2e_limit "$LEAD")
+for attempt in 1 2 3; do
+    t=$(( $(date +%s) + lead ))
+    T=$(date -d "@$t" +%H:%M:%S)
+    started=$(e2e_now_ms)
+    start off "$T" /arreter
+    e2e_wait_by $((t * 1000 - 1000)) _e2e_relay_has 'Call shell32\.Shell_NotifyIconA\(00000000,' && break
+    e2e_log "attempt $attempt: not armed a second before $T: again"
+    e2e_stop_app
+    [ "$attempt" = 3 ] && { e2e_fail "armed: the icon is added"; e2e_finish; }
+    lead=$(( 2 * ($(e2e_now_ms) - started) / 1000 + 4 ))
+done
 tid=$(e2e_relay_grep 'Call shell32\.Shell_NotifyIconA\(00000000,' | head -n1 | cut -d: -f2)
 e2e_assert_eq 1 "$(count 'Call dwmapi\.DwmSetWindowAttribute\([0-9a-f]+,00000003,[0-9a-f]+,00000004\)')" \
     "at creation, the window's transitions are switched off (DWMWA_TRANSITIONS_FORCEDISABLED)"
@@ -103,15 +85,16 @@ e2e_relay_wait 'TOOLTIPS_SetTitleT hwnd = [0-9A-Fa-f]+, title = L"Tarveil XP", i
 b=$(count 'Call shell32\.Shell_NotifyIconA\(00000001,')
 b="$b $(count 'trace:systray:modify_icon id=0x1 hwnd=[0-9A-Fa-f]+ flags=10$')"
 b="$b $(count 'TOOLTIPS_SetTitleT hwnd = [0-9A-Fa-f]+, title = L"Tarveil XP", icon = 00000001')"
-b="$b $(count "TOOLTIPS_AddToolT add text L\"Arr\\\\00eat de l'ordinateur \\\\00e0 $T\.$PLAN$TAIL")"
+b="$b $(count "TOOLTIPS_AddToolT add text L\"$(e2e_text_re "$TXT_BALLOON_OFF$TXT_BALLOON_PLAN$TXT_BALLOON_CLICK" "$T")\"")"
 e2e_assert_eq "1 1 1 1" "$b" \
     "balloon: NIM_MODIFY, NIF_INFO, titled \"Tarveil XP\" with the information icon, what and when, the power options"
 
 e2e_shot_root "$E2E_WORK/balloon.png"
 
 # The countdown, cancelled: the wake-up goes with it.
-if wid=$(window "$E2E_WINDOW_NAME" $((LEAD + 5))); then
-    sleep 2.5
+if wid=$(window "$E2E_WINDOW_NAME" $((lead + 5))); then
+    # in the middle of the countdown, long before its action
+    e2e_sleep_until $((t * 1000 + 2500))
     from=$(lines)
     e2e_click "$wid" $CANCEL_XY
     e2e_relay_wait "Call KERNEL32\.CancelWaitableTimer\($timer\)" 5
@@ -132,7 +115,7 @@ timer=$(e2e_relay_grep 'Ret  KERNEL32\.CreateWaitableTimerW\(\) retval=' | tail 
 from=$(lines)
 e2e_wait_until 10 balloon_shown && timeout 10 xdotool mousemove --window "$(nameless explorer.exe)" 30 30 click 1
 e2e_wait_until 15 balloon_gone || e2e_fail "the balloon goes when clicked"
-timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK click 3
+timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_XY click 3
 if e2e_wait_until 10 menu_shown; then
     menu=$(nameless 'tarveil xp.exe')
     e2e_pass "a right click on the icon opens its menu"
@@ -151,7 +134,7 @@ e2e_assert_eq 0 "$(after 0 'Call (user32\.ExitWindowsEx|KERNEL32\.SetSystemPower
     "no power call in the whole run"
 e2e_stop_app
 
-# --- Restart: no wake-up --------------------------------------------------------------------------------------------
+# --- Restart: no wake-up, until "Arrêter" is chosen ----------------------------------------------------------------
 t=$(( $(date +%s) + 600 ))
 T=$(date -d "@$t" +%H:%M:%S)
 start restart "$T" /redemarrer
@@ -162,7 +145,7 @@ else
 fi
 # The window back from the icon and "Arrêter" chosen: the countdown will power off, so the wake-up is set at once.
 e2e_wait_until 10 balloon_shown && timeout 10 xdotool mousemove --window "$(nameless explorer.exe)" 30 30 click 1
-e2e_wait_until 15 balloon_gone && timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_CLICK click 1
+e2e_wait_until 15 balloon_gone && timeout 10 xdotool mousemove --window "$tray" $TRAY_ICON_XY click 1
 wid=$(window "$E2E_WINDOW_NAME" 20) && e2e_click "$wid" $ARRETER_XY
 e2e_relay_wait 'Call KERNEL32\.SetWaitableTimer\(' 10
 e2e_assert_eq 1 "$(count 'Call KERNEL32\.SetWaitableTimer\(')" "\"Arrêter\" chosen while armed: the wake-up set"

@@ -3,17 +3,17 @@
 # caption strip, desktop behind it, and its size at 120 and 144 DPI.
 source "$(dirname "$0")/lib.sh"
 
-# Window-relative places at 96 DPI, as Windows rectangles "LEFT TOP RIGHT BOTTOM" (right and bottom excluded).
+# The layout checked, at 96 DPI, as Windows rectangles "LEFT TOP RIGHT BOTTOM" (right and bottom excluded).
 WIN_W=242
 WIN_H=178
-CLOCK_BOX="64 24 177 46"
-ENTRY_BOX="16 56 225 80"
+CLOCK_RECT="64 24 177 46"
+ENTRY_RECT="16 56 225 80"
 ENTRY_BG=E0E0E0
-PANEL="24 72 217 137"
-OPTION_ARRETER="32 88 105 105"
+PANEL_RECT="24 72 217 137"
+OPTION_ARRETER_RECT="32 88 105 105"
 RADIO_MARK_W=14            # the mark (13 px at 96 DPI) sits in the option's first columns
-CANCEL_BUTTON="56 152 185 177"
-DIGIT_BOX="24 122 41 138"
+CANCEL_RECT="56 152 185 177"
+DIGIT_RECT="24 122 41 138"
 STRIP_REF="$E2E_ROOT/resources/BandeauTitre.bmp"   # drawn at the window's top-left corner
 # 3630 x 2670 twips at other resolutions, +-1 for rounding
 DPI_SIZES="120:302:223 144:363:267"
@@ -29,7 +29,7 @@ e2e_wallpaper || e2e_fail "paint the desktop"
 e2e_shot_root "$E2E_WORK/desktop.png" || e2e_fail "screenshot of the desktop"
 
 e2e_start_app
-wid=$(e2e_wait_window) || { e2e_fail "a window named 'Tarveil XP' appears" "none within ${E2E_TIMEOUT}s"; e2e_finish; }
+wid=$(e2e_wait_window) || { e2e_fail "a window named 'Tarveil XP' appears" "none within $(e2e_limit "$E2E_TIMEOUT") s"; e2e_finish; }
 e2e_pass "a window named 'Tarveil XP' appears"
 
 # --- First look: taken as soon as the window is up --------------------------------------------------------------
@@ -42,10 +42,10 @@ e2e_assert_eq "${WIN_W}x${WIN_H}" "${E2E_WIN_W}x${E2E_WIN_H}" "window is ${WIN_W
     "$E2E_WORK/behind.png"
 
 # --- Clock box ---------------------------------------------------------------------------------------------------
-CLOCK_IN=$(incl $CLOCK_BOX 2)   # inside its border
+CLOCK_IN=$(incl $CLOCK_RECT 2)   # inside its border
 read -r n cx0 cy0 cx1 cy1 <<<"$(e2e_dark_bbox "$E2E_WORK/first.png" $CLOCK_IN)"
 e2e_assert_ge "$n" 20 "clock box shows text in the first screenshot"
-read -r bx0 by0 bx1 by1 <<<"$(incl $CLOCK_BOX)"
+read -r bx0 by0 bx1 by1 <<<"$(incl $CLOCK_RECT)"
 if [ "$n" -gt 0 ]; then
     left=$((cx0 - bx0)); right=$((bx1 - cx1))
     e2e_assert_le "$(( left > right ? left - right : right - left ))" 3 \
@@ -75,7 +75,7 @@ else
 fi
 
 # --- Entry box ---------------------------------------------------------------------------------------------------
-read -r ex0 ey0 ex1 ey1 <<<"$(incl $ENTRY_BOX)"
+read -r ex0 ey0 ex1 ey1 <<<"$(incl $ENTRY_RECT)"
 area=$(( (ex1 - ex0 + 1) * (ey1 - ey0 + 1) ))
 grey=$(e2e_count_color "$E2E_WORK/win.png" $ex0 $ey0 $ex1 $ey1 "$ENTRY_BG" 2)
 e2e_assert_ge "$grey" $(( area / 2 )) "entry box background is light grey $ENTRY_BG ($grey of $area pixels)"
@@ -92,7 +92,7 @@ for pt in "$((ex0 - 1)) $(((ey0 + ey1) / 2))" "$((ex1 + 1)) $(((ey0 + ey1) / 2))
 done
 
 # --- White panel ---------------------------------------------------------------------------------------------------
-read -r PX0 PY0 PX1 PY1 <<<"$(incl $PANEL)"
+read -r PX0 PY0 PX1 PY1 <<<"$(incl $PANEL_RECT)"
 below="$((PX0 + 1)) $((ey1 + 1)) $((PX1 - 1)) $((PY1 - 1))"   # what the entry box leaves of it, inside any border
 parea=$(( (PX1 - PX0 - 1) * (PY1 - ey1 - 1) ))
 white=$(e2e_count_color "$E2E_WORK/win.png" $below FFFFFF 0)
@@ -109,7 +109,7 @@ for x in $((PX0 - 2)) $((PX1 + 2)); do
 done
 
 # --- Options: "Arrêter" selected -----------------------------------------------------------------------------------
-read -r ox0 oy0 ox1 oy1 <<<"$(incl $OPTION_ARRETER)"
+read -r ox0 oy0 ox1 oy1 <<<"$(incl $OPTION_ARRETER_RECT)"
 mark="$ox0 $oy0 $((ox0 + RADIO_MARK_W - 1)) $oy1"
 read -r mn mx0 my0 mx1 my1 <<<"$(e2e_dark_bbox "$E2E_WORK/win.png" $mark 160)"
 if [ "$mn" -gt 0 ]; then
@@ -123,10 +123,10 @@ e2e_assert_ge "$(e2e_count_dark "$E2E_WORK/win.png" $((ox0 + RADIO_MARK_W)) $oy0
     "'Arrêter' option shows its label"
 
 # --- Countdown group hidden ----------------------------------------------------------------------------------------
-e2e_assert_eq 0 "$(e2e_diff_count "$E2E_WORK/behind.png" "$E2E_WORK/win.png" $(incl $CANCEL_BUTTON) "$FUZZ")" \
+e2e_assert_eq 0 "$(e2e_diff_count "$E2E_WORK/behind.png" "$E2E_WORK/win.png" $(incl $CANCEL_RECT) "$FUZZ")" \
     "no 'ANNULER !' button: its place shows the desktop behind the window"
 # the digit box lies on the panel's corner: hidden, it shows the panel's white and nothing else inside the border
-read -r gx0 gy0 gx1 gy1 <<<"$(incl $DIGIT_BOX)"
+read -r gx0 gy0 gx1 gy1 <<<"$(incl $DIGIT_RECT)"
 gin="$((gx0 + 1)) $gy0 $gx1 $((gy1 - 2))"
 e2e_assert_eq 0 "$(e2e_count_dark "$E2E_WORK/win.png" $gin 160)" "countdown digit box shows no digit"
 e2e_assert_eq 1 "$(e2e_count_colors "$E2E_WORK/win.png" $gin)" "countdown digit box is flat"
@@ -143,8 +143,7 @@ fi
 for entry in $DPI_SIZES; do
     IFS=: read -r dpi w h <<<"$entry"
     e2e_stop_app
-    timeout 20 wineserver -k >/dev/null 2>&1
-    timeout 20 wineserver -w >/dev/null 2>&1
+    e2e_end_session
     e2e_stop_display
     e2e_start_display "$dpi" || { e2e_fail "Xvfb at $dpi DPI"; continue; }
     e2e_wallpaper "$E2E_WORK/wallpaper.png" >/dev/null 2>&1   # only for the screenshots' sake

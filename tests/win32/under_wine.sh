@@ -11,20 +11,22 @@ export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
 # No prompt to fetch Mono or Gecko, and no menu entries or file associations written under $HOME by wineboot.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 logdir=$(dirname "$prefix")/wine-logs
+# the limits below are a native run's, scaled where Wine is emulated
+source "$(dirname "$0")/../e2e/pace.sh"
 mkdir -p "$logdir"
 
 # One prefix for every run; two runs at once wait for the first to finish making it.
 (
-    flock -w 600 9 || { echo "under_wine: waited too long for $prefix.lock" >&2; exit 1; }
+    flock -w "$(e2e_limit 600)" 9 || { echo "under_wine: waited too long for $prefix.lock" >&2; exit 1; }
     [ -f "$prefix/system.reg" ] && exit 0
     rm -rf "$prefix"
     echo "under_wine: making the Wine prefix $prefix (once; slow under emulation)" >&2
     # made without a display, which it does not need, and with the lock closed: Wine's services outlive wineboot
-    if ! env -u DISPLAY timeout 300 wineboot -i >"$logdir/wineboot.log" 2>&1 9>&-; then
+    if ! env -u DISPLAY timeout "$(e2e_limit 300)" wineboot -i >"$logdir/wineboot.log" 2>&1 9>&-; then
         echo "under_wine: wineboot failed (see $logdir/wineboot.log)" >&2
         exit 1
     fi
-    timeout 60 wineserver -w 9>&-
+    timeout "$(e2e_limit 60)" wineserver -w 9>&-
     # Debian's Wine looks for its own fonts (MS Sans Serif, Tahoma) where fonts-wine does not put them.
     mkdir -p "$prefix/drive_c/windows/Fonts"
     [ -d /usr/share/wine/fonts ] && cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
@@ -37,7 +39,7 @@ mkdir -p "$logdir"
 # manager on the display one of the focus checks would not hold.
 xvfb_pid=
 cleanup() {
-    timeout 20 wineserver -k >/dev/null 2>&1
+    timeout "$(e2e_limit 20)" wineserver -k >/dev/null 2>&1
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
 }
 trap cleanup EXIT
