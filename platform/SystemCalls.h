@@ -95,6 +95,30 @@ constexpr uint32_t kErrorTimerResumeIgnored = 722;  // Windows' winerror.h; chec
 // FILETIME counts 100 ns.
 constexpr int64_t kFileTimeTicksPerSecond = 10000000;
 
+// --- powrprof: what the power plan and the machine let a wake timer do ---------------------------------------------
+
+// A GUID, as the power plan names its settings.
+struct PowerGuid {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+// The plan's sleep subgroup and its "Allow wake timers" setting (GUID_SLEEP_SUBGROUP, GUID_ALLOW_RTC_WAKE), whose
+// value index is 0 for Disable, 1 for Enable, and from Windows 10 on 2 for important wake timers only.
+constexpr PowerGuid kGuidSleepSubgroup = {0x238C9FA8, 0x0AAD, 0x41ED, {0x83, 0xF4, 0x97, 0xBE, 0x24, 0x2C, 0x8F, 0x20}};
+constexpr PowerGuid kGuidAllowRtcWake = {0xBD3B718A, 0x0680, 0x4D9D, {0x8A, 0xB2, 0xE1, 0xD2, 0xB4, 0xAC, 0x80, 0x6D}};
+constexpr uint32_t kWakeTimersEnable = 1;
+// POWER_INFORMATION_LEVEL SystemPowerCapabilities, and the size of the SYSTEM_POWER_CAPABILITIES it fills.
+constexpr uint32_t kSystemPowerCapabilities = 4;
+constexpr uint32_t kSystemPowerCapabilitiesSize = 76;
+// The fields of SYSTEM_POWER_CAPABILITIES the program reads.
+struct PowerCapabilitiesRecord {
+    // Modern standby (S0 low-power idle), from Windows 8 on; before it, a spare byte the system leaves 0.
+    bool AoAc = false;
+    bool SystemBatteriesPresent = false;
+};
+
 // --- user32 and gdi32 ----------------------------------------------------------------------------------------------
 
 constexpr uint32_t kEwxShutdown = 0x01;
@@ -106,8 +130,9 @@ constexpr uint32_t kSrcCopy = 0x00CC0020;
 // What a call that can fail answered: the function's return value and, where it failed, the thread's last error as
 // that call left it, read on the Win32 side right after it, so nothing slipped in between can change it. A call that
 // succeeded answers with error 0, save the two whose success speaks through the last error too (SetWaitableTimer,
-// AdjustTokenPrivileges), which answer with it always. A function this Windows lacks answers 0 with the look-up's
-// error (ERROR_PROC_NOT_FOUND or ERROR_MOD_NOT_FOUND).
+// AdjustTokenPrivileges), which answer with it always. A function that returns its error code, or an NTSTATUS, rather
+// than setting the last error answers 1 for success and otherwise 0 with that code as its error. A function this
+// Windows lacks answers 0 with the look-up's error (ERROR_PROC_NOT_FOUND or ERROR_MOD_NOT_FOUND).
 struct SystemAnswer {
     uint32_t value = 0;  // TRUE as 1, FALSE as 0; or the handle, length or state the function returned
     uint32_t error = 0;
@@ -149,6 +174,8 @@ public:
     // cannot wake the computer.
     virtual SystemAnswer SetWaitableTimer(uint32_t timer, int64_t dueTime, int32_t period, bool resume) = 0;
     virtual SystemAnswer CancelWaitableTimer(uint32_t timer) = 0;
+    // 1 when the memory was freed.
+    virtual SystemAnswer LocalFree(uint32_t memory) = 0;
 
     // advapi32
     // *token takes the token opened (none on failure).
@@ -167,6 +194,18 @@ public:
     // Asks IsPwrHibernateAllowed. 0 when the function cannot be had (no powrprof.dll, or no such entry in it),
     // *allowed then left as it was, so that the caller decides what that means; otherwise 1, the answer in *allowed.
     virtual SystemAnswer IsPwrHibernateAllowed(bool* allowed) = 0;
+    // With no user key: *scheme takes the memory the system allocated for the active plan's GUID, which the caller
+    // gives back with LocalFree.
+    virtual SystemAnswer PowerGetActiveScheme(uint32_t* scheme) = 0;
+    // With no root key: the value index of `setting` in the plan's `subgroup`, on mains and on battery.
+    virtual SystemAnswer PowerReadACValueIndex(uint32_t scheme, const PowerGuid* subgroup, const PowerGuid* setting,
+                                               uint32_t* index) = 0;
+    virtual SystemAnswer PowerReadDCValueIndex(uint32_t scheme, const PowerGuid* subgroup, const PowerGuid* setting,
+                                               uint32_t* index) = 0;
+    // Reads level kSystemPowerCapabilities, the one the program asks for, with no input; `length` is the size of the
+    // SYSTEM_POWER_CAPABILITIES the system is to fill.
+    virtual SystemAnswer CallNtPowerInformation(uint32_t level, PowerCapabilitiesRecord* capabilities,
+                                                uint32_t length) = 0;
 
     // user32
     virtual SystemAnswer ExitWindowsEx(uint32_t flags, uint32_t reason) = 0;

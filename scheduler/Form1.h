@@ -66,6 +66,12 @@ public:
     void Timer1_Timer();
     void TxtHeure_Change();
     void TxTChoix_Click();
+    // The entry box's text changed: typed, pasted or written by the program, as the edit control tells it.
+    void TxTChoix_Change();
+    // A click on an option, or an arrow key that selected it, once it is selected.
+    void ChkArreter_Click();
+    void ChkReboot_Click();
+    void ChkVeille_Click();
     void Activer_Click();
     void SysReduc_Click();
     void SysCroix_Click();
@@ -100,20 +106,26 @@ private:
     PowerAction SelectedAction() const;
     // The steps of "OK". A text that is no time: said, and the example written in the box.
     void RefuseTimeText();
-    // The check of the action that would run; a refusal is said and nothing is armed. True when refused.
+    // The check of the action that would run; a refusal is said, and ends the arming. True when refused.
     bool RefusedBeforeArming(PowerAction action);
-    // The wake-up the action needs, set or taken back; true when Windows will wake the computer for it.
+    // The wake-up the action needs, set, moved or taken back; true when the timer will wake the computer for it.
     bool SetWakeFor(PowerAction action);
-    // The window to the notification area, with the menu's text and the balloon that say what will happen.
-    void WaitInTray(PowerAction action, bool wakes);
+    // The window to the notification area, with the menu's text and the balloon that say what will happen, and why
+    // the computer will not wake for it if it will not.
+    void WaitInTray(PowerAction action, WakeRefusal wake);
     void ReportPowerResult(const PowerResult& result);
+    // Why the computer will not be woken for the action, given whether the timer took the wake-up; None for a restart,
+    // which needs none.
+    WakeRefusal WakeRefusalFor(PowerAction action, bool taken);
+    // An option chosen while armed: the check and the wake-up follow it.
+    void ChoiceChanged();
     // A delay from now in the entry box ("+1:30") replaced by the clock time at which it ends; any other text is left.
     void DelayToClockTime();
     // Keeps the system out of idle sleep while armed, or lets it sleep again; asks Windows only on a change. Letting
     // it sleep also takes back the wake-up set for the target.
     void KeepSystemAwake(bool on);
-    // Sets the wake-up a minute before the next showing of the entry box's time; false when Windows cannot wake the
-    // computer for it (or the box holds no time).
+    // Sets the wake-up a lead before the next showing of the entry box's time (WakeMoment); false when the timer
+    // cannot wake the computer for it, or the box holds no time (the wake-up then let go).
     bool SetWake();
     // Says which target a long gap between two clock checks passed over, with the window brought back in front.
     void TellMissedTime();
@@ -124,6 +136,8 @@ private:
     SystemCalls& system_;
     Trigger trigger_;
     bool keepingAwake_ = false;
+    // The action the arming was checked and woken for, while keepingAwake_.
+    PowerAction armedAction_ = PowerAction::PowerOff;
     WakeTimer wake_;
     RestartWatch restartWatch_;
     // A target skipped since the last tick, to be said by the tick (its second of the day).

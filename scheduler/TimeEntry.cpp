@@ -2,6 +2,8 @@
 // the command line as they would.
 #include "scheduler/Form1.h"
 
+#include <string>
+
 #include "platform/TextWriter.h"
 #include "power/ArmingChecks.h"
 #include "resources/version.h"
@@ -23,14 +25,30 @@ void FormatWaitingText(PowerAction action, const char* time, char (&out)[kWaitin
     text.Finish();
 }
 
-// The balloon at arming: what and when, whether the computer will wake for it, and how to get the window back.
-void FormatBalloonText(const char* waiting, PowerAction action, bool wakes, char (&out)[kBalloonTextCap]) {
+constexpr char kBalloonEnd[] = "\nCliquez sur l'icône pour afficher la fenêtre.";
+
+// Every balloon fits the shell's field whole, the longest action with each sentence: cut, it would lose its end, the
+// way back to the window. Counted in UTF-8, which takes no fewer bytes than the ANSI code page the shell reads.
+constexpr bool BalloonFits(WakeRefusal refusal) {
+    using Text = std::char_traits<char>;
+    return Text::length("Mise en veille prolongée de l'ordinateur à 00:00:00.\n") +
+               Text::length(WakeRefusalSentence(refusal)) + Text::length(kBalloonEnd) <
+           kBalloonTextCap;
+}
+static_assert(BalloonFits(WakeRefusal::ModernStandby) && BalloonFits(WakeRefusal::PowerOptions) &&
+                  BalloonFits(WakeRefusal::PowerOptionsOnBattery) && BalloonFits(WakeRefusal::TimerRefused),
+              "a balloon's text is longer than the shell's field");
+
+// The balloon at arming: what and when, why the computer will not wake for it if it will not, and how to get the
+// window back.
+void FormatBalloonText(const char* waiting, WakeRefusal wake, char (&out)[kBalloonTextCap]) {
     TextWriter text(out, sizeof out);
     text.Put(waiting);
-    if (action != PowerAction::Restart && !wakes) {
-        text.Put("\nL'ordinateur ne sortira pas de veille de lui-même : ne le mettez pas en veille d'ici là.");
+    if (const char* sentence = WakeRefusalSentence(wake)) {
+        text.Put("\n");
+        text.Put(sentence);
     }
-    text.Put("\nCliquez sur l'icône pour afficher la fenêtre.");
+    text.Put(kBalloonEnd);
     text.Finish();
 }
 
@@ -60,8 +78,8 @@ void Form1::Activer_Click() {
     if (RefusedBeforeArming(action)) return;
     // Before the icon: a window the shell would not hide is armed all the same.
     KeepSystemAwake(true);
-    const bool wakes = SetWakeFor(action);
-    WaitInTray(action, wakes);
+    armedAction_ = action;
+    WaitInTray(action, WakeRefusalFor(action, SetWakeFor(action)));
 }
 
 PowerAction Form1::SelectedAction() const {
@@ -94,7 +112,16 @@ bool Form1::SetWakeFor(PowerAction action) {
     return false;
 }
 
-void Form1::WaitInTray(PowerAction action, bool wakes) {
+WakeRefusal Form1::WakeRefusalFor(PowerAction action, bool taken) {
+    if (action == PowerAction::Restart) return WakeRefusal::None;
+    // Where the standby kind or the plan stand against the wake-up, the timer's own answer means nothing: they are
+    // what the user can change, or must know of.
+    const WakeRefusal windows = WakeRefusalOfWindows(system_);
+    if (windows != WakeRefusal::None) return windows;
+    return taken ? WakeRefusal::None : WakeRefusal::TimerRefused;
+}
+
+void Form1::WaitInTray(PowerAction action, WakeRefusal wake) {
     char time[kTimeTextCap];
     c_.TxTChoix->GetText(time, sizeof time);
     char waiting[kWaitingTextCap];
@@ -104,7 +131,7 @@ void Form1::WaitInTray(PowerAction action, bool wakes) {
     if (!Tray.InTray()) return;
     // Said once, on screen: a new icon from Windows 7 on goes to the hidden overflow, and the window is gone.
     char balloon[kBalloonTextCap];
-    FormatBalloonText(waiting, action, wakes, balloon);
+    FormatBalloonText(waiting, wake, balloon);
     Tray.ShowBalloon(balloon);
 }
 
@@ -142,6 +169,35 @@ void Form1::DelayToClockTime() {
 
 void Form1::SysReduc_Click() {
     Activer_Click();
+}
+
+void Form1::ChkArreter_Click() {
+    ChoiceChanged();
+}
+
+void Form1::ChkReboot_Click() {
+    ChoiceChanged();
+}
+
+void Form1::ChkVeille_Click() {
+    ChoiceChanged();
+}
+
+void Form1::ChoiceChanged() {
+    // The countdown runs the option selected when it ends, so the arming follows the option, not the last "OK": its
+    // check at once, while the user is at the window, and the wake-up the new action needs. Nothing while unarmed,
+    // and nothing for a click on the option already armed.
+    if (!keepingAwake_) return;
+    const PowerAction action = SelectedAction();
+    if (action == armedAction_ || RefusedBeforeArming(action)) return;
+    armedAction_ = action;
+    (void)SetWakeFor(action);
+}
+
+void Form1::TxTChoix_Change() {
+    // The text fires by itself, "OK" or not: a new time typed while armed takes the wake-up with it, and a text that
+    // is no time (yet) lets it go.
+    if (keepingAwake_ && armedAction_ != PowerAction::Restart) (void)SetWake();
 }
 
 void Form1::ArmFromCommandLine(const CommandRequest& request) {

@@ -71,5 +71,6 @@ int64_t NextShowing(int targetSecond, const ClockReading& now, const Clock& cloc
 }
 
 int64_t WakeMoment(int targetSecond, const ClockReading& now, const Clock& clock) {
-    return NextShowing(targetSecond, now, clock) - kWakeLead;
+    const int64_t showing = NextShowing(targetSecond, now, clock);
+    return showing - kWakeLead > now.utc ? showing - kWakeLead : showing - kLateWakeLead;
 }

@@ -22,17 +22,23 @@ struct TriggerCheck {
     bool longGap;
 };
 
-// How long before the target the computer is woken from sleep, so that it is up and its clock checked in time.
-constexpr int64_t kWakeLead = 60;
+// How long before the target the computer is woken from sleep. The first clock check after a resume must come before
+// the target: a check that finds it passed after a gap longer than a late tick takes it as slept through and does
+// not act. A resume from hibernation on an old machine is the firmware's start and then the whole memory image read
+// back from a slow disk, a gigabyte or two at 15 to 30 MB/s: well over a minute, up to three. Five minutes covers
+// that with room to spare, and costs only five minutes of a machine awake before it goes off.
+constexpr int64_t kWakeLead = 5 * 60;
+// Armed closer to the time than kWakeLead: the wake-up such a lead asks for is already past, and a sleep in what is
+// left would run on. The minute the program always gave still wakes a machine that resumes quickly.
+constexpr int64_t kLateWakeLead = 60;
 
 // The UTC second of the next moment after NOW at which the local clock shows the target second of the day, or jumps
 // past it as daylight saving starts: when a clock text typed now acts. Of a time shown twice as daylight saving ends,
 // the first showing still ahead.
 int64_t NextShowing(int targetSecond, const ClockReading& now, const Clock& clock);
 
-// The UTC second at which to wake the computer for the target second of the day: kWakeLead before the next moment
-// after NOW at which the local clock shows it, or jumps past it as daylight saving starts. Of a time shown twice as
-// daylight saving ends, the first showing still ahead.
+// The UTC second at which to wake the computer for the target second of the day: kWakeLead (or, where that is past,
+// kLateWakeLead) before its next showing.
 int64_t WakeMoment(int targetSecond, const ClockReading& now, const Clock& clock);
 
 class Trigger {

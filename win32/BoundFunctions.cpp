@@ -10,7 +10,13 @@
 
 #include <windows.h>
 #include <dwmapi.h>
+// The power plan's functions came with Vista, and the SDK declares them only for it; the program binds them by name
+// and does without them on XP.
+#pragma push_macro("_WIN32_WINNT")
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600
 #include <powrprof.h>
+#pragma pop_macro("_WIN32_WINNT")
 #include <shellapi.h>
 #include <uxtheme.h>
 

@@ -26,12 +26,19 @@
     X("kernel32.dll", SetWaitableTimer,                                                                             \
       BOOL(WINAPI*)(HANDLE, const LARGE_INTEGER*, LONG, PTIMERAPCROUTINE, LPVOID, BOOL), "")                         \
     X("kernel32.dll", CancelWaitableTimer, BOOL(WINAPI*)(HANDLE), "")                                               \
+    X("kernel32.dll", LocalFree, HLOCAL(WINAPI*)(HLOCAL), "")                                                       \
     X("advapi32.dll", OpenProcessToken, BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE), "")                                  \
     X("advapi32.dll", LookupPrivilegeValueA, BOOL(WINAPI*)(LPCSTR, LPCSTR, PLUID), "")                              \
     X("advapi32.dll", AdjustTokenPrivileges,                                                                        \
       BOOL(WINAPI*)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD), "")                          \
     X("advapi32.dll", GetTokenInformation, BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD), "") \
     X("powrprof.dll", IsPwrHibernateAllowed, BOOLEAN(WINAPI*)(), "")                                                \
+    X("powrprof.dll", CallNtPowerInformation, LONG(WINAPI*)(POWER_INFORMATION_LEVEL, PVOID, ULONG, PVOID, ULONG), "") \
+    X("powrprof.dll", PowerGetActiveScheme, DWORD(WINAPI*)(HKEY, GUID**), "Windows Vista")                          \
+    X("powrprof.dll", PowerReadACValueIndex,                                                                        \
+      DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD), "Windows Vista")                         \
+    X("powrprof.dll", PowerReadDCValueIndex,                                                                        \
+      DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD), "Windows Vista")                         \
     X("user32.dll", ExitWindowsEx, BOOL(WINAPI*)(UINT, DWORD), "")                                                  \
     X("user32.dll", GetDesktopWindow, HWND(WINAPI*)(), "")                                                          \
     X("user32.dll", GetDC, HDC(WINAPI*)(HWND), "")                                                                  \
@@ -122,9 +129,10 @@ struct BoundAnswer {
 };
 
 // When the last error is read: where the call failed; always, for a function whose success speaks through it too
-// (AdjustTokenPrivileges); or always and cleared right before the call, for one whose success leaves it alone unless
-// it has something to say (SetWaitableTimer), so that an older error cannot pass for its own.
-enum class LastError { WhenFailed, Always, ClearedFirst };
+// (AdjustTokenPrivileges); always and cleared right before the call, for one whose success leaves it alone unless
+// it has something to say (SetWaitableTimer), so that an older error cannot pass for its own; or never, for one that
+// returns its error code and leaves the last error alone (the power plan's functions).
+enum class LastError { WhenFailed, Always, ClearedFirst, Never };
 
 // Calls the listed function F, looked up through `table` on its first call, with `args`. `failed` is what the
 // function returns when it fails (FALSE, a null handle, 0, WAIT_FAILED), and the answer where this Windows lacks it.
@@ -138,7 +146,7 @@ auto CallBound(BoundFunctionTable& table, Failed failed, Args... args)
     if (fn == nullptr) return {static_cast<R>(failed), lookUpError, false};
     if (Read == LastError::ClearedFirst) ::SetLastError(ERROR_SUCCESS);
     const R value = fn(args...);
-    const bool read = Read != LastError::WhenFailed || value == static_cast<R>(failed);
+    const bool read = Read != LastError::Never && (Read != LastError::WhenFailed || value == static_cast<R>(failed));
     return {value, read ? static_cast<uint32_t>(::GetLastError()) : 0u, true};
 }
 #endif

@@ -75,6 +75,16 @@ TARVEIL_SAME(kErrorNotSupported, ERROR_NOT_SUPPORTED)
 #ifdef ERROR_TIMER_RESUME_IGNORED
 TARVEIL_SAME(kErrorTimerResumeIgnored, ERROR_TIMER_RESUME_IGNORED)
 #endif
+// powrprof: SYSTEM_POWER_CAPABILITIES as a 32-bit process gets it. Windows 8's SDK names the three bytes after
+// FastSystemS4 Hiberboot, WakeAlarmPresent and AoAc, where MinGW's (as XP's) keeps them as spare2: AoAc is its third,
+// at offset 20, after fifteen BOOLEANs and two throttle bytes.
+TARVEIL_SAME(kSystemPowerCapabilities, SystemPowerCapabilities)
+TARVEIL_SAME(kSystemPowerCapabilitiesSize, sizeof(SYSTEM_POWER_CAPABILITIES))
+constexpr size_t kAoAcOffset = 20;
+TARVEIL_SAME(offsetof(SYSTEM_POWER_CAPABILITIES, FastSystemS4), 17u)
+TARVEIL_SAME(offsetof(SYSTEM_POWER_CAPABILITIES, spare2) + 2, kAoAcOffset)
+TARVEIL_SAME(offsetof(SYSTEM_POWER_CAPABILITIES, SystemBatteriesPresent), 30u)
+TARVEIL_SAME(sizeof(GUID), sizeof(PowerGuid))
 // user32 and gdi32
 TARVEIL_SAME(kEwxShutdown, EWX_SHUTDOWN)
 TARVEIL_SAME(kEwxReboot, EWX_REBOOT)
@@ -106,4 +116,11 @@ NOTIFYICONDATAA ToSdk(const NotifyIconRecord& record) {
     Utf8ToAnsi(record.szInfoTitle, sdk.szInfoTitle);
     sdk.dwInfoFlags = record.dwInfoFlags;
     return sdk;
+}
+
+PowerCapabilitiesRecord FromSdk(const SYSTEM_POWER_CAPABILITIES& sdk) {
+    PowerCapabilitiesRecord record;
+    record.AoAc = reinterpret_cast<const BYTE*>(&sdk)[kAoAcOffset] != FALSE;
+    record.SystemBatteriesPresent = sdk.SystemBatteriesPresent != FALSE;
+    return record;
 }

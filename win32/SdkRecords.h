@@ -30,6 +30,18 @@ inline uint64_t FromSdk(const LUID& luid) {
 // The whole SDK structure, zero past the record's 88 bytes: cbSize tells the shell to read no further.
 NOTIFYICONDATAA ToSdk(const NotifyIconRecord& record);
 
+inline GUID ToSdk(const PowerGuid& guid) {
+    GUID sdk;
+    sdk.Data1 = guid.Data1;
+    sdk.Data2 = guid.Data2;
+    sdk.Data3 = guid.Data3;
+    for (int i = 0; i < 8; ++i) sdk.Data4[i] = guid.Data4[i];
+    return sdk;
+}
+
+// The fields the program reads of what CallNtPowerInformation wrote.
+PowerCapabilitiesRecord FromSdk(const SYSTEM_POWER_CAPABILITIES& sdk);
+
 // TOKEN_PRIVILEGES with room for Room entries, laid out and aligned as the system reads and writes it.
 template <uint32_t Room>
 struct SdkTokenPrivileges {

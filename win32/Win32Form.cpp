@@ -212,11 +212,22 @@ LRESULT Win32Form::OnDrawItem(const DRAWITEMSTRUCT* item) {
 }
 
 LRESULT Win32Form::OnCommand(int id, int code) {
+    // The entry box tells every change of its text, typed, pasted or set by the program.
+    if (code == EN_CHANGE && id == WindowedControls::kIdTxTChoix) form_.TxTChoix_Change();
     if (code != BN_CLICKED) return 0;
     switch (id) {
-    case WindowedControls::kIdChkArreter: controls_.ChkArreter.SetValue(true); break;
-    case WindowedControls::kIdChkReboot: controls_.ChkReboot.SetValue(true); break;
-    case WindowedControls::kIdChkVeille: controls_.ChkVeille.SetValue(true); break;
+    case WindowedControls::kIdChkArreter:
+        controls_.ChkArreter.SetValue(true);
+        form_.ChkArreter_Click();
+        break;
+    case WindowedControls::kIdChkReboot:
+        controls_.ChkReboot.SetValue(true);
+        form_.ChkReboot_Click();
+        break;
+    case WindowedControls::kIdChkVeille:
+        controls_.ChkVeille.SetValue(true);
+        form_.ChkVeille_Click();
+        break;
     case WindowedControls::kIdActiver: form_.Activer_Click(); break;
     case WindowedControls::kIdCmdCancel: form_.cmdCancel_Click(); break;
     default: break;

@@ -76,21 +76,21 @@ int Win32Keyboard::Snapshot(KeyboardControl out[kCount], HWND focus) const {
 }
 
 void Win32Keyboard::Apply(const KeyAction& action) {
-    if (action.select >= 0) {
-        // Selected before it takes the focus: focus on an unselected option would be a click on Windows.
-        if (Win32OptionButton WindowedControls::*option = kTabOrder[action.select].option) (c_.*option).SetValue(true);
-    }
+    // Selected before it takes the focus: focus on an unselected option would be a click on Windows. Selected as a
+    // click selects it, as the dialog manager's arrows do on Windows, so that the window hears of the new option.
+    if (action.select >= 0 && kTabOrder[action.select].option != nullptr) Click(At(action.select));
     if (action.focus >= 0) {
         const HWND target = At(action.focus);
         SetFocus(target);
         // A text box entered from the keyboard has its text selected, as in a dialog box.
         if (kTabOrder[action.focus].text != nullptr) SendMessageW(target, EM_SETSEL, 0, -1);
     }
-    if (action.click >= 0) {
-        const HWND button = At(action.click);
-        SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(button));
-    }
+    if (action.click >= 0) Click(At(action.click));
+}
+
+void Win32Keyboard::Click(HWND button) {
+    SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
 }
 
 bool Win32Keyboard::PreTranslate(const MSG& msg, HWND window) {

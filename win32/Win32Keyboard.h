@@ -30,6 +30,8 @@ private:
     int Snapshot(KeyboardControl out[kCount], HWND focus) const;
     HWND At(int index) const;
     void Apply(const KeyAction& action);
+    // What a click on the button sends its window: WM_COMMAND with BN_CLICKED.
+    static void Click(HWND button);
 
     WindowedControls& c_;
     HWND lastFocus_ = nullptr;

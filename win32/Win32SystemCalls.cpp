@@ -28,6 +28,29 @@ constexpr SystemAnswer Refused(uint32_t error) {
     return {0, error};
 }
 
+// A function that returns its error code (ERROR_SUCCESS) or its NTSTATUS (STATUS_SUCCESS): 0 as 1, any other code as
+// 0 with that code for its error.
+template <typename R>
+SystemAnswer CodeAnswer(const BoundAnswer<R>& called) {
+    if (!called.found) return Refused(called.error);
+    return {called.value == 0 ? 1u : 0u, static_cast<uint32_t>(called.value)};
+}
+
+// The failure value of a function that answers with its error code, the answer where this Windows lacks it.
+constexpr DWORD kNoCode = ERROR_INVALID_FUNCTION;
+
+template <BoundFunction F>
+SystemAnswer ReadValueIndex(BoundFunctionTable& table, uint32_t scheme, const PowerGuid* subgroup,
+                            const PowerGuid* setting, uint32_t* index) {
+    if (subgroup == nullptr || setting == nullptr) return Refused(ERROR_INVALID_PARAMETER);
+    const GUID sdkSubgroup = ToSdk(*subgroup), sdkSetting = ToSdk(*setting);
+    DWORD value = 0;
+    const SystemAnswer answer = CodeAnswer(CallBound<F, LastError::Never>(
+        table, kNoCode, static_cast<HKEY>(nullptr), FromValue<const GUID*>(scheme), &sdkSubgroup, &sdkSetting, &value));
+    if (answer && index) *index = value;
+    return answer;
+}
+
 }  // namespace
 
 SystemAnswer Win32SystemCalls::Shell_NotifyIconA(uint32_t message, const NotifyIconRecord* data) {
@@ -115,6 +138,13 @@ SystemAnswer Win32SystemCalls::CancelWaitableTimer(uint32_t timer) {
     return Answer(CallBound<kCancelWaitableTimer>(table_, FALSE, FromValue<HANDLE>(timer)));
 }
 
+SystemAnswer Win32SystemCalls::LocalFree(uint32_t memory) {
+    // It hands the memory back when it fails, and NULL once freed: the memory given is its failure value.
+    const auto called = CallBound<kLocalFree>(table_, FromValue<HLOCAL>(memory), FromValue<HLOCAL>(memory));
+    if (!called.found || called.value != nullptr) return Refused(called.error);
+    return {1, 0};
+}
+
 SystemAnswer Win32SystemCalls::WaitForSingleObject(uint32_t handle, uint32_t milliseconds) {
     const auto called = CallBound<kWaitForSingleObject>(table_, WAIT_FAILED, FromValue<HANDLE>(handle), milliseconds);
     return Answer(called, called.value);
@@ -187,6 +217,39 @@ SystemAnswer Win32SystemCalls::IsPwrHibernateAllowed(bool* allowed) {
     // A BOOLEAN, one byte: only the low byte of the return register is the answer.
     if (allowed) *allowed = called.value != FALSE;
     return {1, 0};
+}
+
+SystemAnswer Win32SystemCalls::PowerGetActiveScheme(uint32_t* scheme) {
+    // The system allocates the GUID: only a caller that takes it, to give it back, may ask.
+    if (scheme == nullptr) return Refused(ERROR_INVALID_PARAMETER);
+    GUID* active = nullptr;
+    const SystemAnswer answer =
+        CodeAnswer(CallBound<kPowerGetActiveScheme, LastError::Never>(table_, kNoCode, static_cast<HKEY>(nullptr), &active));
+    if (answer) *scheme = ToValue(active);
+    return answer;
+}
+
+SystemAnswer Win32SystemCalls::PowerReadACValueIndex(uint32_t scheme, const PowerGuid* subgroup,
+                                                     const PowerGuid* setting, uint32_t* index) {
+    return ReadValueIndex<kPowerReadACValueIndex>(table_, scheme, subgroup, setting, index);
+}
+
+SystemAnswer Win32SystemCalls::PowerReadDCValueIndex(uint32_t scheme, const PowerGuid* subgroup,
+                                                     const PowerGuid* setting, uint32_t* index) {
+    return ReadValueIndex<kPowerReadDCValueIndex>(table_, scheme, subgroup, setting, index);
+}
+
+SystemAnswer Win32SystemCalls::CallNtPowerInformation(uint32_t level, PowerCapabilitiesRecord* capabilities,
+                                                      uint32_t length) {
+    SYSTEM_POWER_CAPABILITIES sdk;
+    if (level != static_cast<uint32_t>(SystemPowerCapabilities) || length != sizeof sdk || capabilities == nullptr) {
+        return Refused(ERROR_INVALID_PARAMETER);
+    }
+    std::memset(&sdk, 0, sizeof sdk);
+    const SystemAnswer answer = CodeAnswer(CallBound<kCallNtPowerInformation, LastError::Never>(
+        table_, static_cast<LONG>(kNoCode), SystemPowerCapabilities, nullptr, 0ul, &sdk, static_cast<ULONG>(sizeof sdk)));
+    if (answer) *capabilities = FromSdk(sdk);
+    return answer;
 }
 
 SystemAnswer Win32SystemCalls::ExitWindowsEx(uint32_t flags, uint32_t reason) {

@@ -28,6 +28,7 @@ public:
     SystemAnswer CreateWaitableTimerW(bool manualReset, SystemHandle* timer) override;
     SystemAnswer SetWaitableTimer(uint32_t timer, int64_t dueTime, int32_t period, bool resume) override;
     SystemAnswer CancelWaitableTimer(uint32_t timer) override;
+    SystemAnswer LocalFree(uint32_t memory) override;
 
     SystemAnswer OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override;
     SystemAnswer LookupPrivilegeValueA(const char* systemName, const char* name, uint64_t* luid) override;
@@ -38,6 +39,13 @@ public:
                                      uint32_t* returnLength) override;
 
     SystemAnswer IsPwrHibernateAllowed(bool* allowed) override;
+    SystemAnswer PowerGetActiveScheme(uint32_t* scheme) override;
+    SystemAnswer PowerReadACValueIndex(uint32_t scheme, const PowerGuid* subgroup, const PowerGuid* setting,
+                                       uint32_t* index) override;
+    SystemAnswer PowerReadDCValueIndex(uint32_t scheme, const PowerGuid* subgroup, const PowerGuid* setting,
+                                       uint32_t* index) override;
+    SystemAnswer CallNtPowerInformation(uint32_t level, PowerCapabilitiesRecord* capabilities,
+                                        uint32_t length) override;
 
     SystemAnswer ExitWindowsEx(uint32_t flags, uint32_t reason) override;
     uint32_t GetDesktopWindow() override;

@@ -63,6 +63,9 @@ public:
         builtin_["IsPwrHibernateAllowed"].out = 1;
         builtin_["SetThreadExecutionState"].result = 0x80000000;
         builtin_["CreateWaitableTimerW"].out = 0x3C0;
+        // A plan that enables wake timers (Enable, 1), its GUID in memory of its own.
+        builtin_["PowerGetActiveScheme"].out = 0x5C0;
+        builtin_["PowerReadACValueIndex"].out = builtin_["PowerReadDCValueIndex"].out = 1;
     }
 
     // The next call of `name` does `reply`; several queued replies are used in order.
@@ -186,6 +189,14 @@ public:
     SystemAnswer CancelWaitableTimer(uint32_t timer) override {
         return End(Begin("CancelWaitableTimer", {Hex(timer)}), 1);
     }
+    // Memory the system allocated (PowerGetActiveScheme) is counted with the handles, and given back the same way.
+    SystemAnswer LocalFree(uint32_t memory) override {
+        FakeReply r = Begin("LocalFree", {Hex(memory)});
+        const auto open = open_.find(memory);
+        if (open == open_.end()) ++strayCloses;
+        if (open != open_.end()) open_.erase(open);
+        return End(r, 1);
+    }
     SystemAnswer OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override {
         FakeReply r = Begin("OpenProcessToken", {Hex(process), Hex(desiredAccess), Ptr(token)});
         const SystemAnswer answer = End(r, 1);
@@ -227,6 +238,25 @@ public:
         if (allowed) *allowed = r.out.value_or(1) != 0;
         return End(r, 1);
     }
+    SystemAnswer PowerGetActiveScheme(uint32_t* scheme) override {
+        FakeReply r = Begin("PowerGetActiveScheme", {Ptr(scheme)});
+        const SystemAnswer answer = End(r, 1);
+        if (scheme && answer) *scheme = Opened(r.out.value_or(0));
+        return answer;
+    }
+    SystemAnswer PowerReadACValueIndex(uint32_t scheme, const PowerGuid*, const PowerGuid*, uint32_t* index) override {
+        return ReadIndex("PowerReadACValueIndex", scheme, index);
+    }
+    SystemAnswer PowerReadDCValueIndex(uint32_t scheme, const PowerGuid*, const PowerGuid*, uint32_t* index) override {
+        return ReadIndex("PowerReadDCValueIndex", scheme, index);
+    }
+    // `out`: bit 0 AoAc, bit 1 SystemBatteriesPresent.
+    SystemAnswer CallNtPowerInformation(uint32_t level, PowerCapabilitiesRecord* caps, uint32_t length) override {
+        FakeReply r = Begin("CallNtPowerInformation", {Hex(level), Ptr(caps), Dec(length)});
+        const SystemAnswer answer = End(r, 1);
+        if (caps && answer) *caps = {(r.out.value_or(0) & 1) != 0, (r.out.value_or(0) & 2) != 0};
+        return answer;
+    }
     SystemAnswer ExitWindowsEx(uint32_t flags, uint32_t reason) override {
         return End(Begin("ExitWindowsEx", {Hex(flags), Hex(reason)}), 1);
     }
@@ -243,6 +273,12 @@ public:
     }
 
 private:
+    SystemAnswer ReadIndex(const char* name, uint32_t scheme, uint32_t* index) {
+        FakeReply r = Begin(name, {Hex(scheme), Ptr(index)});
+        const SystemAnswer answer = End(r, 1);
+        if (index && answer) *index = static_cast<uint32_t>(r.out.value_or(0));
+        return answer;
+    }
     FakeReply Begin(const std::string& name, std::vector<std::string> args) {
         calls.push_back(FakeCall{name, std::move(args), {}, {}});
         FakeReply reply;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fake_form.h"
+#include "scheduler/TimeText.h"
 
 namespace {
 
@@ -126,11 +127,13 @@ TEST(TimeEntry, OkAndMinimiseArmOnAGoodTextAndComplainAboutABadOne) {
             f.TxTChoix.text = c.text;
             Press(f, h);
             if (c.accepted) {
-                // Power-off, selected at start: its privilege read, the machine kept awake and set to wake, then
-                // the icon and its balloon.
+                // Power-off, selected at start: its privilege read, the machine kept awake and set to wake, what
+                // Windows will do with the wake-up read, then the icon and its balloon.
                 EXPECT_EQ((std::vector<std::string>{"GetCurrentProcess", "OpenProcessToken", "LookupPrivilegeValueA",
                                                     "GetTokenInformation", "CloseHandle", "SetThreadExecutionState",
                                                     "CreateWaitableTimerW", "SetWaitableTimer",
+                                                    "CallNtPowerInformation", "PowerGetActiveScheme",
+                                                    "PowerReadACValueIndex", "LocalFree",
                                                     "Shell_NotifyIconA", "Hide", "TaskVisible(false)",
                                                     "Shell_NotifyIconA"}),
                           f.host.Journal())
@@ -235,6 +238,20 @@ void HibernationOff(FakeSystemCalls& s) {
     s.SetDefault("IsPwrHibernateAllowed", {{}, 0, {}, {}, {}});
 }
 
+// The wake-up's timer: + created, the UTC hh:mm it is set for with resume on, - cancelled; ! for each message shown.
+std::string WakeCalls(const FormFixture& f) {
+    std::string calls;
+    for (const FakeCall& c : f.system.calls) {
+        if (c.name == "CreateWaitableTimerW") calls += "+ ";
+        if (c.name == "CancelWaitableTimer") calls += "- ";
+        if (c.name != "SetWaitableTimer") continue;
+        char due[kTimeTextLength + 1];
+        FormatTimeText(SecondOfDay(std::stoll(c.args[1]) / kFileTimeTicksPerSecond), due);
+        calls += std::string(due, 5) + (c.args[3] == "TRUE" ? " " : "? ");
+    }
+    return calls + std::string(f.host.messages.size(), '!');
+}
+
 // The execution states asked for, in order.
 std::vector<std::string> AwakeRequests(const FakeSystemCalls& s) {
     std::vector<std::string> flags;
@@ -296,14 +313,17 @@ TEST(TimeEntry, AnActionThatCouldNotHappenIsRefusedAtOk) {
 
 TEST(TimeEntry, TheMachineIsKeptAwakeFromOkToWhateverEndsTheArming) {
     // Loaded at 09:59:57 with "10:00:00" in the box and power-off selected; each row does something, and the
-    // execution states asked for are read.
+    // execution states asked for are read, and where a row says them the wake-up's calls: it follows what the countdown
+    // will do, an option clicked or a time typed while armed, and a switch to hibernation is checked at once.
     using Steps = std::function<void(FormFixture&)>;
     const auto ok = [](FormFixture& f) { f.form->Activer_Click(); };
     const auto tick = [](FormFixture& f, int n) { for (int i = 0; i < n; ++i) f.NextSecond(); };
+    const auto type = [](FormFixture& f, const char* text) { f.TxTChoix.text = text; f.form->TxTChoix_Change(); };
     struct Row {
         const char* label;
         Steps steps;
         std::vector<std::string> requests;
+        const char* wake = nullptr;
     } rows[] = {
         {"OK", ok, {"0x80000001"}},
         {"OK, the icon refused", [&](FormFixture& f) { f.system.FailNext("Shell_NotifyIconA", 2); ok(f); }, {"0x80000001"}},
@@ -329,6 +349,19 @@ TEST(TimeEntry, TheMachineIsKeptAwakeFromOkToWhateverEndsTheArming) {
         {"OK, cancelled, OK again",
          [&](FormFixture& f) { ok(f); tick(f, 4); f.form->cmdCancel_Click(); ok(f); },
          {"0x80000001", "0x80000000", "0x80000001"}},
+        {"OK, Redémarrer clicked, then Arrêter: let go, set again",
+         [&](FormFixture& f) { ok(f); Click(f, Option::Reboot); Click(f, Option::Arreter); }, {"0x80000001"},
+         "+ 09:59 - + 09:59 "},
+        {"OK, Arrêter clicked again", [&](FormFixture& f) { ok(f); Click(f, Option::Arreter); }, {"0x80000001"},
+         "+ 09:59 "},
+        {"OK, Mettre en veille clicked while switched off: said at once",
+         [&](FormFixture& f) { ok(f); HibernationOff(f.system); Click(f, Option::Veille); },
+         {"0x80000001", "0x80000000"}, "+ 09:59 - !"},
+        {"OK, a new time typed", [&](FormFixture& f) { ok(f); type(f, "10:30:00"); }, {"0x80000001"}, "+ 09:59 10:25 "},
+        {"OK, a text no time yet, then one", [&](FormFixture& f) { ok(f); type(f, "10:3"); type(f, "10:30:00"); },
+         {"0x80000001"}, "+ 09:59 - + 10:25 "},
+        {"OK for a restart, a time typed",
+         [&](FormFixture& f) { Select(f, Option::Reboot); ok(f); type(f, "10:30:00"); }, {"0x80000001"}, ""},
         // Nothing armed: nothing asked, whatever happens.
         {"a bad text", [&](FormFixture& f) { f.TxTChoix.text = "25:00:00"; ok(f); }, {}},
         {"a refused check", [&](FormFixture& f) { NoShutdownPrivilege(f.system); ok(f); }, {}},
@@ -336,6 +369,8 @@ TEST(TimeEntry, TheMachineIsKeptAwakeFromOkToWhateverEndsTheArming) {
         {"typed only, fired and cancelled", [&](FormFixture& f) { tick(f, 4); f.form->cmdCancel_Click(); }, {}},
         {"the window closed", [&](FormFixture& f) { f.form->Form_QueryUnload(kFromControlMenu); }, {}},
         {"a click in the entry box", [&](FormFixture& f) { f.form->TxTChoix_Click(); }, {}},
+        {"an option clicked, a time typed", [&](FormFixture& f) { Click(f, Option::Veille); type(f, "10:30:00"); }, {},
+         ""},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.label);
@@ -345,5 +380,8 @@ TEST(TimeEntry, TheMachineIsKeptAwakeFromOkToWhateverEndsTheArming) {
         f.TxTChoix.text = "10:00:00";
         r.steps(f);
         EXPECT_EQ(r.requests, AwakeRequests(f.system));
+        if (r.wake) {
+            EXPECT_EQ(r.wake, WakeCalls(f));
+        }
     }
 }

@@ -53,32 +53,63 @@ struct Loaded : FormFixture {
     }
 };
 
+// The machine as Windows describes it: "ac0", "dc2" the plan's "Allow wake timers" on mains and on battery (0 Disable,
+// 2 important only, 1 Enable unless said), "battery", "aoac" (modern standby), "xp" (no plan functions), "unread"
+// (the plan's value unreadable), "nocaps" (no capabilities).
+void Describe(FakeSystemCalls& s, const std::string& m) {
+    const auto has = [&](const char* word) { return m.find(word) != std::string::npos; };
+    const auto index = [&](const char* word) { return has(word) ? m[m.find(word) + 2] - '0' : 1; };
+    s.SetDefault("CallNtPowerInformation", {has("nocaps") ? 0 : 1, has("aoac") + 2 * has("battery"), {}, {}, {}});
+    s.SetDefault("PowerGetActiveScheme", {has("xp") ? 0 : 1, {}, {}, {}, has("xp") ? 127u : 0u});
+    s.SetDefault("PowerReadACValueIndex", {has("unread") ? 0 : 1, index("ac"), {}, {}, {}});
+    s.SetDefault("PowerReadDCValueIndex", {{}, index("dc"), {}, {}, {}});
+}
+
+const char kModernStandby[] = "Cet ordinateur a la veille moderne : si vous fermez le capot ou appuyez sur le bouton "
+                              "d'alimentation avant l'heure, l'action n'aura pas lieu.";
+const char kPowerOptions[] = "Les options d'alimentation n'autorisent pas les minuteurs de sortie de veille : "
+                             "l'ordinateur ne sortira pas de veille de lui-même.";
+const char kOnBattery[] = "Sur batterie, les options d'alimentation n'autorisent pas les minuteurs de sortie de veille "
+                          ": l'ordinateur ne sortira pas de veille de lui-même.";
+const char kTimerRefused[] =
+    "Windows refuse de sortir l'ordinateur de veille à l'heure dite : ne le mettez pas en veille d'ici là.";
+
 }  // namespace
 
+// The balloon promises a wake-up only where the standby kind, the plan and the timer all allow one, and otherwise
+// names the first of them that does not, in that order: what the user can change, or must know of.
 TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
     struct Case {
         Option option;
         uint32_t wakeError;  // the error SetWaitableTimer answers its success with
-        const char* balloon;
+        std::string machine;
+        const char* sentence;  // nullptr: the computer will be woken, or needs no waking
     } cases[] = {
-        {Option::Arreter, 0,
-         "Arrêt de l'ordinateur à 21:15:00.\nCliquez sur l'icône pour afficher la fenêtre."},
-        {Option::Veille, 722,
-         "Mise en veille prolongée de l'ordinateur à 21:15:00.\nL'ordinateur ne sortira pas de veille de lui-même : "
-         "ne le mettez pas en veille d'ici là.\nCliquez sur l'icône pour afficher la fenêtre."},
-        {Option::Veille, 50,
-         "Mise en veille prolongée de l'ordinateur à 21:15:00.\nL'ordinateur ne sortira pas de veille de lui-même : "
-         "ne le mettez pas en veille d'ici là.\nCliquez sur l'icône pour afficher la fenêtre."},
-        {Option::Arreter, 722,
-         "Arrêt de l'ordinateur à 21:15:00.\nL'ordinateur ne sortira pas de veille de lui-même : ne le mettez pas en "
-         "veille d'ici là.\nCliquez sur l'icône pour afficher la fenêtre."},
-        {Option::Reboot, 0, "Redémarrage de l'ordinateur à 21:15:00.\nCliquez sur l'icône pour afficher la fenêtre."},
+        {Option::Arreter, 0, "", nullptr},
+        {Option::Veille, 722, "", kTimerRefused},
+        {Option::Veille, 50, "", kTimerRefused},
+        {Option::Arreter, 722, "", kTimerRefused},
+        {Option::Reboot, 0, "ac0", nullptr},
+        {Option::Arreter, 0, "ac0", kPowerOptions},
+        {Option::Veille, 0, "ac2", kPowerOptions},
+        {Option::Veille, 722, "ac0", kPowerOptions},  // Windows takes the timer and applies the plan only at sleep
+        {Option::Veille, 0, "dc2 battery", kOnBattery},
+        {Option::Arreter, 0, "dc0 nocaps", kOnBattery},
+        {Option::Arreter, 722, "ac0 aoac", kModernStandby},
+        {Option::Arreter, 0, "ac0 xp", nullptr},
+        {Option::Arreter, 0, "ac0 unread", nullptr},
     };
+    const std::string waiting[] = {"Arrêt", "Redémarrage", "Mise en veille prolongée"};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.machine + ", error " + std::to_string(c.wakeError));
         Loaded f;
         Select(f, c.option);
+        Describe(f.system, c.machine);
         f.system.Queue("SetWaitableTimer", {1, {}, {}, {}, c.wakeError});
         f.Arm();
+        // The wake-up's timer alone is held: the plan's GUID is given back.
+        EXPECT_EQ(c.option == Option::Reboot ? 0u : 1u, f.system.OpenHandles());
+        EXPECT_EQ(0u, f.system.strayCloses);
         const std::vector<FakeCall> icon = f.IconCalls();
         ASSERT_EQ(2u, icon.size());
         EXPECT_EQ("Shell_NotifyIconA(0x0, &)", icon[0].Text());
@@ -89,7 +120,10 @@ TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
         const NotifyIconRecord b = icon[1].icon.value_or(NotifyIconRecord{});
         const std::string head = "cbSize=0x1e8 hWnd=0x10044 uID=0x1 uFlags=0x10 uCallbackMessage=0x0 hIcon=0x0 ";
         EXPECT_EQ(head, FakeSystemCalls::IconText(b).substr(0, head.size()));
-        EXPECT_EQ(std::string(c.balloon) + "|Tarveil XP|1|10000",
+        const std::string balloon = waiting[static_cast<int>(c.option)] + " de l'ordinateur à 21:15:00." +
+                                    (c.sentence ? std::string("\n") + c.sentence : "") +
+                                    "\nCliquez sur l'icône pour afficher la fenêtre.";
+        EXPECT_EQ(balloon + "|Tarveil XP|1|10000",
                   std::string(b.szInfo) + "|" + b.szInfoTitle + "|" + std::to_string(b.dwInfoFlags) + "|" +
                       std::to_string(b.uTimeout));
     }
@@ -329,7 +363,9 @@ TEST(Tray, ArmingAgainAfterARestoreAddsIconOneAgain) {
     // and the wake-up already set is moved to the new time on the same timer.
     EXPECT_EQ((std::vector<std::string>{"GetCurrentProcess", "OpenProcessToken", "LookupPrivilegeValueA",
                                         "GetTokenInformation", "CloseHandle", "SetWaitableTimer",
-                                        "Shell_NotifyIconA", "Hide", "TaskVisible(false)", "Shell_NotifyIconA"}),
+                                        "CallNtPowerInformation", "PowerGetActiveScheme", "PowerReadACValueIndex",
+                                        "LocalFree", "Shell_NotifyIconA", "Hide", "TaskVisible(false)",
+                                        "Shell_NotifyIconA"}),
               f.host.Journal());
     EXPECT_EQ("Shell_NotifyIconA(0x0, &)", f.IconCalls().at(0).Text());
     EXPECT_EQ(ExpectedAddRecord(), Record(f.IconCalls().at(0)));

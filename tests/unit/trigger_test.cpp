@@ -145,9 +145,10 @@ TEST(TriggerRule, ATargetALongGapPassedOverIsSkippedAndNamed) {
     EXPECT_EQ(static_cast<int>(Nothing), static_cast<int>(check.verdict));
 }
 
-// The moment to wake the computer: a minute before the next showing of the target by the zone's rule, daylight saving
-// included. Each row's day has a change at 01:00 UTC (none where `by` is 0).
-TEST(TriggerRule, TheWakeMomentIsAMinuteBeforeTheNextShowingOfTheTarget) {
+// The moment to wake the computer: five minutes before the next showing of the target by the zone's rule, daylight
+// saving included, or a minute before where five are already past. Each row's day has a change at 01:00 UTC (none
+// where `by` is 0).
+TEST(TriggerRule, TheWakeMomentIsFiveMinutesBeforeTheNextShowingOfTheTarget) {
     struct Row {
         const char* name;
         int64_t zone, by;  // the offset before the change, and what the change adds
@@ -155,15 +156,17 @@ TEST(TriggerRule, TheWakeMomentIsAMinuteBeforeTheNextShowingOfTheTarget) {
         const char* target;
         int64_t wakeUtc;
     } rows[] = {
-        {"an ordinary day", 3600, 0, "20:00:00", "22:30:00", S("21:29:00")},
-        {"a target earlier than now: tomorrow", 3600, 0, "23:00:00", "06:00:00", S("04:59:00") + D},
-        {"the target second itself: tomorrow", 3600, 0, "22:30:00", "22:30:00", S("21:29:00") + D},
+        {"an ordinary day", 3600, 0, "20:00:00", "22:30:00", S("21:25:00")},
+        {"a target earlier than now: tomorrow", 3600, 0, "23:00:00", "06:00:00", S("04:55:00") + D},
+        {"the target second itself: tomorrow", 3600, 0, "22:30:00", "22:30:00", S("21:25:00") + D},
+        {"armed a second more than five minutes before", 3600, 0, "22:24:59", "22:30:00", S("21:25:00")},
+        {"armed five minutes before: a minute before", 3600, 0, "22:25:00", "22:30:00", S("21:29:00")},
         {"armed within its last minute: today, already due", 3600, 0, "22:29:30", "22:30:00", S("21:29:00")},
-        {"spring forward, a time after the change", 3600, 3600, "00:00:00", "03:30:00", S("01:29:00")},
-        {"spring forward, a skipped time: before the jump", 3600, 3600, "00:00:00", "02:30:00", S("00:29:00")},
-        {"fall back, a time shown twice: the first showing", 7200, -3600, "00:00:00", "02:30:00", S("00:29:00")},
-        {"fall back, the first showing passed: the second", 7200, -3600, "02:45:00", "02:30:00", S("01:29:00")},
-        {"a zone five hours east of UTC", 5 * 3600, 0, "20:00:00", "22:30:00", S("17:29:00")},
+        {"spring forward, a time after the change", 3600, 3600, "00:00:00", "03:30:00", S("01:25:00")},
+        {"spring forward, a skipped time: before the jump", 3600, 3600, "00:00:00", "02:30:00", S("00:25:00")},
+        {"fall back, a time shown twice: the first showing", 7200, -3600, "00:00:00", "02:30:00", S("00:25:00")},
+        {"fall back, the first showing passed: the second", 7200, -3600, "02:45:00", "02:30:00", S("01:25:00")},
+        {"a zone five hours east of UTC", 5 * 3600, 0, "20:00:00", "22:30:00", S("17:25:00")},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -178,8 +181,8 @@ TEST(TriggerRule, TheWakeMomentIsAMinuteBeforeTheNextShowingOfTheTarget) {
     }
 }
 
-// Armed for what leaves the computer off, the program asks Windows to wake it a minute before the time, on an absolute
-// UTC moment with resume on, and moves that moment when the zone changes; a restart asks for no wake-up.
+// Armed for what leaves the computer off, the program asks Windows to wake it five minutes before the time, on an
+// absolute UTC moment with resume on, and moves that moment when the zone changes; a restart asks for no wake-up.
 TEST(Wake, ArmingSetsTheWakeUpForWhatLeavesTheComputerOffAndTheClockMovesIt) {
     const auto set = [](int64_t utc) { return "SetWaitableTimer(0x3c0, " + std::to_string(utc * 10000000) + ", 0, TRUE)"; };
     for (Option option : {Option::Arreter, Option::Veille, Option::Reboot}) {
@@ -195,7 +198,7 @@ TEST(Wake, ArmingSetsTheWakeUpForWhatLeavesTheComputerOffAndTheClockMovesIt) {
         for (const std::string& t : f.system.Texts()) {
             if (t.find("WaitableTimer") != std::string::npos) timers.push_back(t);
         }
-        const std::vector<std::string> wanted = {"CreateWaitableTimerW(FALSE, &)", set(S("22:29:00")), set(S("21:29:00"))};
+        const std::vector<std::string> wanted = {"CreateWaitableTimerW(FALSE, &)", set(S("22:25:00")), set(S("21:25:00"))};
         EXPECT_EQ(option == Option::Reboot ? std::vector<std::string>() : wanted, timers);
         // Armed again for a restart: whatever wake-up the first arming set is taken back.
         Select(f, Option::Reboot);

@@ -13,7 +13,7 @@ TXT_USAGE=$'Utilisation : "Tarveil XP.exe" hh:mm:ss [action]\n%s'
 TXT_TIME_REFUSED=$'Heure refusée : "%s".\n\nUtilisation : %s'
 # the balloon at arming: what and when, then what the user should know
 TXT_BALLOON_OFF="Arrêt de l'ordinateur à %s."
-TXT_BALLOON_NO_WAKE=$'\nL\'ordinateur ne sortira pas de veille de lui-même : ne le mettez pas en veille d\'ici là.'
+TXT_BALLOON_PLAN=$'\nLes options d\'alimentation n\'autorisent pas les minuteurs de sortie de veille : l\'ordinateur ne sortira pas de veille de lui-même.'
 TXT_BALLOON_CLICK=$'\nCliquez sur l\'icône pour afficher la fenêtre.'
 # the command line a restart gives shutdown.exe
 TXT_RESTART_LINE="Shutdown -r -t 00 -c Redémarrage_de_l'ordinateur_par_Tarveil_XP."
