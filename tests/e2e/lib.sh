@@ -184,7 +184,9 @@ e2e_start_display() {
         for i in $(seq 1 100); do
             if ! kill -0 "$E2E_XVFB_PID" 2>/dev/null; then break; fi   # lost a race for :n, try the next
             # the answer must come from our server, not one that took :n a moment earlier and made ours quit
-            if DISPLAY=":$n" timeout 5 xdpyinfo >/dev/null 2>&1 && sleep 0.2 && kill -0 "$E2E_XVFB_PID" 2>/dev/null; then
+            # and the display's lock names it: two scripts started together both get an answer from the winner
+            if DISPLAY=":$n" timeout 5 xdpyinfo >/dev/null 2>&1 && sleep 0.2 && kill -0 "$E2E_XVFB_PID" 2>/dev/null &&
+                [ "$(tr -dc 0-9 <"/tmp/.X$n-lock" 2>/dev/null)" = "$E2E_XVFB_PID" ]; then
                 E2E_DISPLAY_NUM=$n
                 export DISPLAY=":$n"
                 e2e_log "Xvfb on :$n (pid $E2E_XVFB_PID, ${dpi} dpi)"
@@ -581,14 +583,17 @@ e2e_stop_app() {
 # e2e_wait_window [NAME_REGEX] [TIMEOUT] — prints the id of the first visible X window so named, once it is painted.
 # TIMEOUT is a native run's, scaled (e2e_limit).
 e2e_wait_window() {
-    local name=${1:-$E2E_WINDOW_NAME} t out end
-    t=$(e2e_limit "${2:-$E2E_TIMEOUT}")
-    end=$(( $(date +%s) + t ))
-    out=$(timeout "$t" xdotool search --sync --onlyvisible --name "$name" 2>/dev/null) || return 1
+    local name=${1:-$E2E_WINDOW_NAME} lim t out end
+    lim=$(e2e_limit "${2:-$E2E_TIMEOUT}")
+    t=$lim end=$(( $(date +%s) + lim ))
+    until out=$(_e2e_search "$t" --sync --onlyvisible --name "$name") && [ -n "$out" ]; do
+        t=$(( end - $(date +%s) ))
+        [ "$t" -gt 0 ] || return 1
+        sleep 0.2
+    done
     out=$(printf '%s\n' "$out" | head -n1)
-    [ -n "$out" ] || return 1
     # what a screenshot then shows is the window's first paint, whole
-    e2e_wait_by $(( end * 1000 )) _e2e_painted "$out" || e2e_log "window $out not seen painted within ${t}s"
+    e2e_wait_by $(( end * 1000 )) _e2e_painted "$out" || e2e_log "window $out not seen painted within ${lim}s"
     printf '%s\n' "$out"
 }
 
@@ -605,9 +610,26 @@ _e2e_painted() {
     return $ok
 }
 
+# _e2e_search SECONDS ARGS... — xdotool search, made again when a window went away while it walked the tree: xdotool
+# then dies of the X error (BadWindow) having printed nothing, which would read as "no such window". Status 2 when
+# every try met one.
+_e2e_search() {
+    local t=$1 err=$E2E_WORK/.search-$BASHPID.err out st i
+    shift
+    for i in 1 2 3 4 5; do
+        out=$(timeout "$t" xdotool search "$@" 2>"$err")
+        st=$?
+        grep -q 'X Error' "$err" 2>/dev/null || break
+        st=2
+    done
+    rm -f "$err"
+    [ -n "$out" ] && printf '%s\n' "$out"
+    return $st
+}
+
 # e2e_window_ids [NAME_REGEX] — all visible windows so named right now, one id a line.
 e2e_window_ids() {
-    timeout 10 xdotool search --onlyvisible --name "${1:-$E2E_WINDOW_NAME}" 2>/dev/null
+    _e2e_search 10 --onlyvisible --name "${1:-$E2E_WINDOW_NAME}"
 }
 
 # e2e_wait_no_window [NAME_REGEX] [TIMEOUT] — waits until no visible window has that name (TIMEOUT scaled).
@@ -615,7 +637,7 @@ e2e_wait_no_window() {
     local name=${1:-$E2E_WINDOW_NAME}
     e2e_wait_until "${2:-$E2E_TIMEOUT}" _e2e_no_window "$name"
 }
-_e2e_no_window() { [ -z "$(timeout 10 xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
+_e2e_no_window() { local out; out=$(_e2e_search 10 --onlyvisible --name "$1"); [ $? -le 1 ] && [ -z "$out" ]; }
 
 # e2e_geometry WID — sets E2E_WIN_X E2E_WIN_Y (absolute, inside any frame) E2E_WIN_W E2E_WIN_H.
 e2e_geometry() {
