@@ -40,7 +40,7 @@ wid=$(e2e_wait_window) || { e2e_fail "the window appears"; e2e_finish; }
 
 # --- Tab round the window, then arm: the action chosen before the tabbing runs ------------------------------------
 read -r vx vy <<<"$VEILLE_XY"
-e2e_click "$wid" "$vx" "$vy"
+e2e_click_option "$wid" "$vx" "$vy"
 type_time "$wid"
 e2e_key "$wid" Tab Tab Tab Tab Tab Tab Tab shift+Tab shift+Tab shift+Tab
 read -r kx ky <<<"$OK_XY"
