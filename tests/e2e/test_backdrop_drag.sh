@@ -195,12 +195,11 @@ activations=$(sed -n "$((trace_from + 1)),${trace_to}p" "$E2E_RELAY_LOG" |
 e2e_assert_ge "$activations" 1 "the window was activated again after the message box ($activations times)"
 
 # --- The close glyph during the countdown: the program ends before the action ---------------------------------------
-e2e_relay_include "Shell_NotifyIconA;ExitWindowsEx;SetSystemPowerState;CreateProcessA;CreateProcessW"
+e2e_relay_include "Shell_NotifyIconA;ExitWindowsEx;SetSystemPowerState;CreateProcessA;CreateProcessW;user32.SetWindowTextW"
 E2E_RELAY_LOG=$E2E_WORK/relay-countdown.log
 e2e_start_app_traced
 if wid=$(e2e_wait_window); then
-    read -r ex ey <<<"$ENTRY_XY"
-    e2e_click "$wid" "$ex" "$ey"
+    e2e_clear_entry "$wid"
     chosen=$(date +%s%3N)
     e2e_type "$wid" "$(e2e_time_in "$(e2e_lead 4)")"
     read -r ox oy <<<"$OK_XY"
