@@ -666,17 +666,17 @@ e2e_clear_entry() {
 }
 _e2e_more_lines() { [ "$(grep -a -c -E -- "$2" "$1" 2>/dev/null)" -gt "$3" ]; }
 
-# e2e_click_option WID X Y [TRACE] — a click on an option, waited for until the program has it: the option's
-# BN_CLICKED (WM_COMMAND from control 1001, 1002 or 1006) among the trace's window-procedure lines. The next click
-# could otherwise take its release: while the window manager holds the pointer (its button grab), the X server
-# queues the clicks, and Wine may then see the option's press with the release at the next click's place.
-E2E_OPTION_CLICKED_RE='msg=WM_COMMAND,wp=000003(e9|ea|ee),'
-e2e_click_option() {
+# e2e_click_button WID X Y [TRACE] — a click on one of the window's buttons (an option, "OK", "ANNULER !"), waited
+# for until the program has it: the button's BN_CLICKED (WM_COMMAND from control 1001, 1002, 1005, 1006 or 1007)
+# among the trace's window-procedure lines. The next click could otherwise take its release: with the window manager
+# held a moment, Wine saw the button's press with the release at the next click's place, and the button not clicked.
+E2E_BUTTON_CLICKED_RE='msg=WM_COMMAND,wp=000003(e9|ea|ed|ee|ef),'
+e2e_click_button() {
     local log=${4:-$E2E_RELAY_LOG} n
-    n=$(grep -a -c -E "$E2E_OPTION_CLICKED_RE" "$log" 2>/dev/null)
+    n=$(grep -a -c -E "$E2E_BUTTON_CLICKED_RE" "$log" 2>/dev/null)
     e2e_click "$1" "$2" "$3"
-    e2e_wait_until 10 _e2e_more_lines "$log" "$E2E_OPTION_CLICKED_RE" "${n:-0}" ||
-        { e2e_log "the option did not take the click"; return 1; }
+    e2e_wait_until 10 _e2e_more_lines "$log" "$E2E_BUTTON_CLICKED_RE" "${n:-0}" ||
+        { e2e_log "the button did not take the click"; return 1; }
 }
 
 e2e_focus() { timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || timeout 10 xdotool windowfocus --sync "$1" >/dev/null 2>&1; }

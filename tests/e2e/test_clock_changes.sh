@@ -136,7 +136,7 @@ arm() {
     e2e_clear_entry "$wid"
     local clicks; clicks=$(e2e_now_ms)
     e2e_type "$wid" "$TARGET"
-    read -r vx vy <<<"$VEILLE_XY"; e2e_click_option "$wid" "$vx" "$vy"
+    read -r vx vy <<<"$VEILLE_XY"; e2e_click_button "$wid" "$vx" "$vy"
     read -r kx ky <<<"$OK_XY"; e2e_click "$wid" "$kx" "$ky"
     e2e_log "typed $TARGET and clicked 'OK' in $(( $(e2e_now_ms) - clicks )) ms; $(( armed_by - $(e2e_now_ms) )) ms left to arm"
     local wait_s=$(( (armed_by - $(e2e_now_ms)) / 1000 ))

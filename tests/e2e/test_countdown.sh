@@ -45,7 +45,7 @@ arm() {
     T_MS=$((t * 1000))
     T_TEXT=$(date -d "@$t" +%H:%M:%S)
     e2e_type "$wid" "$T_TEXT"
-    e2e_click_option "$wid" "$ox" "$oy"
+    e2e_click_button "$wid" "$ox" "$oy"
     e2e_click "$wid" "$kx" "$ky"
     e2e_log "armed for $T_TEXT"
     e2e_wait_until 10 _e2e_more_lines "$E2E_RELAY_LOG" "$ADD_RE" "$adds" && e2e_armed_since "$chosen"

@@ -95,7 +95,7 @@ arm() {
     local t=$(( CHOSEN_MS / 1000 + lead ))
     T_MS=$((t * 1000))
     timeout 30 xdotool type --delay 30 -- "$(date -d "@$t" +%H:%M:%S)"
-    e2e_click_option "$wid" "$ox" "$oy"
+    e2e_click_button "$wid" "$ox" "$oy"
     e2e_click "$wid" $OK_XY
 }
 # hidden: armed, the time it took noted for the next leads

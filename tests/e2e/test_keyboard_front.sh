@@ -40,7 +40,7 @@ wid=$(e2e_wait_window) || { e2e_fail "the window appears"; e2e_finish; }
 
 # --- Tab round the window, then arm: the action chosen before the tabbing runs ------------------------------------
 read -r vx vy <<<"$VEILLE_XY"
-e2e_click_option "$wid" "$vx" "$vy"
+e2e_click_button "$wid" "$vx" "$vy"
 type_time "$wid"
 e2e_key "$wid" Tab Tab Tab Tab Tab Tab Tab shift+Tab shift+Tab shift+Tab
 read -r kx ky <<<"$OK_XY"
@@ -56,7 +56,7 @@ e2e_assert_eq 0 "$(e2e_relay_count 'Call [A-Za-z0-9_]+\.CreateProcessW\([0-9a-f]
 # --- Typed but not armed, minimised by the window manager, another window in use over it --------------------------
 wid=$(e2e_wait_window) || { e2e_fail "the window is back after the action"; e2e_finish; }
 read -r cx cy <<<"$CANCEL_XY"
-e2e_click "$wid" "$cx" "$cy"    # the countdown's end, back to waiting with the clock running
+e2e_click_button "$wid" "$cx" "$cy"    # the countdown's end, back to waiting with the clock running
 from=$(grep -a -c '' "$E2E_RELAY_LOG")
 type_time "$wid"
 timeout 10 xdotool windowminimize "$wid"
