@@ -18,8 +18,8 @@ e2e_relay_include "Shell_NotifyIconA;GetDC;BitBlt"
 # a window manager stopped by a held drag never stays so
 e2e_on_exit 'kill -CONT "$E2E_WM_PID"'
 
-# where WID lies on screen, as "X Y"
-position() { e2e_geometry "$1" && echo "$E2E_WIN_X $E2E_WIN_Y"; }
+# where WID lies on screen, as "X Y", read once it is shown (see moved_by)
+position() { e2e_wait_until 10 viewable "$1"; e2e_geometry "$1" && echo "$E2E_WIN_X $E2E_WIN_Y"; }
 
 # free_diff WID DESKTOP SHOT — pixels of the free regions of the window that differ from DESKTOP at its place.
 free_diff() {
@@ -102,12 +102,17 @@ drag() {
     e2e_pause 0.5
 }
 
-# moved_by WID "X0 Y0" DX DY LABEL — the window now lies at (X0 + DX, Y0 + DY).
+# moved_by WID "X0 Y0" DX DY LABEL — the window, shown, lies at (X0 + DX, Y0 + DY). Waited for: a release hides the
+# window while it copies the screen and shows it again, and a place read while it was hidden, the window manager
+# held, came out (0,0). A window moved wrong stays where it went, and the wait ends with it.
 moved_by() {
-    local x0 y0
+    local x0 y0 want
     read -r x0 y0 <<<"$2"
-    e2e_assert_eq "$((x0 + $3)) $((y0 + $4))" "$(position "$1")" "$5"
+    want="$((x0 + $3)) $((y0 + $4))"
+    e2e_wait_until 10 placed "$1" "$want"
+    e2e_assert_eq "$want" "$(position "$1")" "$5"
 }
+placed() { viewable "$1" && [ "$(position "$1")" = "$2" ]; }
 
 e2e_start_app_traced
 wid=$(e2e_wait_window) || { e2e_fail "a window named 'Tarveil XP' appears" "none within $(e2e_limit "$E2E_TIMEOUT") s"; e2e_finish; }
