@@ -189,7 +189,7 @@ e2e_check "stopped: the action comes after the countdown" e2e_wait_until 10 has_
 e2e_assert_eq 1 "$(count_after "$from" 'Call KERNEL32\.SetSystemPowerState\(00000000,00000000\)')" "stopped: hibernation requested once"
 e2e_pause 1.5
 e2e_assert_eq 1 "$(count_after "$from" "$ACTION_RE")" "stopped: one action only"
-e2e_click "$wid" $CANCEL_XY
+e2e_click_button "$wid" $CANCEL_XY
 
 # --- The process stopped 75 s in the middle of a countdown, as a lid closed on it would ---------------------------
 from=$(log_lines)
@@ -228,7 +228,7 @@ if e2e_relay_wait "$NO_RESTART_BOX_RE" 180; then e2e_pass "system shutdown.exe: 
     e2e_fail "system shutdown.exe: a restart that did not come is said"; fi
 e2e_check "system shutdown.exe: that message closes" close_box
 e2e_assert_eq 0 "$(count_after "$from" 'Call user32\.ExitWindowsEx\(')" "system shutdown.exe: still no ExitWindowsEx"
-e2e_click "$wid" $CANCEL_XY
+e2e_click_button "$wid" $CANCEL_XY
 
 # --- The window closed during a power-off countdown -----------------------------------------------------------------
 from=$(log_lines)
