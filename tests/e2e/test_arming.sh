@@ -2,8 +2,8 @@
 # tests/e2e/test_arming.sh — typing a time and arming: the entry box clearing, the message box for a bad time and
 # the example text after it, "OK" and the minimise glyph sending the window to the notification area, a left click
 # on the icon bringing it back, and the icon calls seen in a relay trace. Then the same from the command line: a time
-# and /veille arming at once, "+0:01" arming for a minute later, the usage box and the exit codes of a refused line
-# and of /?. Last, the icon's click at screen scales from 96 to 288 DPI.
+# and /veille arming at once, the usage box and the exit codes of a refused line and of /?. Last, the icon's click at
+# screen scales from 96 to 288 DPI.
 source "$(dirname "$0")/lib.sh"
 
 MSG_TITLE=$TXT_FORMAT_TITLE
@@ -186,8 +186,7 @@ else
 fi
 e2e_stop_app
 
-# "+0:01": armed for the clock box's last time a minute on (or the second after, if it turned before the arming).
-start_with delay +0:01
+start_with delay +0:01   # armed for the clock box's last time a minute on (or a second more, if it turned first)
 e2e_relay_wait "$ADD_CALL_RE" 60
 read -r ahead ms < <(e2e_relay_grep 'SetWindowTextW\(.* L"(\+0:01|..:..:..)"\)' | awk -F: 'match($0, /L"[^"]*"/) {
     t = substr($0, RSTART + 2, RLENGTH - 3); s = substr(t, 1, 2) * 3600 + substr(t, 4, 2) * 60 + substr(t, 7, 2)
