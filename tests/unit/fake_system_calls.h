@@ -63,9 +63,6 @@ public:
         builtin_["IsPwrHibernateAllowed"].out = 1;
         builtin_["SetThreadExecutionState"].result = 0x80000000;
         builtin_["CreateWaitableTimerW"].out = 0x3C0;
-        // A plan that enables wake timers (Enable, 1), its GUID in memory of its own.
-        builtin_["PowerGetActiveScheme"].out = 0x5C0;
-        builtin_["PowerReadACValueIndex"].out = builtin_["PowerReadDCValueIndex"].out = 1;
     }
 
     // The next call of `name` does `reply`; several queued replies are used in order.
@@ -133,16 +130,7 @@ public:
         return End(r, 1);
     }
     uint32_t GetCurrentProcess() override { return End(Begin("GetCurrentProcess", {}), 0).value; }
-    SystemAnswer CloseHandle(uint32_t handle) override {
-        FakeReply r = Begin("CloseHandle", {Hex(handle)});
-        const auto open = open_.find(handle);
-        if (open == open_.end()) {
-            ++strayCloses;
-        } else {
-            open_.erase(open);
-        }
-        return End(r, 1);
-    }
+    SystemAnswer CloseHandle(uint32_t handle) override { return Release("CloseHandle", handle); }
     SystemAnswer SetSystemPowerState(bool suspend, bool force) override {
         return End(Begin("SetSystemPowerState", {Bool(suspend), Bool(force)}), 1);
     }
@@ -190,13 +178,7 @@ public:
         return End(Begin("CancelWaitableTimer", {Hex(timer)}), 1);
     }
     // Memory the system allocated (PowerGetActiveScheme) is counted with the handles, and given back the same way.
-    SystemAnswer LocalFree(uint32_t memory) override {
-        FakeReply r = Begin("LocalFree", {Hex(memory)});
-        const auto open = open_.find(memory);
-        if (open == open_.end()) ++strayCloses;
-        if (open != open_.end()) open_.erase(open);
-        return End(r, 1);
-    }
+    SystemAnswer LocalFree(uint32_t memory) override { return Release("LocalFree", memory); }
     SystemAnswer OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override {
         FakeReply r = Begin("OpenProcessToken", {Hex(process), Hex(desiredAccess), Ptr(token)});
         const SystemAnswer answer = End(r, 1);
@@ -238,10 +220,11 @@ public:
         if (allowed) *allowed = r.out.value_or(1) != 0;
         return End(r, 1);
     }
+    // Unless said, a plan that enables wake timers (Enable, 1), its GUID in memory of its own.
     SystemAnswer PowerGetActiveScheme(uint32_t* scheme) override {
         FakeReply r = Begin("PowerGetActiveScheme", {Ptr(scheme)});
         const SystemAnswer answer = End(r, 1);
-        if (scheme && answer) *scheme = Opened(r.out.value_or(0));
+        if (scheme && answer) *scheme = Opened(r.out.value_or(0x5C0));
         return answer;
     }
     SystemAnswer PowerReadACValueIndex(uint32_t scheme, const PowerGuid*, const PowerGuid*, uint32_t* index) override {
@@ -273,10 +256,17 @@ public:
     }
 
 private:
+    SystemAnswer Release(const char* name, uint32_t handle) {
+        FakeReply r = Begin(name, {Hex(handle)});
+        const auto open = open_.find(handle);
+        if (open == open_.end()) ++strayCloses;
+        if (open != open_.end()) open_.erase(open);
+        return End(r, 1);
+    }
     SystemAnswer ReadIndex(const char* name, uint32_t scheme, uint32_t* index) {
         FakeReply r = Begin(name, {Hex(scheme), Ptr(index)});
         const SystemAnswer answer = End(r, 1);
-        if (index && answer) *index = static_cast<uint32_t>(r.out.value_or(0));
+        if (index && answer) *index = static_cast<uint32_t>(r.out.value_or(kWakeTimersEnable));
         return answer;
     }
     FakeReply Begin(const std::string& name, std::vector<std::string> args) {
