@@ -134,10 +134,9 @@ icon_click; e2e_check "icon already there: a click on it brings the window back"
 
 # --- powrprof.dll planted beside the program and in the current folder, none in the system folder ------------------
 # That first "Mettre en veille" looked hibernation up: in the system folder only, where there is none, so it counts as
-# available and the planted copies, which say no, change nothing (the next sections arm with it too). The system
-# folder's is asked for once for each of its functions the program looks up, none of which is there.
+# available and the planted copies, which say no, change nothing (the next sections arm with it too).
 e2e_assert_ge "$(count_after "$from" 'Call KERNEL32\.LoadLibraryExW\([0-9a-f]+ L"C:\\\\windows\\\\system32\\\\powrprof\.dll",')" 1 \
-    "planted powrprof.dll: the system folder's is the one asked for, by full path"
+    "planted powrprof.dll: the system folder's is the one asked for, by full path (once a function)"
 e2e_assert_eq 0 "$(count_after 0 'LoadLibraryExW\([0-9a-f]+ L"powrprof')" "planted powrprof.dll: never asked for by bare name"
 e2e_assert_eq 0 "$(count_after "$from" "$HIBERNATE_BOX_RE")" "planted powrprof.dll: no message about hibernation"
 e2e_check "planted powrprof.dll: the one beside the program never loaded" test ! -e "$TMP/app/$POWRPROF_MARKER"
@@ -267,9 +266,8 @@ if wid=$(e2e_wait_window); then
     e2e_check "hibernation off: the window stays shown" mapped
     arm "$ARRETER_XY" 600
     e2e_check "hibernation off: \"Arrêter\" still arms, the window hides" e2e_wait_until 10 unmapped
-    # The balloon follows the hide.
     icon_and_balloon() { [ "$(count_after 0 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000001')" = 2 ]; }
-    e2e_check "hibernation off: \"Arrêter\" adds the icon, and its balloon" e2e_wait_until 5 icon_and_balloon
+    e2e_check "hibernation off: \"Arrêter\" adds the icon, then its balloon" e2e_wait_until 5 icon_and_balloon
     e2e_assert_eq 1 "$(count_after 0 'Call user32\.MessageBoxW\(')" "hibernation off: no other message"
     e2e_check "hibernation off: the planted copies still never loaded" test ! -e "$TMP/app/$POWRPROF_MARKER" -a ! -e "$TMP/cwd/$POWRPROF_MARKER"
 else

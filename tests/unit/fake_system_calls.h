@@ -220,25 +220,20 @@ public:
         if (allowed) *allowed = r.out.value_or(1) != 0;
         return End(r, 1);
     }
-    // Unless said, a plan that enables wake timers (Enable, 1), its GUID in memory of its own.
+    // Unless said, a plan that enables wake timers (Enable, 1), its GUID in memory of its own; capabilities' `out`:
+    // bit 0 AoAc, bit 1 SystemBatteriesPresent.
     SystemAnswer PowerGetActiveScheme(uint32_t* scheme) override {
-        FakeReply r = Begin("PowerGetActiveScheme", {Ptr(scheme)});
-        const SystemAnswer answer = End(r, 1);
-        if (scheme && answer) *scheme = Opened(r.out.value_or(0x5C0));
-        return answer;
+        return Out("PowerGetActiveScheme", {Ptr(scheme)}, scheme, [&](int64_t v) { return Opened(v); }, 0x5C0);
     }
     SystemAnswer PowerReadACValueIndex(uint32_t scheme, const PowerGuid*, const PowerGuid*, uint32_t* index) override {
-        return ReadIndex("PowerReadACValueIndex", scheme, index);
+        return Out("PowerReadACValueIndex", {Hex(scheme), Ptr(index)}, index, Index, kWakeTimersEnable);
     }
     SystemAnswer PowerReadDCValueIndex(uint32_t scheme, const PowerGuid*, const PowerGuid*, uint32_t* index) override {
-        return ReadIndex("PowerReadDCValueIndex", scheme, index);
+        return Out("PowerReadDCValueIndex", {Hex(scheme), Ptr(index)}, index, Index, kWakeTimersEnable);
     }
-    // `out`: bit 0 AoAc, bit 1 SystemBatteriesPresent.
     SystemAnswer CallNtPowerInformation(uint32_t level, PowerCapabilitiesRecord* caps, uint32_t length) override {
-        FakeReply r = Begin("CallNtPowerInformation", {Hex(level), Ptr(caps), Dec(length)});
-        const SystemAnswer answer = End(r, 1);
-        if (caps && answer) *caps = {(r.out.value_or(0) & 1) != 0, (r.out.value_or(0) & 2) != 0};
-        return answer;
+        const auto bits = [](int64_t v) { return PowerCapabilitiesRecord{(v & 1) != 0, (v & 2) != 0}; };
+        return Out("CallNtPowerInformation", {Hex(level), Ptr(caps), Dec(length)}, caps, bits, 0);
     }
     SystemAnswer ExitWindowsEx(uint32_t flags, uint32_t reason) override {
         return End(Begin("ExitWindowsEx", {Hex(flags), Hex(reason)}), 1);
@@ -263,12 +258,15 @@ private:
         if (open != open_.end()) open_.erase(open);
         return End(r, 1);
     }
-    SystemAnswer ReadIndex(const char* name, uint32_t scheme, uint32_t* index) {
-        FakeReply r = Begin(name, {Hex(scheme), Ptr(index)});
+    // A call that writes one result where it succeeds: `put` of the reply's `out`, or of `byDefault`.
+    template <typename T, typename Put>
+    SystemAnswer Out(const char* name, std::vector<std::string> args, T* result, Put put, int64_t byDefault) {
+        FakeReply r = Begin(name, std::move(args));
         const SystemAnswer answer = End(r, 1);
-        if (index && answer) *index = static_cast<uint32_t>(r.out.value_or(kWakeTimersEnable));
+        if (result && answer) *result = put(r.out.value_or(byDefault));
         return answer;
     }
+    static uint32_t Index(int64_t v) { return static_cast<uint32_t>(v); }
     FakeReply Begin(const std::string& name, std::vector<std::string> args) {
         calls.push_back(FakeCall{name, std::move(args), {}, {}});
         FakeReply reply;

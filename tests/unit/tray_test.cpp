@@ -57,8 +57,7 @@ const char kModernStandby[] = "Cet ordinateur a la veille moderne : si vous ferm
                               "d'alimentation avant l'heure, l'action n'aura pas lieu.";
 const char kPowerOptions[] = "Les options d'alimentation n'autorisent pas les minuteurs de sortie de veille : "
                              "l'ordinateur ne sortira pas de veille de lui-même.";
-const char kOnBattery[] = "Sur batterie, les options d'alimentation n'autorisent pas les minuteurs de sortie de veille "
-                          ": l'ordinateur ne sortira pas de veille de lui-même.";
+const std::string kOnBattery = std::string("Sur batterie, l") + (kPowerOptions + 1);
 const char kTimerRefused[] =
     "Windows refuse de sortir l'ordinateur de veille à l'heure dite : ne le mettez pas en veille d'ici là.";
 
@@ -70,9 +69,8 @@ TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
     struct Case {
         Option option;
         uint32_t wakeError;  // the error SetWaitableTimer answers its success with
-        // The machine as Windows describes it: "ac0", "dc2" the plan's "Allow wake timers" on mains and on battery
-        // (0 Disable, 2 important only, 1 Enable unless said), "battery", "aoac" (modern standby), "xp" (no plan
-        // functions), "unread" (the plan's value unreadable), "nocaps" (no capabilities).
+        // The machine: "ac0", "dc2" the plan's wake timers on mains, on battery (0 Disable, 2 important only, else 1
+        // Enable); "battery"; "aoac" (modern standby); "xp" (no plan functions); "unread" plan; "nocaps" (capabilities).
         std::string machine;
         const char* sentence;  // nullptr: the computer will be woken, or needs no waking
     } cases[] = {
@@ -82,8 +80,8 @@ TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
         {Option::Arreter, 722, "", kTimerRefused},
         {Option::Reboot, 0, "ac0", nullptr},
         {Option::Veille, 722, "ac2", kPowerOptions},  // Windows takes the timer and applies the plan only at sleep
-        {Option::Veille, 0, "dc2 battery", kOnBattery},
-        {Option::Arreter, 0, "dc0 nocaps", kOnBattery},
+        {Option::Veille, 0, "dc2 battery", kOnBattery.c_str()},
+        {Option::Arreter, 0, "dc0 nocaps", kOnBattery.c_str()},
         {Option::Arreter, 722, "ac0 aoac", kModernStandby},
         {Option::Arreter, 0, "ac0 xp", nullptr},
         {Option::Arreter, 0, "ac0 unread", nullptr},

@@ -146,8 +146,7 @@ TEST(TriggerRule, ATargetALongGapPassedOverIsSkippedAndNamed) {
 }
 
 // The moment to wake the computer: five minutes before the next showing of the target by the zone's rule, daylight
-// saving included, or a minute before where five are already past. Each row's day has a change at 01:00 UTC (none
-// where `by` is 0).
+// saving included, or one where five are past. Each row's day has a change at 01:00 UTC (none where `by` is 0).
 TEST(TriggerRule, TheWakeMomentIsFiveMinutesBeforeTheNextShowingOfTheTarget) {
     struct Row {
         const char* name;
