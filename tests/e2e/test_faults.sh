@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# tests/e2e/test_faults.sh — faults made real under Wine while the release exe waits or counts down: the shell holding
+# tests/e2e/test_faults.sh — faults made real under Wine while the release exe waits or counts down: the shell refusing
 # the icon, the shell losing it and announcing itself again, the process stopped across the target second and in the
 # middle of a countdown, a system shutdown.exe that ends with 0 and no restart following, the window closed during a
 # power-off countdown, the system shutdown.exe missing with a Shutdown.exe planted next to the program and in the
@@ -119,18 +119,18 @@ E2E_APP_PID=$!
 wid=$(e2e_wait_window) || { e2e_fail "the window appears"; e2e_finish; }
 e2e_pass "the window appears (program started from another folder)"
 
-# --- The shell holds the icon already -------------------------------------------------------------------------------
-# An icon under the program's window and id, as one the shell kept: the add is refused as a duplicate, the icon set anew.
+# --- The shell refuses the icon ---------------------------------------------------------------------------------
+# A foreign icon under the program's window and id, as one the shell kept: the add refused, the icon is set anew.
 shell_helper add
-e2e_assert_eq 0 "$?" "icon already there: a foreign icon holds the program's window and id"
+e2e_assert_eq 0 "$?" "icon refused: a foreign icon holds the program's window and id"
 from=$(log_lines)
 arm "$VEILLE_XY" 600
-e2e_check "icon already there: armed, the window hides" e2e_wait_until 10 unmapped
+e2e_check "icon refused: armed, the window hides" e2e_wait_until 10 unmapped
 APP_TID=$(grep -a -E "$ADD_RE" "$E2E_RELAY_LOG" | head -n1 | cut -d: -f2)
-e2e_assert_eq "1 2 0" "$(count_after "$from" 'NotifyIconA\(\) retval=00000000') $(count_after "$from" 'NotifyIconA\(00000001,') $(
-    count_after "$from" "$ICON_BOX_RE")" "icon already there: the add refused, the icon set anew (then its balloon), no message"
+e2e_assert_eq 1 "$(count_after "$from" 'Ret  shell32\.Shell_NotifyIconA\(\) retval=00000000')" "icon refused: the shell said no"
+e2e_assert_eq "2 0" "$(count_after "$from" 'NotifyIconA\(00000001,') $(count_after "$from" "$ICON_BOX_RE")" "icon refused: set anew (then its balloon), no message"
 icon_click() { timeout 10 xdotool mousemove --window "$(e2e_window_ids "$TRAY_RE" | head -n1)" $TRAY_ICON_XY click 1; }
-icon_click; e2e_check "icon already there: a click on it brings the window back" e2e_wait_until 10 mapped
+icon_click; e2e_check "icon refused: a click on it brings the window back" e2e_wait_until 10 mapped
 
 # --- powrprof.dll planted beside the program and in the current folder, none in the system folder ------------------
 # That first "Mettre en veille" looked hibernation up: in the system folder only, where there is none, so it counts as

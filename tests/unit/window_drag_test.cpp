@@ -126,8 +126,7 @@ TEST(Drag, ReleaseOfAnyButtonEndsTheDragAndRepaintsTheBackdrop) {
 }
 
 TEST(Drag, MovesDoNotDisturbTheIconCallbackDecoding) {
-    // A drag far enough right that x decodes as a left press of the icon: decoded after the move whatever it did, it
-    // restores nothing while no icon is there.
+    // A drag far enough right that x decodes as a left press of the icon: decoded after the move, it restores nothing.
     FormFixture f;
     f.form->Form_MouseDown(kLeftButton, 0, 600, 120);
     f.form->Form_MouseMove(kLeftButton, 0, 0x201 * 15, 120);
