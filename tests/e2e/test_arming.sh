@@ -221,8 +221,7 @@ usage_box "command line /?" 'Utilisation : \\"Tarveil XP\.exe\\" hh:mm:ss \[acti
 # the window is wider than 517 px, where the icon's right release would read: a real move there, traced.
 for dpi in 96 144 192 210 216 240 288; do
     e2e_stop_app
-    start=e2e_start_app; [ "$dpi" = 240 ] && start=e2e_start_app_traced E2E_RELAY_LOG=$E2E_WORK/relay-240.log
-    e2e_set_dpi "$dpi" && $start "$(e2e_time_in 3600)"
+    e2e_set_dpi "$dpi" && e2e_start_app_traced "$(e2e_time_in 3600)"
     # the tray window placed by the window manager before the click, which would otherwise land where it was mapped
     tray=$(e2e_wait_window "$TRAY_RE" 30) && e2e_wait_until 10 in_client_list "$tray" &&
         e2e_wait_no_window "$E2E_WINDOW_NAME" 10 ||

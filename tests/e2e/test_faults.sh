@@ -120,7 +120,6 @@ wid=$(e2e_wait_window) || { e2e_fail "the window appears"; e2e_finish; }
 e2e_pass "the window appears (program started from another folder)"
 
 # --- The shell refuses the icon ---------------------------------------------------------------------------------
-# A foreign icon under the program's window and id, as one the shell kept: the add refused, the icon is set anew.
 shell_helper add
 e2e_assert_eq 0 "$?" "icon refused: a foreign icon holds the program's window and id"
 from=$(log_lines)
