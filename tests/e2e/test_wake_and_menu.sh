@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# tests/e2e/test_wake_and_menu.sh — armed for what leaves the computer off, the program asks Windows to wake it five
-# minutes (armed later, one) before the time (the wineserver's own trace shows the moment), and takes that back at
-# "ANNULER !" and at the close; a restart asks for none. The balloon that says, once, what will happen, here that a
-# plan forbidding wake timers (a stand-in powrprof.dll) means no wake-up; the icon's right-click menu, whose
+# tests/e2e/test_wake_and_menu.sh — armed for what leaves the computer off, the program asks Windows to wake it a minute
+# before the time (the wineserver's own trace shows the moment), and takes that back at "ANNULER !" and at the close;
+# a restart asks for none; armed earlier, five minutes before. The balloon that says, once, what will happen, here
+# that the plan forbids wake timers (a stand-in powrprof.dll); the icon's right-click menu, whose
 # "Quitter sans rien faire" ends the program with no power call; the window's animations switched off at creation.
 source "$(dirname "$0")/lib.sh"
 # A local time half an hour off UTC, so that the wake-up's moment shows its conversion to UTC. Wine takes it from TZ;
@@ -20,9 +20,8 @@ e2e_end_session
 SERVER_LOG=$E2E_WORK/server.log
 (exec wineserver -f -d1 -p) 2>"$SERVER_LOG" &
 e2e_on_exit "kill $!"
-# A powrprof.dll in the system folder whose active plan forbids wake timers (helpers/powrprof.c).
-e2e_helpers POWRPROF=powrprof
-cp --remove-destination "$POWRPROF" "$WINEPREFIX/drive_c/windows/system32/"  # a hard link there: not written through
+e2e_helpers POWRPROF=powrprof  # into the system folder: a plan that forbids wake timers (replacing a hard link there)
+cp --remove-destination "$POWRPROF" "$WINEPREFIX/drive_c/windows/system32/"
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;powrprof=n"
 
 # start NAME ARGS... — the program under a relay trace of its own, with the shell's balloon and tooltip traces.

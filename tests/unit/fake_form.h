@@ -285,10 +285,3 @@ inline void Select(FormFixture& f, Option o) {
     FakeOptionButton* button = o == Option::Arreter ? &f.ChkArreter : o == Option::Reboot ? &f.ChkReboot : &f.ChkVeille;
     button->SetValue(true);
 }
-
-// The same, its handler told too, as the front end does once it is selected.
-inline void Click(FormFixture& f, Option o) {
-    Select(f, o);
-    (*f.form.*(o == Option::Arreter ? &Form1::ChkArreter_Click : o == Option::Reboot ? &Form1::ChkReboot_Click
-                                                                                     : &Form1::ChkVeille_Click))();
-}

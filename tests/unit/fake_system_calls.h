@@ -177,8 +177,6 @@ public:
     SystemAnswer CancelWaitableTimer(uint32_t timer) override {
         return End(Begin("CancelWaitableTimer", {Hex(timer)}), 1);
     }
-    // Memory the system allocated (PowerGetActiveScheme) is counted with the handles, and given back the same way.
-    SystemAnswer LocalFree(uint32_t memory) override { return Release("LocalFree", memory); }
     SystemAnswer OpenProcessToken(uint32_t process, uint32_t desiredAccess, SystemHandle* token) override {
         FakeReply r = Begin("OpenProcessToken", {Hex(process), Hex(desiredAccess), Ptr(token)});
         const SystemAnswer answer = End(r, 1);
@@ -220,8 +218,9 @@ public:
         if (allowed) *allowed = r.out.value_or(1) != 0;
         return End(r, 1);
     }
-    // Unless said, a plan that enables wake timers (Enable, 1), its GUID in memory of its own; capabilities' `out`:
-    // bit 0 AoAc, bit 1 SystemBatteriesPresent.
+    // Unless said, a plan that enables wake timers, its GUID in memory counted and given back as a handle is; the
+    // capabilities' `out`: bit 0 AoAc, bit 1 SystemBatteriesPresent.
+    SystemAnswer LocalFree(uint32_t memory) override { return Release("LocalFree", memory); }
     SystemAnswer PowerGetActiveScheme(uint32_t* scheme) override {
         return Out("PowerGetActiveScheme", {Ptr(scheme)}, scheme, [&](int64_t v) { return Opened(v); }, 0x5C0);
     }
@@ -252,11 +251,9 @@ public:
 
 private:
     SystemAnswer Release(const char* name, uint32_t handle) {
-        FakeReply r = Begin(name, {Hex(handle)});
         const auto open = open_.find(handle);
-        if (open == open_.end()) ++strayCloses;
-        if (open != open_.end()) open_.erase(open);
-        return End(r, 1);
+        if (open == open_.end()) ++strayCloses; else open_.erase(open);
+        return End(Begin(name, {Hex(handle)}), 1);
     }
     // A call that writes one result where it succeeds: `put` of the reply's `out`, or of `byDefault`.
     template <typename T, typename Put>

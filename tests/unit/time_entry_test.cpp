@@ -313,6 +313,8 @@ TEST(TimeEntry, TheMachineIsKeptAwakeFromOkToWhateverEndsTheArming) {
     const auto ok = [](FormFixture& f) { f.form->Activer_Click(); };
     const auto tick = [](FormFixture& f, int n) { for (int i = 0; i < n; ++i) f.NextSecond(); };
     const auto type = [](FormFixture& f, const char* text) { f.TxTChoix.text = text; f.form->TxTChoix_Change(); };
+    void (Form1::*const told[])() = {&Form1::ChkArreter_Click, &Form1::ChkReboot_Click, &Form1::ChkVeille_Click};
+    const auto click = [&](FormFixture& f, Option o) { Select(f, o); (*f.form.*told[static_cast<int>(o)])(); };
     struct Row {
         const char* label;
         Steps steps;
@@ -345,10 +347,10 @@ TEST(TimeEntry, TheMachineIsKeptAwakeFromOkToWhateverEndsTheArming) {
          {"0x80000001", "0x80000000", "0x80000001"}},
         {"OK, Arrêter clicked again (nothing), Redémarrer (let go), a time typed (none), Arrêter (set again)",
          [&](FormFixture& f) {
-             ok(f); Click(f, Option::Arreter); Click(f, Option::Reboot); type(f, "10:30:00"); Click(f, Option::Arreter);
+             ok(f); click(f, Option::Arreter); click(f, Option::Reboot); type(f, "10:30:00"); click(f, Option::Arreter);
          }, {"0x80000001"}, "599 - 625 "},
         {"OK, Mettre en veille clicked while switched off: said at once",
-         [&](FormFixture& f) { ok(f); HibernationOff(f.system); Click(f, Option::Veille); },
+         [&](FormFixture& f) { ok(f); HibernationOff(f.system); click(f, Option::Veille); },
          {"0x80000001", "0x80000000"}, "599 - !"},
         {"OK, a text no time yet, then one", [&](FormFixture& f) { ok(f); type(f, "10:3"); type(f, "10:30:00"); },
          {"0x80000001"}, "599 - 625 "},
@@ -359,7 +361,7 @@ TEST(TimeEntry, TheMachineIsKeptAwakeFromOkToWhateverEndsTheArming) {
         {"typed only, fired and cancelled", [&](FormFixture& f) { tick(f, 4); f.form->cmdCancel_Click(); }, {}},
         {"the window closed", [&](FormFixture& f) { f.form->Form_QueryUnload(kFromControlMenu); }, {}},
         {"a click in the entry box", [&](FormFixture& f) { f.form->TxTChoix_Click(); }, {}},
-        {"Veille clicked, time typed", [&](FormFixture& f) { Click(f, Option::Veille); type(f, "10:30:00"); }, {}, ""},
+        {"Veille clicked, time typed", [&](FormFixture& f) { click(f, Option::Veille); type(f, "10:30:00"); }, {}, ""},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.label);

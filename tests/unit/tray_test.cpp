@@ -63,8 +63,7 @@ const char kTimerRefused[] =
 
 }  // namespace
 
-// The balloon promises a wake-up only where the standby kind, the plan and the timer all allow one, and otherwise
-// names the first of them that does not, in that order: what the user can change, or must know of.
+// A wake-up promised only where the standby kind, the plan and the timer allow one; else the first that does not named.
 TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
     struct Case {
         Option option;
@@ -109,10 +108,9 @@ TEST(TrayRecord, AddRecordIsWhatTheShellReadsAndTheBalloonARecordOfItsOwn) {
         const NotifyIconRecord b = icon[1].icon.value_or(NotifyIconRecord{});
         const std::string head = "cbSize=0x1e8 hWnd=0x10044 uID=0x1 uFlags=0x10 uCallbackMessage=0x0 hIcon=0x0 ";
         EXPECT_EQ(head, FakeSystemCalls::IconText(b).substr(0, head.size()));
-        const std::string balloon = waiting[static_cast<int>(c.option)] + " de l'ordinateur à 21:15:00." +
-                                    (c.sentence ? std::string("\n") + c.sentence : "") +
-                                    "\nCliquez sur l'icône pour afficher la fenêtre.";
-        EXPECT_EQ(balloon + "|Tarveil XP|1|10000",
+        EXPECT_EQ(waiting[static_cast<int>(c.option)] + " de l'ordinateur à 21:15:00." +
+                      (c.sentence ? std::string("\n") + c.sentence : "") +
+                      "\nCliquez sur l'icône pour afficher la fenêtre.|Tarveil XP|1|10000",
                   std::string(b.szInfo) + "|" + b.szInfoTitle + "|" + std::to_string(b.dwInfoFlags) + "|" +
                       std::to_string(b.uTimeout));
     }

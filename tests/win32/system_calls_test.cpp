@@ -96,8 +96,7 @@ TEST(Win32SystemCalls, EachFunctionIsLookedUpOnFirstUseOnly) {
     }
 }
 
-// The Windows each listed function came with, "" for XP's.
-const char* const kSince[] = {
+const char* const kSince[] = {  // the Windows each listed function came with, "" for XP's
 #define TARVEIL_SINCE(library, entry, type, since) since,
     TARVEIL_BOUND_FUNCTIONS(TARVEIL_SINCE)
 #undef TARVEIL_SINCE

@@ -22,8 +22,6 @@ static const GUID kWake = {0xbd3b718a, 0x0680, 0x4d9d, {0x8a, 0xb2, 0xe1, 0xd2, 
 DWORD API PowerGetActiveScheme(HKEY k, GUID** g) { return (*g = LocalAlloc(LPTR, sizeof(GUID))) ? 0 : 8; }
 DWORD API PowerReadACValueIndex(HKEY k, const GUID* p, const GUID* s, const GUID* w, DWORD* v) { return READ(s, w, v); }
 DWORD API PowerReadDCValueIndex(HKEY k, const GUID* p, const GUID* s, const GUID* w, DWORD* v) { return READ(s, w, v); }
-LONG API CallNtPowerInformation(int level, void* in, ULONG n, void* out, ULONG size) {
-    if (level != 4 || size != 76) return 0xC0000004;  /* STATUS_INFO_LENGTH_MISMATCH */
-    ZeroMemory(out, size);
-    return 0;
+LONG API CallNtPowerInformation(int level, void* in, ULONG n, void* out, ULONG size) {  /* else INFO_LENGTH_MISMATCH */
+    return level == 4 && size == 76 ? (ZeroMemory(out, size), 0) : 0xC0000004;
 }
