@@ -345,9 +345,9 @@ TEST(TimeEntry, TheMachineIsKeptAwakeFromOkToWhateverEndsTheArming) {
         {"OK, cancelled, OK again",
          [&](FormFixture& f) { ok(f); tick(f, 4); f.form->cmdCancel_Click(); ok(f); },
          {"0x80000001", "0x80000000", "0x80000001"}},
-        {"OK, Arrêter clicked again (nothing), Redémarrer (let go), a time typed (none), Arrêter (set again)",
+        {"OK, Arrêter clicked again (nothing), Redémarrer (let go), a time typed (none), Mettre en veille (set)",
          [&](FormFixture& f) {
-             ok(f); click(f, Option::Arreter); click(f, Option::Reboot); type(f, "10:30:00"); click(f, Option::Arreter);
+             ok(f); click(f, Option::Arreter); click(f, Option::Reboot); type(f, "10:30:00"); click(f, Option::Veille);
          }, {"0x80000001"}, "599 - 625 "},
         {"OK, Mettre en veille clicked while switched off: said at once",
          [&](FormFixture& f) { ok(f); HibernationOff(f.system); click(f, Option::Veille); },
