@@ -218,7 +218,7 @@ public:
         if (allowed) *allowed = r.out.value_or(1) != 0;
         return End(r, 1);
     }
-    // Unless said, a plan that enables wake timers, its GUID in memory counted and given back as a handle is; the
+    // Unless said, a plan that enables wake timers, its GUID in memory counted like a handle until LocalFree; the
     // capabilities' `out`: bit 0 AoAc, bit 1 SystemBatteriesPresent.
     SystemAnswer LocalFree(uint32_t memory) override { return Release("LocalFree", memory); }
     SystemAnswer PowerGetActiveScheme(uint32_t* scheme) override {
