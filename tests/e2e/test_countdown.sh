@@ -74,7 +74,7 @@ check_action() {
     local seen=$(( $(e2e_now_ms) - T_MS ))
     e2e_assert_range "$seen" 4800 20000 "$name: action seen ${seen} ms after the target second"
     local ms; ms=$(e2e_ms_after_clock "$from" "$T_TEXT" "$ACTION_RE")
-    e2e_assert_range "$ms" 4600 5500 "$name: action ${ms} ms after the clock showed $T_TEXT (relay times)"
+    e2e_assert_range "$ms" $E2E_ACTION_MS "$name: action ${ms} ms after the clock showed $T_TEXT (relay times)"
     local line; line=$(app_calls "$from" | grep -a -E -- "$ACTION_RE" | head -n1)
     if grep -a -q -i -E -- "$re" <<<"$line"; then e2e_pass "$name: exact call"; else
         e2e_fail "$name: exact call" "got: ${line:0:300}"; fi
